@@ -1,0 +1,5 @@
+#pragma once
+
+namespace kestrin {
+inline constexpr const char* kKestrinVersion = "0.1.0";
+}
