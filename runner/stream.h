@@ -15,13 +15,15 @@
 #include <string_view>
 #include <vector>
 
+#include "runner/fault.h"
+
 namespace kestrin {
 
 class TBitmap32;
 
-class StreamError : public std::runtime_error {
+class StreamError : public RunnerFault {
 public:
-    using std::runtime_error::runtime_error;
+    using RunnerFault::RunnerFault;
 };
 
 // Source of the free choices a writer makes (filler counts, permutation tables, keys).
