@@ -1,0 +1,37 @@
+#pragma once
+// Every message the start-up and loading code shows to a player, in one place so that tests
+// can assert the exact text.
+
+namespace kestrin::msg {
+
+inline constexpr const char* kTempDirFailed =
+    "Failed to create temp dir. This can cause serious problems with sounds, etc.";
+inline constexpr const char* kCannotReadGameFile = "Error: Cannot read the game file.";
+inline constexpr const char* kLoadCorrupted = "Failed to load the game data. File seems corrupted.";
+inline constexpr const char* kNotValidGameFile = "Error: Not a valid game file.";
+inline constexpr const char* kWrongVersion = "Error: Wrong version number.";
+inline constexpr const char* kResourceData = "Error: Error in resource data.";
+inline constexpr const char* kExtensionPackages = "Error in loading extension packages.";
+inline constexpr const char* kLibraryInit = "Error: Failed to initialize D3DX.";
+inline constexpr const char* kUnexpectedRun = "Unexpected error occured when running the game.";
+inline constexpr const char* kColourModeQuestion =
+    "This application requires 16-bit or 32-bit color mode. Should I switch to a valid color mode?";
+
+inline constexpr const char* kPrepareIncludedFiles = "Failed to extract the included files.";
+inline constexpr const char* kPrepareExtensions = "Failed to prepare extension packages.";
+inline constexpr const char* kPrepareConstants = "Failed to define the constants.";
+inline constexpr const char* kPrepareTriggers = "Failed to prepare triggers.";
+inline constexpr const char* kPrepareScripts = "Failed to compile the scripts.";
+inline constexpr const char* kPrepareTimeLines = "Failed to compile the actions in the time lines.";
+inline constexpr const char* kPrepareObjects = "Failed to compile the actions in the objects.";
+inline constexpr const char* kPrepareSounds = "Failed to prepare the sounds.";
+
+// Included-file built-ins and export.
+inline constexpr const char* kSecureExportTo = "In secure mode you cannot export a data file to ";
+inline constexpr const char* kSecureExportDir =
+    "In secure mode you cannot export a data file to an indicated directory.";
+inline constexpr const char* kSecureExportLocation = "In secure mode you cannot export a file to a location.";
+inline constexpr const char* kExportMissing = "Trying to export non-existing file.";
+inline constexpr const char* kDiscardMissing = "Trying to discard non-existing file.";
+
+} // namespace kestrin::msg

@@ -1,0 +1,167 @@
+#include "runner/startup.h"
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "runner/container.h"
+#include "runner/messages.h"
+
+namespace fs = std::filesystem;
+
+namespace kestrin {
+
+namespace {
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    std::streamoff size = in.tellg();
+    if (size < 0) return false;
+    in.seekg(0, std::ios::beg);
+    out.resize(static_cast<size_t>(size));
+    in.read(reinterpret_cast<char*>(out.data()), size);
+    return static_cast<bool>(in) || in.gcount() == size;
+}
+
+void ReportToStderr(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+
+// Raising priority needs privileges on this system; a refusal leaves the run as it is.
+void SetProcessPriority(int32_t priority) {
+    if (priority == 1) (void)setpriority(PRIO_PROCESS, 0, -5);
+    else if (priority == 2) (void)setpriority(PRIO_PROCESS, 0, -10);
+}
+
+} // namespace
+
+size_t GameDataSearchStart(const std::vector<uint8_t>& file) { return ElfImageEnd(file); }
+
+Runner::Runner(RunOptions options, LoadingDisplay& display, MessageSink& messages)
+    : options_(std::move(options)), display_(display), messages_(messages) {}
+
+Runner::~Runner() = default;
+
+void Runner::Progress(int percent, const std::string& text) {
+    display_.Progress(percent, text);
+    trace_.Line(text);
+}
+
+void Runner::Fail(const std::string& message) {
+    if (!message.empty()) messages_.ShowMessage(message);
+}
+
+int Runner::Run(const std::string& gameFile, const std::string& executableDir, bool standalone) {
+    if (options_.trace || TraceLog::Wanted(options_.game_parameters)) trace_.Open(executableDir);
+    if (!temp_.Create(TempFolderBases(executableDir))) messages_.ShowMessage(msg::kTempDirFailed);
+
+    std::vector<uint8_t> image;
+    if (!ReadWholeFile(gameFile, image)) {
+        Fail(msg::kCannotReadGameFile);
+        return kExitLoadFailed;
+    }
+    size_t start = GameDataSearchStart(image);
+    if (standalone && start == 0) start = image.size();
+    if (!Load(std::move(image), start)) return kExitLoadFailed;
+    if (!Prepare()) return kExitLoadFailed;
+
+    // FIXME: the main loop is not built yet; a run reports what it loaded and ends.
+    if (!options_.headless || options_.verbose) {
+        size_t rooms = game_.Resources(ResourceKind::Room).size();
+        std::printf("Loaded game %d: %zu room(s), %zu object(s), %zu sprite(s), %zu script(s), "
+                    "%zu included file(s)\n",
+                    game_.game_id, rooms, game_.Resources(ResourceKind::Object).size(),
+                    game_.Resources(ResourceKind::Sprite).size(), game_.Resources(ResourceKind::Script).size(),
+                    game_.included_files.files.size());
+    }
+    Shutdown();
+    return kExitEnded;
+}
+
+bool Runner::Load(std::vector<uint8_t> image, size_t searchStart) {
+    trace_.Line("Loading game data");
+    LoadResult result = LoadGameData(
+        std::move(image), searchStart, game_, [this](int percent, const char* text) { Progress(percent, text); },
+        [this] {
+            display_.Setup(game_.settings, game_.debug_mode);
+            game_.settings.ReleaseLoadingImages();
+            Progress(0, "Loading");
+        });
+    if (!result.ok) {
+        // Two messages come one after the other, each in its own box.
+        std::string text = result.message;
+        size_t from = 0;
+        while (from <= text.size()) {
+            size_t nl = text.find('\n', from);
+            Fail(text.substr(from, nl == std::string::npos ? std::string::npos : nl - from));
+            if (nl == std::string::npos) break;
+            from = nl + 1;
+        }
+        return false;
+    }
+    if (!WriteLibraryFile()) {
+        Fail(msg::kLibraryInit);
+        return false;
+    }
+    return true;
+}
+
+bool Runner::WriteLibraryFile() {
+    // The carried library is not loaded by this runner (our device needs none), but it is
+    // placed where games may expect it. Only its bare name is used, so a hostile name
+    // cannot place it outside the temporary folder.
+    if (game_.library_name.empty() || temp_.Path().empty()) return true;
+    std::string name = fs::path(NativePath(game_.library_name)).filename().string();
+    if (name.empty() || name == "." || name == "..") return true;
+    library_path_ = (fs::path(temp_.Path()) / name).string();
+    std::ofstream out(library_path_, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(game_.library_data.data()),
+              static_cast<std::streamsize>(game_.library_data.size()));
+    game_.library_data.clear();
+    game_.library_data.shrink_to_fit();
+    return static_cast<bool>(out);
+}
+
+std::vector<PrepareStep> Runner::PreparationTable() {
+    DataFileContext files{temp_.Path(), false, ReportToStderr};
+    return {
+        {-1, nullptr, nullptr, [this] { SetProcessPriority(game_.settings.priority); return true; }},
+        {50, "Extracting included files", msg::kPrepareIncludedFiles,
+         [this, files] { return game_.included_files.PrepareAll(files); }},
+        {55, "Preparing extension packages", msg::kPrepareExtensions, [] { return true; }},
+        {60, "Preparing constants", msg::kPrepareConstants, [] { return true; }},
+        {61, "Preparing triggers", msg::kPrepareTriggers, [] { return true; }},
+        {62, "Compiling scripts", msg::kPrepareScripts, [] { return true; }},
+        {70, "Compiling time line actions", msg::kPrepareTimeLines, [] { return true; }},
+        {72, "Compiling object actions", msg::kPrepareObjects, [] { return true; }},
+        {80, "Preparing sounds", msg::kPrepareSounds, [] { return true; }},
+        {90, "Preparing graphics", nullptr, [] { return true; }},
+        {-1, nullptr, nullptr, [] { return true; }},  // input handlers and a clear input state
+    };
+}
+
+bool Runner::Prepare() {
+    for (auto& step : PreparationTable()) {
+        if (step.percent >= 0) Progress(step.percent, step.text);
+        if (!step.work()) {
+            if (step.failure) Fail(step.failure);
+            return false;
+        }
+    }
+    Progress(100, "Ready");
+    display_.Hide();
+    return true;
+}
+
+void Runner::Shutdown() {
+    game_.included_files.RemoveAll(DataFileContext{temp_.Path(), false, ReportToStderr});
+    if (!library_path_.empty()) {
+        std::error_code ec;
+        fs::remove(library_path_, ec);
+    }
+}
+
+} // namespace kestrin
