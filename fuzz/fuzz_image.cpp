@@ -1,0 +1,72 @@
+// Image decoders and the bitmap record against arbitrary bytes. Whatever decodes must
+// survive our own writers unchanged.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+
+#include "graphics/bitmap32.h"
+#include "graphics/image_bmp.h"
+#include "graphics/image_png.h"
+#include "runner/stream.h"
+
+using namespace kestrin;
+
+namespace {
+
+// Round trips cost time proportional to the image; small ones find the same faults.
+constexpr size_t kRoundTripPixels = 1 << 16;
+
+void Check(bool condition) {
+    if (!condition) std::abort();
+}
+
+void CheckShape(const TBitmap32& bm) {
+    Check(bm.s_w > 0 && bm.s_h > 0);
+    Check(int64_t(bm.s_w) * bm.s_h <= kMaxBitmapPixels);
+    Check(bm.s_data.size() == size_t(bm.s_w) * size_t(bm.s_h));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::span<const uint8_t> bytes(data, size);
+
+    for (BmpAlpha mode : {BmpAlpha::Keep, BmpAlpha::TestAlpha}) {
+        TBitmap32 bm;
+        if (!DecodeBmp(bytes, bm, mode)) continue;
+        CheckShape(bm);
+        if (bm.s_data.size() <= kRoundTripPixels) {
+            TBitmap32 back;
+            Check(DecodeBmp(EncodeBmp(bm), back, mode));
+            Check(back == bm);
+        }
+    }
+
+    {
+        TBitmap32 bm;
+        if (DecodePng(bytes, bm)) {
+            CheckShape(bm);
+            if (bm.s_data.size() <= kRoundTripPixels) {
+                TBitmap32 back;
+                Check(DecodePng(EncodePng(bm), back));
+                Check(back == bm);
+            }
+        }
+    }
+
+    {
+        CStream stream(data, size);
+        TBitmap32 bm;
+        if (bm.LoadFromStream(stream)) {
+            CStream written;
+            bm.SaveToStream(written);
+            written.Seek(0);
+            TBitmap32 back;
+            Check(back.LoadFromStream(written));
+            Check(back == bm);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,113 @@
+// Writes the seed files of the fuzz_image target. Disabled in normal runs; regenerate with
+//   kestrin_tests --gtest_also_run_disabled_tests --gtest_filter='BitmapFuzzSeeds.*'
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "graphics/image_bmp.h"
+#include "graphics/image_png.h"
+#include "runner/stream.h"
+#include "tests/unit/bitmap_samples.h"
+
+using namespace kestrin;
+
+namespace {
+
+TBitmap32 Pattern(int32_t w, int32_t h) {
+    TBitmap32 bm(w, h);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x)
+            bm.SetPixel(x, y,
+                        MakeColor32(uint8_t(x * 31), uint8_t(y * 17), uint8_t(x + y), uint8_t(64 + x * y)));
+    return bm;
+}
+
+TEST(BitmapFuzzSeeds, DISABLED_WriteFuzzSeeds) {
+    const std::filesystem::path dir = std::filesystem::path(KESTRIN_SOURCE_DIR) / "fuzz/corpus/fuzz_image";
+    std::filesystem::create_directories(dir);
+    auto save = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+        ASSERT_FALSE(bytes.empty()) << name;
+        std::ofstream(dir / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    };
+    using test::BmpSpec;
+    auto bmp = [](uint32_t header, int32_t w, int32_t h, uint16_t bpp, uint32_t compression) {
+        BmpSpec s;
+        s.headerSize = header, s.width = w, s.height = h, s.bpp = bpp, s.compression = compression;
+        return s;
+    };
+
+    BmpSpec s = bmp(40, 5, 3, 1, 0);
+    s.palette = {0x000000, 0xFFFFFF};
+    s.rows = {{0xA8}, {0x50}, {0xF8}};
+    save("bmp_1bit", test::MakeBmp(s));
+    s = bmp(12, 3, 2, 4, 0);
+    s.palette = {0x102030, 0x405060, 0x708090};
+    s.rows = {{0x01, 0x20}, {0x21, 0x00}};
+    save("bmp_core_4bit", test::MakeBmp(s));
+    s = bmp(40, 4, -2, 8, 0);
+    s.palette = {0xFF0000, 0x00FF00, 0x0000FF};
+    s.rows = {{0, 1, 2, 1}, {2, 1, 0, 1}};
+    save("bmp_8bit_topdown", test::MakeBmp(s));
+    s = bmp(40, 4, 3, 8, 1);
+    s.palette = {0, 0xFF0000, 0x00FF00, 0x0000FF};
+    s.raw = {4, 1, 0, 0, 0, 3, 2, 3, 1, 0, 1, 2, 0, 0, 0, 2, 1, 0, 2, 3, 0, 1};
+    save("bmp_rle8", test::MakeBmp(s));
+    s = bmp(40, 5, 2, 4, 2);
+    s.palette = {0, 0xFF0000, 0x00FF00, 0x0000FF};
+    s.raw = {5, 0x12, 0, 0, 0, 5, 0x12, 0x33, 0x10, 0x00, 0, 1};
+    save("bmp_rle4", test::MakeBmp(s));
+    s = bmp(40, 3, 1, 16, 3);
+    s.masks = {0xF800, 0x07E0, 0x001F};
+    s.rows = {{0x00, 0xF8, 0xE0, 0x07, 0x00, 0x04}};
+    save("bmp_565", test::MakeBmp(s));
+    s = bmp(108, 2, 1, 16, 3);
+    s.masks = {0x0F00, 0x00F0, 0x000F, 0xF000};
+    s.rows = {{0x0F, 0xF0, 0x21, 0x84}};
+    save("bmp_v4_4444", test::MakeBmp(s));
+    s = bmp(124, 2, 2, 32, 3);
+    s.masks = {0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF};
+    s.rows = {{0x40, 0x30, 0x20, 0x10, 1, 2, 3, 4}, {5, 6, 7, 8, 9, 10, 11, 12}};
+    save("bmp_v5_rgba", test::MakeBmp(s));
+    save("bmp_32bit", EncodeBmp(Pattern(3, 3)));
+    s = bmp(40, 3, 2, 24, 0);
+    s.rows = {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {9, 8, 7, 6, 5, 4, 3, 2, 1}};
+    save("bmp_24bit", test::MakeBmp(s));
+
+    save("png_rgba", EncodePng(Pattern(6, 4)));
+    test::LibpngImage palette;
+    palette.width = 5;
+    palette.colorType = PNG_COLOR_TYPE_PALETTE;
+    palette.depth = 2;
+    palette.palette = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}};
+    palette.paletteAlpha = {255, 0};
+    palette.rows = {{0b00011000, 0b01000000}};
+    save("png_palette_trns", test::WriteWithLibpng(palette));
+    test::LibpngImage grey;
+    grey.width = 3;
+    grey.height = 3;
+    grey.colorType = PNG_COLOR_TYPE_GRAY;
+    grey.depth = 16;
+    grey.interlace = true;
+    grey.rows = {{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}, {13, 14, 15, 16, 17, 18}};
+    save("png_grey16_interlaced", test::WriteWithLibpng(grey));
+    test::LibpngImage key;
+    key.width = 2;
+    key.colorType = PNG_COLOR_TYPE_RGB;
+    key.colorKey = true;
+    key.key.red = 4, key.key.green = 5, key.key.blue = 6;
+    key.rows = {{1, 2, 3, 4, 5, 6}};
+    save("png_rgb_key", test::WriteWithLibpng(key));
+
+    CStream record;
+    Pattern(3, 2).SaveToStream(record);
+    save("record", record.Bytes());
+    CStream empty;
+    TBitmap32().SaveToStream(empty);
+    save("record_empty", empty.Bytes());
+}
+
+} // namespace
