@@ -259,7 +259,9 @@ static std::array<uint8_t, 256> DecryptTable(int32_t key) {
     std::array<uint8_t, 256> t;
     for (int i = 0; i < 256; ++i) t[i] = static_cast<uint8_t>(i);
     for (int64_t i = 1; i <= 10000; ++i) {
-        int64_t j = ((i * a + b) % 254) + 1;
+        // Keys far below zero leave b negative; a floored remainder keeps j inside the table
+        // and agrees with the plain remainder whenever that one is defined.
+        int64_t j = (((i * a + b) % 254) + 254) % 254 + 1;
         std::swap(t[static_cast<size_t>(j)], t[static_cast<size_t>(j + 1)]);
     }
     return t;
