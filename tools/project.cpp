@@ -323,6 +323,9 @@ public:
     ProjectReader(const fs::path& dir, GameData& game) : folder_(dir), game_(game) {}
 
     void Read() {
+        std::error_code ec;
+        if (!fs::exists(folder_.Root() / kManifest, ec))
+            Fail(kManifest, "", "not found in the project folder");
         Json manifest = folder_.ReadJson(kManifest, kManifest, "");
         JsonObject m(manifest, kManifest, "");
         if (const Json* format = m.Find("format"))
