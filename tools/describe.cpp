@@ -65,7 +65,7 @@ const char* ExportActionName(int32_t action) {
     case kExportToWorkingFolder:
         return "exported to the working folder";
     case kExportToFolder:
-        return "exported to a folder";
+        return "exported to folder";
     default:
         return "unknown export action";
     }
@@ -221,6 +221,15 @@ std::string DescribeGame(const GameData& game) {
     RoomOrder(out, game);
     out += "Last ids: instance " + std::to_string(game.last_instance_id) + ", tile " +
            std::to_string(game.last_tile_id) + "\n";
+    size_t records = 0, included = 0, extensionFiles = 0;
+    for (const auto& kind : game.resources)
+        for (const auto& r : kind) records += r.record.size();
+    for (const auto& t : game.triggers) records += t.record.size();
+    for (const auto& f : game.included_files.files) included += f.s_data.size();
+    for (const auto& p : game.extensions)
+        for (const auto& f : p.s_includes) extensionFiles += f.data.size();
+    out += "Sizes: resource and trigger records " + Bytes(records) + ", included files " + Bytes(included) +
+           ", extension files " + Bytes(extensionFiles) + ", library init code " + Bytes(initBytes) + "\n";
     if (!game.library_name.empty() || !game.library_data.empty())
         out +=
             "Carried library: " + ShowName(game.library_name) + ", " + Bytes(game.library_data.size()) + "\n";
