@@ -66,7 +66,14 @@ int Runner::Run(const std::string& gameFile, const std::string& executableDir, b
     size_t start = GameDataSearchStart(image);
     if (standalone && start == 0) start = image.size();
     if (!Load(std::move(image), start)) return kExitLoadFailed;
-    if (!Prepare()) return kExitLoadFailed;
+    try {
+        if (!Prepare()) return kExitLoadFailed;
+    } catch (const std::exception& fault) {
+        // Nothing escapes to the platform: the fault is logged and the run fails.
+        trace_.Line(std::string("Unexpected fault: ") + fault.what());
+        Fail(msg::kUnexpectedRun);
+        return kExitLoadFailed;
+    }
 
     // FIXME: the main loop is not built yet; a run reports what it loaded and ends.
     if (!options_.headless || options_.verbose) {

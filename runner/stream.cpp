@@ -1,5 +1,6 @@
 #include "runner/stream.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <limits>
@@ -336,19 +337,31 @@ std::vector<uint8_t> Deflate(std::span<const uint8_t> data) {
     return out;
 }
 
-std::vector<uint8_t> Inflate(std::span<const uint8_t> data) {
+std::vector<uint8_t> Inflate(std::span<const uint8_t> data, size_t limit) {
     z_stream z{};
     if (inflateInit(&z) != Z_OK) throw StreamError("decompression failed");
     std::vector<uint8_t> out;
-    // Start from a guess and grow as output actually arrives: memory follows the real
-    // inflated size, which deflate bounds at about 1032 times the input.
-    out.resize(std::min<size_t>(data.size() * 4 + 64, size_t(64) << 20));
+    // Start from a guess and grow as output actually arrives, so memory follows the real
+    // inflated size rather than a size claimed by the data.
+    out.resize(std::min(std::min(data.size() * 4 + 64, size_t(64) << 20), limit));
     z.next_in = const_cast<Bytef*>(data.data());
     z.avail_in = static_cast<uInt>(data.size());
     size_t produced = 0;
     int rc;
     for (;;) {
-        if (produced == out.size()) out.resize(out.size() * 2);
+        if (produced == out.size()) {
+            if (out.size() >= limit) {
+                // At the limit: fine only if the stream ends here without another byte.
+                uint8_t probe;
+                z.next_out = &probe;
+                z.avail_out = 1;
+                rc = inflate(&z, Z_NO_FLUSH);
+                if (rc == Z_STREAM_END && z.avail_out == 1) break;
+                inflateEnd(&z);
+                throw StreamError("compressed data expands beyond the size limit");
+            }
+            out.resize(std::max(produced + 1, std::min(out.size() * 2, limit)));
+        }
         z.next_out = out.data() + produced;
         size_t room = std::min<size_t>(out.size() - produced, 1u << 30);
         z.avail_out = static_cast<uInt>(room);

@@ -108,7 +108,10 @@ std::string SanitizeUtf8(std::string_view bytes);
 
 // zlib helpers shared by the stream, saved files and the PNG writer.
 std::vector<uint8_t> Deflate(std::span<const uint8_t> data);
-// Throws StreamError on malformed data; output is bounded by what deflate can expand to.
-std::vector<uint8_t> Inflate(std::span<const uint8_t> data);
+// Throws StreamError on malformed data, or when the output would pass kMaxInflatedBytes:
+// compressed streams nest (an image inside the settings inside the body), and each level
+// can multiply the size a thousandfold, so the ratio alone bounds nothing.
+inline constexpr size_t kMaxInflatedBytes = size_t(512) << 20;
+std::vector<uint8_t> Inflate(std::span<const uint8_t> data, size_t limit = kMaxInflatedBytes);
 
 } // namespace kestrin

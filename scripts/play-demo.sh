@@ -3,6 +3,6 @@
 game="$1"
 if [ -z "$DISPLAY" ] && [ -z "$WAYLAND_DISPLAY" ]; then
     echo "No display found: running the demo headless."
-    KESTRIN_HEADLESS=1 exec "$game"
+    KESTRIN_HEADLESS=1 KESTRIN_VERBOSE=1 exec "$game"
 fi
-exec "$game"
+KESTRIN_VERBOSE=1 exec "$game"

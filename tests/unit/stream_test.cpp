@@ -198,3 +198,12 @@ TEST(Stream, BitmapsRoundTripAndUndecodableOnesReadAsNone) {
     EXPECT_FALSE(s.ReadBitmap().has_value());
     EXPECT_TRUE(s.AtEnd());
 }
+
+TEST(Stream, InflateStopsAtItsLimit) {
+    std::vector<uint8_t> zeros(100000);
+    std::vector<uint8_t> packed = Deflate(zeros);
+    EXPECT_EQ(Inflate(packed, 100000).size(), 100000u);
+    EXPECT_THROW(Inflate(packed, 99999), StreamError);
+    EXPECT_THROW(Inflate(packed, 0), StreamError);
+    EXPECT_EQ(Inflate(Deflate({}), 0).size(), 0u);
+}
