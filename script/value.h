@@ -78,6 +78,10 @@ public:
         }
     }
     RValue& operator=(const RValue& other) noexcept {
+        if ((kind_ | other.kind_) == kKindReal) [[likely]] {
+            val_ = other.val_;
+            return *this;
+        }
         if (other.kind_ == kKindString) {
             if (other.text_) ++other.text_->refs; // first, for self-assignment
             Release();
@@ -118,7 +122,7 @@ public:
     RText* Text() const { return kind_ == kKindString ? text_ : nullptr; }
 
     void SetReal(double value) noexcept {
-        Release();
+        if (kind_ != kKindReal) Release();
         kind_ = kKindReal;
         val_ = value;
     }

@@ -21,10 +21,7 @@ void SetUnknownVariablesReadAsZero(bool on) {
     g_unknownAsZero = on;
 }
 
-RValue& RVariable::ElementForWrite(int32_t a) {
-    if (a == 0) return simplevalue;
-    const auto row = static_cast<size_t>(a / kArrayDimension),
-               column = static_cast<size_t>(a % kArrayDimension);
+RValue& RVariable::GrowTo(size_t row, size_t column) {
     if (row >= value.size()) value.resize(row + 1);
     std::vector<RValue>& r = value[row];
     if (column >= r.size()) r.resize(column + 1);
@@ -63,28 +60,10 @@ void CVariableList::Rehash(size_t capacity) {
     }
 }
 
-RVariable& CVariableList::Variable(int32_t var_ind) {
-    const int32_t slot = Lookup(var_ind);
-    if (slot >= 0) return v_vars[static_cast<size_t>(slot)];
-    return Append(var_ind);
-}
-
-bool CVariableList::SetVar(int32_t var_ind, int32_t arr_ind, const RValue& val) {
-    if (arr_ind < 0 || arr_ind > kMaxArrayElement) return false;
-    Variable(var_ind).ElementForWrite(arr_ind) = val;
+bool CVariableList::ReadMissing(RValue& val) {
+    if (!g_unknownAsZero) return false;
+    val.SetReal(0.0);
     return true;
-}
-
-bool CVariableList::GetVar(int32_t var_ind, int32_t arr_ind, RValue& val) const {
-    if (const RValue* element = FindElement(var_ind, arr_ind)) {
-        val = *element;
-        return true;
-    }
-    if (g_unknownAsZero) {
-        val.SetReal(0.0);
-        return true;
-    }
-    return false;
 }
 
 void CVariableList::Init(int32_t var_ind) {

@@ -40,7 +40,16 @@ struct RVariable {
         return &value[row][column];
     }
     // Element a, created (with the rows and elements before it, as the real 0) if needed.
-    RValue& ElementForWrite(int32_t a);
+    RValue& ElementForWrite(int32_t a) {
+        if (a == 0) return simplevalue;
+        const auto row = static_cast<size_t>(a / kArrayDimension),
+                   column = static_cast<size_t>(a % kArrayDimension);
+        if (row < value.size() && column < value[row].size()) return value[row][column];
+        return GrowTo(row, column);
+    }
+
+private:
+    RValue& GrowTo(size_t row, size_t column);
 };
 
 class CVariableList {
@@ -60,10 +69,20 @@ public:
 
     // Stores `val` into element `arr_ind` of variable `var_ind`, creating both as needed.
     // An element number outside 0 .. kMaxArrayElement is refused (returns false).
-    bool SetVar(int32_t var_ind, int32_t arr_ind, const RValue& val);
+    bool SetVar(int32_t var_ind, int32_t arr_ind, const RValue& val) {
+        if (arr_ind < 0 || arr_ind > kMaxArrayElement) return false;
+        Variable(var_ind).ElementForWrite(arr_ind) = val;
+        return true;
+    }
     // Fetches element `arr_ind`; when it does not exist, the real 0 under the read-as-zero
     // option, otherwise false.
-    bool GetVar(int32_t var_ind, int32_t arr_ind, RValue& val) const;
+    bool GetVar(int32_t var_ind, int32_t arr_ind, RValue& val) const {
+        if (const RValue* element = FindElement(var_ind, arr_ind)) [[likely]] {
+            val = *element;
+            return true;
+        }
+        return ReadMissing(val);
+    }
     // Appends the variable holding the real 0 unless it exists.
     void Init(int32_t var_ind);
 
@@ -82,7 +101,14 @@ public:
         return slot < 0 ? nullptr : &v_vars[static_cast<size_t>(slot)];
     }
     // The variable, appended holding the real 0 if absent.
-    RVariable& Variable(int32_t var_ind);
+    RVariable& Variable(int32_t var_ind) {
+        const int32_t slot = Lookup(var_ind);
+        if (slot >= 0) [[likely]]
+            return v_vars[static_cast<size_t>(slot)];
+        return Append(var_ind);
+    }
+    // The read-as-zero rule for a missing element.
+    static bool ReadMissing(RValue& val);
     // Lookup through a remembered position: the interpreter keeps one hint per access site,
     // so repeated accesses to the same list skip the hash.
     RVariable* FindVariable(int32_t var_ind, uint32_t& hint) {

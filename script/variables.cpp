@@ -101,30 +101,16 @@ int32_t CLocals::SlotFor(int32_t var_ind) {
     return static_cast<int32_t>(slots_.size() - 1);
 }
 
-bool CLocals::ReadMissing(RValue& val) {
-    if (!UnknownVariablesReadAsZero()) return false;
-    val.SetReal(0.0);
-    return true;
-}
-
 // ---- Instance access ----
 
-bool GetInstanceVar(CScriptInstance* instance, int32_t var_ind, int32_t arr_ind, RValue& val) {
-    if (!instance) return false;
-    if (var_ind < kMaxBuiltinVariables) {
-        const RBuiltinVariable* builtin = BuiltinVariable(var_ind);
-        return builtin && builtin->read && builtin->read(instance, arr_ind, val);
-    }
-    return instance->i_vars.GetVar(var_ind, arr_ind, val);
+bool GetBuiltinVar(CScriptInstance* instance, int32_t var_ind, int32_t arr_ind, RValue& val) {
+    const RBuiltinVariable* builtin = BuiltinVariable(var_ind);
+    return builtin && builtin->read && builtin->read(instance, arr_ind, val);
 }
 
-bool SetInstanceVar(CScriptInstance* instance, int32_t var_ind, int32_t arr_ind, const RValue& val) {
-    if (!instance) return false;
-    if (var_ind < kMaxBuiltinVariables) {
-        const RBuiltinVariable* builtin = BuiltinVariable(var_ind);
-        return builtin && builtin->writable && builtin->write && builtin->write(instance, arr_ind, val);
-    }
-    return instance->i_vars.SetVar(var_ind, arr_ind, val);
+bool SetBuiltinVar(CScriptInstance* instance, int32_t var_ind, int32_t arr_ind, const RValue& val) {
+    const RBuiltinVariable* builtin = BuiltinVariable(var_ind);
+    return builtin && builtin->writable && builtin->write && builtin->write(instance, arr_ind, val);
 }
 
 bool ReadSelected(int32_t selector, int32_t var_ind, int32_t arr_ind, RValue& val) {

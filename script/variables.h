@@ -125,12 +125,23 @@ public:
                 return true;
             }
         }
-        return ReadMissing(val);
+        return CVariableList::ReadMissing(val);
     }
     void Set(int32_t slot, int32_t arr_ind, const RValue& val) {
         Slot& s = slots_[static_cast<size_t>(slot)];
         s.assigned = true;
         s.variable.ElementForWrite(arr_ind) = val;
+    }
+    // The value of a slot itself (element 0) for reading in place, or nullptr when unset.
+    const RValue* Value(int32_t slot) const {
+        const Slot& s = slots_[static_cast<size_t>(slot)];
+        return s.assigned ? &s.variable.simplevalue : nullptr;
+    }
+    // The value of a slot itself for writing in place; the slot counts as assigned.
+    RValue& ValueForWrite(int32_t slot) {
+        Slot& s = slots_[static_cast<size_t>(slot)];
+        s.assigned = true;
+        return s.variable.simplevalue;
     }
     const RVariable* Variable(int32_t slot) const {
         const Slot& s = slots_[static_cast<size_t>(slot)];
@@ -142,7 +153,6 @@ private:
         RVariable variable;
         bool assigned = false;
     };
-    static bool ReadMissing(RValue& val);
     std::vector<Slot> slots_;
 };
 
@@ -155,9 +165,21 @@ struct RunScope {
 
 // A built-in index goes through the built-in's routines (a read-only one refuses writes);
 // any other index reads or writes the instance's list. A null instance refuses.
-[[nodiscard]] bool GetInstanceVar(CScriptInstance* instance, int32_t var_ind, int32_t arr_ind, RValue& val);
-[[nodiscard]] bool SetInstanceVar(CScriptInstance* instance, int32_t var_ind, int32_t arr_ind,
-                                  const RValue& val);
+[[nodiscard]] bool GetBuiltinVar(CScriptInstance* instance, int32_t var_ind, int32_t arr_ind, RValue& val);
+[[nodiscard]] bool SetBuiltinVar(CScriptInstance* instance, int32_t var_ind, int32_t arr_ind,
+                                 const RValue& val);
+[[nodiscard]] inline bool GetInstanceVar(CScriptInstance* instance, int32_t var_ind, int32_t arr_ind,
+                                         RValue& val) {
+    if (!instance) return false;
+    if (var_ind < kMaxBuiltinVariables) return GetBuiltinVar(instance, var_ind, arr_ind, val);
+    return instance->i_vars.GetVar(var_ind, arr_ind, val);
+}
+[[nodiscard]] inline bool SetInstanceVar(CScriptInstance* instance, int32_t var_ind, int32_t arr_ind,
+                                         const RValue& val) {
+    if (!instance) return false;
+    if (var_ind < kMaxBuiltinVariables) return SetBuiltinVar(instance, var_ind, arr_ind, val);
+    return instance->i_vars.SetVar(var_ind, arr_ind, val);
+}
 
 // Selectors -3 (all), objects and instance ids. Reading takes the first instance that is
 // not destroyed; writing writes every one of them (all, object) and ignores a missing id.
