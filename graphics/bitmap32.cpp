@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "graphics/image_bmp.h"
@@ -40,6 +41,8 @@ std::string LowerExtension(const std::string& fname) {
 constexpr uint64_t kMaxImageFileBytes = uint64_t(kMaxBitmapPixels) * 4 + (uint64_t(64) << 20);
 
 bool ReadWholeFile(const std::string& fname, std::vector<uint8_t>& out) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(fname, error)) return false;
     std::ifstream in(fname, std::ios::binary);
     if (!in) return false;
     in.seekg(0, std::ios::end);

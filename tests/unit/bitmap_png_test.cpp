@@ -315,7 +315,8 @@ TEST_F(BitmapImageFile, LoadPicksTheDecoderByExtension) {
     ASSERT_TRUE(bm.LoadFromImageFile(Path("a.PnG")));
     EXPECT_EQ(bm, TBitmap32(2, 1, 0x40302010));
 
-    for (const char* name : {"png_as.bmp", "a.tga", "noext", "missing.png"}) {
+    std::filesystem::create_directories(Path("folder.png"));
+    for (const char* name : {"png_as.bmp", "a.tga", "noext", "missing.png", "folder.png"}) {
         SCOPED_TRACE(name);
         TBitmap32 keep(1, 1, 7);
         EXPECT_FALSE(keep.LoadFromImageFile(Path(name)));
