@@ -22,6 +22,8 @@ inline constexpr int32_t kContainerVersion = 810;
 void InitFastCRC();
 // Reflected CRC-32 (0xEDB88320) without the final inversion.
 uint32_t CalcCRC(const uint8_t* buffer, size_t size);
+// The byte-by-byte table form of the same checksum, kept as the reference for tests.
+uint32_t CalcCRCTable(const uint8_t* buffer, size_t size);
 uint32_t LocalRandom(uint32_t& z, uint32_t& w);
 // Seed of the body scrambling for a key number.
 uint32_t KeySeed(uint32_t keyNumber);

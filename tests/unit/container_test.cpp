@@ -11,6 +11,9 @@ TEST(Container, CrcIsTheInvertedStandardValue) {
     const char* text = "123456789";
     EXPECT_EQ(CalcCRC(reinterpret_cast<const uint8_t*>(text), 9), ~0xCBF43926u);
     EXPECT_EQ(CalcCRC(nullptr, 0), 0xFFFFFFFFu);
+    std::vector<uint8_t> bytes(1000);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * i + 3);
+    for (size_t n : {1u, 7u, 999u, 1000u}) EXPECT_EQ(CalcCRC(bytes.data(), n), CalcCRCTable(bytes.data(), n)) << n;
 }
 
 TEST(Container, LocalRandomSequence) {
