@@ -532,3 +532,30 @@ TEST(ScriptVariableIndices, SelectorAndArrayIndexChecks) {
     EXPECT_EQ(MessageText(SelectorFromValue(RValue("a"), selector)), "Wrong type of variable index");
     EXPECT_EQ(ArrayElement(1, 5), 32005);
 }
+
+namespace {
+
+FakeWorld* g_growingWorld = nullptr;
+int g_writes = 0;
+// A write with side effects on the room: creates an instance and destroys the last one.
+bool WriteThatChangesTheRoom(CScriptInstance*, int32_t, const RValue&) {
+    ++g_writes;
+    g_growingWorld->Add(200000 + g_writes, 1);
+    g_growingWorld->entries[2].instance->i_marked = true;
+    return true;
+}
+
+} // namespace
+
+TEST_F(ScriptVariables, WritesToManyInstancesSurviveChangesToTheRoom) {
+    g_growingWorld = &world;
+    g_writes = 0;
+    ASSERT_TRUE(BindBuiltinVariable("speed", nullptr, &WriteThatChangesTheRoom));
+    // Instances created by the writes are not visited; destroyed ones that come later are skipped.
+    EXPECT_EQ(Write(kAllSelector, "speed", 1), ScriptMessage::None);
+    EXPECT_EQ(g_writes, 2);
+    g_writes = 0;
+    EXPECT_EQ(Write(1, "speed", 1), ScriptMessage::None);
+    EXPECT_EQ(g_writes, 4); // the four of object 1 and its child, not those made meanwhile
+    BindBuiltinVariable("speed", nullptr, nullptr);
+}
