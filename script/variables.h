@@ -20,15 +20,14 @@ namespace kestrin {
 
 class CStream;
 
-enum InstanceSelector : int32_t {
-    kSelfSelector = -1,
-    kOtherSelector = -2,
-    kAllSelector = -3,
-    kNooneSelector = -4,
-    kGlobalSelector = -5,
-    kUnqualifiedSelector = -6,
-    kLocalSelector = -7,
-};
+// Plain constants rather than an enum: selectors are compared with reals (constant nodes).
+inline constexpr int32_t kSelfSelector = -1;
+inline constexpr int32_t kOtherSelector = -2;
+inline constexpr int32_t kAllSelector = -3;
+inline constexpr int32_t kNooneSelector = -4;
+inline constexpr int32_t kGlobalSelector = -5;
+inline constexpr int32_t kUnqualifiedSelector = -6;
+inline constexpr int32_t kLocalSelector = -7;
 inline constexpr int32_t kFirstInstanceId = 100000;
 
 // The part of an instance the script language needs; the runner's instance class derives
