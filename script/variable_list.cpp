@@ -1,5 +1,7 @@
 #include "script/variable_list.h"
 
+#include <stdexcept>
+
 #include "runner/stream.h"
 
 namespace kestrin {
@@ -22,6 +24,10 @@ void SetUnknownVariablesReadAsZero(bool on) {
 }
 
 RValue& RVariable::GrowTo(size_t row, size_t column) {
+    // Callers check element numbers first; a negative or oversized one here is a bug, and
+    // must not become a wild write.
+    if (row >= kArrayDimension || column >= kArrayDimension)
+        throw std::out_of_range("array element out of range");
     if (row >= value.size()) value.resize(row + 1);
     std::vector<RValue>& r = value[row];
     if (column >= r.size()) r.resize(column + 1);

@@ -40,6 +40,7 @@ struct RVariable {
         return &value[row][column];
     }
     // Element a, created (with the rows and elements before it, as the real 0) if needed.
+    // a must be in 0 .. kMaxArrayElement; anything else throws std::out_of_range.
     RValue& ElementForWrite(int32_t a) {
         if (a == 0) return simplevalue;
         const auto row = static_cast<size_t>(a / kArrayDimension),

@@ -559,3 +559,16 @@ TEST_F(ScriptVariables, WritesToManyInstancesSurviveChangesToTheRoom) {
     EXPECT_EQ(g_writes, 4); // the four of object 1 and its child, not those made meanwhile
     BindBuiltinVariable("speed", nullptr, nullptr);
 }
+
+TEST(ScriptVariableList, ElementNumbersOutsideTheRangeNeverWriteWild) {
+    RVariable v;
+    EXPECT_THROW(v.ElementForWrite(-1), std::out_of_range);
+    EXPECT_THROW(v.ElementForWrite(-32001), std::out_of_range);
+    EXPECT_EQ(v.Element(-1), nullptr);
+    EXPECT_TRUE(v.value.empty() || v.value[0].empty());
+    CLocals locals;
+    const int32_t table[] = {VariableIndex("wild")};
+    locals.Reset(table);
+    RunScope scope{nullptr, nullptr, &locals};
+    EXPECT_EQ(WriteVariable(scope, kLocalSelector, table[0], -1, RValue(1.0)), ScriptMessage::CannotAssign);
+}
