@@ -114,6 +114,7 @@ public:
     // The slot of a variable index, added if needed.
     int32_t SlotFor(int32_t var_ind);
 
+    // Slot numbers given to the accessors below must be under SlotCount().
     // Element `arr_ind` of a slot: false when the slot was never assigned or the element was
     // never created, unless the read-as-zero option is on (then the real 0).
     bool Get(int32_t slot, int32_t arr_ind, RValue& val) const {
@@ -128,8 +129,8 @@ public:
     }
     void Set(int32_t slot, int32_t arr_ind, const RValue& val) {
         Slot& s = slots_[static_cast<size_t>(slot)];
-        s.assigned = true;
         s.variable.ElementForWrite(arr_ind) = val;
+        s.assigned = true;
     }
     // The value of a slot itself (element 0) for reading in place, or nullptr when unset.
     const RValue* Value(int32_t slot) const {
