@@ -3,7 +3,7 @@
 # running it again costs nothing.
 set -e
 PACKAGES="cmake ninja-build g++ make pkg-config ccache zlib1g-dev libpng-dev \
-nlohmann-json3-dev libgtest-dev clang"
+nlohmann-json3-dev libgtest-dev libbenchmark-dev clang libclang-rt-14-dev"
 if [ "$1" = "--bench" ]; then PACKAGES="$PACKAGES lua5.4"; fi
 
 missing=""

@@ -39,7 +39,7 @@ GameData SampleGame() {
     pkg.s_name = "Pack";
     pkg.key = 1234;
     CExtensionFile file;
-    file.s_filename = "pack.gml";
+    file.s_filename = "pack_code.txt";
     file.s_kind = kExtensionScript;
     file.data = {'x', '=', '1'};
     file.s_functions.push_back({"pack_fn", "pack_fn", 12, 7, 2, {}, 1, ""});
