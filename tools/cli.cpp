@@ -11,9 +11,11 @@
 #include <fstream>
 
 #include "runner/container.h"
+#include "runner/file_io.h"
 #include "runner/startup.h"
 #include "tools/describe.h"
 #include "tools/project.h"
+#include "tools/script_command.h"
 #include "tools/terminal_display.h"
 #include "tools/version.h"
 
@@ -30,6 +32,7 @@ Usage:
   kestrin build PROJECT_DIR -o OUT [--data-only] [--debug]
   kestrin unpack GAME -o PROJECT_DIR [--force]
   kestrin info GAME
+  kestrin script FILE
   kestrin --help | --version
   kestrin COMMAND --help
 
@@ -39,6 +42,7 @@ Commands:
   build    build a game from a text project folder (see docs/project-format.md)
   unpack   turn a game back into a text project that builds to the same game
   info     show what a game holds: settings, resources, included files, sizes
+  script   run a file of script code with a temporary instance in an empty game
 
 A standalone game (made by `kestrin build` without --data-only) plays its own data and
 reads the run options from KESTRIN_* environment variables; see `kestrin run --help`.
@@ -97,6 +101,16 @@ Prints what GAME holds: settings, resource counts and names, included files, con
 extension packages, the room order and sizes.
 )";
 
+const char* const kScriptHelp = R"(Usage: kestrin script FILE
+
+Compiles FILE as a program of the script language and runs it with a temporary instance
+in an empty game (default settings, no resources). Lines of show_debug_message and then
+the result, written as string() writes it, go to standard output; compile and run errors,
+with their line and position, go to standard error.
+
+Exit status: 0, or 1 after a compile or run error.
+)";
+
 bool ParseInt64(const std::string& text, int64_t& out) {
     auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
     return ec == std::errc() && p == text.data() + text.size();
@@ -130,12 +144,7 @@ std::string ExecutablePath() {
     return ec ? std::string() : p.string();
 }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
+bool ReadFile(const std::string& path, std::vector<uint8_t>& out) { return ReadWholeFile(path, out); }
 
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes, bool executable) {
     std::string temp = path + ".part";
@@ -343,6 +352,21 @@ int CommandInfo(const std::vector<std::string>& args) {
     return 0;
 }
 
+int CommandScript(const std::vector<std::string>& args) {
+    std::string file;
+    for (const auto& a : args) {
+        if (a == "--help" || a == "-h") {
+            std::fputs(kScriptHelp, stdout);
+            return 0;
+        }
+        if (!a.empty() && a[0] == '-') return UsageError("unknown option " + a + " for script");
+        if (!file.empty()) return UsageError("script takes one file");
+        file = a;
+    }
+    if (file.empty()) return UsageError("script needs a file");
+    return RunScriptFile(file);
+}
+
 bool EnvFlag(const char* name) {
     const char* v = std::getenv(name);
     return v && *v && std::strcmp(v, "0") != 0;
@@ -388,11 +412,13 @@ RunOptions OptionsFromEnvironment(int argc, char** argv, bool& ok) {
 int KestrinMain(int argc, char** argv) {
     // A copy of kestrin with game data appended plays that game and nothing else.
     std::string self = ExecutablePath();
-    std::vector<uint8_t> image;
-    if (!self.empty() && ReadFile(self, image)) {
-        size_t end = ElfImageEnd(image);
-        if (end > 0 && end + 20 <= image.size()) {
-            image = {};
+    int64_t selfSize = self.empty() ? -1 : RegularFileSize(self);
+    if (selfSize > 0) {
+        // Only the headers are read: the program itself can be large.
+        size_t end = ElfImageEnd(static_cast<uint64_t>(selfSize), [&](uint64_t offset, uint8_t* out, size_t count) {
+            return ReadFileRange(self, offset, out, count);
+        });
+        if (end > 0 && static_cast<int64_t>(end) + 20 <= selfSize) {
             bool ok;
             RunOptions options = OptionsFromEnvironment(argc, argv, ok);
             if (!ok) {
@@ -418,6 +444,7 @@ int KestrinMain(int argc, char** argv) {
     if (command == "build") return CommandBuild(args);
     if (command == "unpack") return CommandUnpack(args);
     if (command == "info") return CommandInfo(args);
+    if (command == "script") return CommandScript(args);
     return UsageError("unknown command '" + command + "'");
 }
 

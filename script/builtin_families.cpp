@@ -1,0 +1,23 @@
+#include "script/builtin_families.h"
+
+#include "script/errors.h"
+#include "script/registry.h"
+#include "script/scripts.h"
+#include "script/variable_functions.h"
+
+namespace kestrin {
+
+void RegisterBuiltinFamilies() {
+    // ORDER of modules: Function_Graphics, Function_Action, Function_Math,
+    // Function_Interaction, Function_File, Function_Misc, Function_DPlay, Function_Game,
+    // Function_Resource, Function_Particles, Function_Data_Structures, Function_Sound,
+    // Function_3D. Families of modules not built yet join here in that order.
+    RegisterFunctions(ScriptFunctions());   // Function_Game (and the script_* of Function_Resource)
+    RegisterFunctions(VariableFunctions()); // Function_Game
+
+    BindArgumentVariables();
+    BindErrorVariables();
+    InstallErrorPath();
+}
+
+} // namespace kestrin

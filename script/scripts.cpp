@@ -1,0 +1,506 @@
+#include "script/scripts.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "runner/stream.h"
+#include "script/code_messages.h"
+#include "script/errors.h"
+#include "script/interpreter.h"
+#include "script/numeric.h"
+#include "script/run_error.h"
+#include "script/variable_names.h"
+#include "script/variables.h"
+
+namespace kestrin {
+
+namespace {
+
+constexpr std::string_view kNoScriptName = "<unknown>";
+constexpr std::string_view kUndefinedName = "<undefined>";
+
+struct ScriptTable {
+    std::vector<std::unique_ptr<CScript>> scripts;
+    std::vector<std::string> names;
+};
+
+ScriptTable& Table() {
+    static ScriptTable table;
+    return table;
+}
+
+struct ArgumentState {
+    ArgumentFrame outside;
+    RValue* slots = outside.slots;
+    int32_t count = 0;
+    std::string_view name = kNoScriptName;
+    double relative = 0.0;
+    // Frames of the calls in progress, innermost last; a deque keeps them in place as it grows.
+    std::deque<ArgumentFrame> frames;
+    size_t top = 0;
+};
+
+ArgumentState& Arguments() {
+    static ArgumentState state;
+    return state;
+}
+
+bool g_checkArguments = false;
+
+void WriteLineToStdout(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputc('\n', stdout);
+}
+
+DebugMessageSink g_debugSink = &WriteLineToStdout;
+Clipboard* g_clipboard = nullptr;
+
+std::string ScriptFailurePrefix(std::string_view name) {
+    std::string text(CodeText(CodeMessage::InScript));
+    text += name;
+    text += ":\r";
+    return text;
+}
+
+} // namespace
+
+// ---- CScript ----
+
+void CScript::Clear() {
+    s_code.reset();
+    s_text.clear();
+}
+
+bool CScript::LoadFromStream(CStream& stream) {
+    Clear();
+    if (stream.ReadInteger() != kScriptVersion) return false;
+    s_text = SanitizeUtf8(stream.ReadString());
+    return true;
+}
+
+void CScript::SaveToStream(CStream& stream) const {
+    stream.WriteInteger(kScriptVersion);
+    stream.WriteString(s_text);
+}
+
+bool CScript::Compile() {
+    s_code = std::make_unique<CCode>(s_text, false);
+    return s_code->Compile();
+}
+
+// ---- The table ----
+
+void ClearScripts() {
+    Table() = ScriptTable();
+}
+
+int32_t AddScript(std::string_view name, std::string_view text) {
+    ScriptTable& t = Table();
+    auto script = std::make_unique<CScript>();
+    script->s_text = std::string(text);
+    t.scripts.push_back(std::move(script));
+    t.names.emplace_back(name);
+    return static_cast<int32_t>(t.scripts.size() - 1);
+}
+
+int32_t AddEmptyScriptSlot() {
+    ScriptTable& t = Table();
+    t.scripts.emplace_back();
+    t.names.emplace_back();
+    return static_cast<int32_t>(t.scripts.size() - 1);
+}
+
+int32_t ScriptCount() {
+    return static_cast<int32_t>(Table().scripts.size());
+}
+
+CScript* ScriptAt(int32_t index) {
+    ScriptTable& t = Table();
+    if (index < 0 || static_cast<size_t>(index) >= t.scripts.size()) return nullptr;
+    return t.scripts[static_cast<size_t>(index)].get();
+}
+
+int32_t FindScript(std::string_view name) {
+    const ScriptTable& t = Table();
+    for (size_t i = 0; i < t.scripts.size(); ++i)
+        if (t.scripts[i] && t.names[i] == name) return static_cast<int32_t>(i);
+    return -1;
+}
+
+std::string_view ScriptName(int32_t index) {
+    if (!ScriptAt(index)) return kUndefinedName;
+    return Table().names[static_cast<size_t>(index)];
+}
+
+bool CompileScripts() {
+    ScriptTable& t = Table();
+    for (size_t i = 0; i < t.scripts.size(); ++i) {
+        CScript* script = t.scripts[i].get();
+        if (!script || script->Compile()) continue;
+        std::string text(CodeText(CodeMessage::ScriptCompilationError));
+        text += t.names[i];
+        text += '\r';
+        text += LastCodeError();
+        ReportError(text, true);
+        return false;
+    }
+    return true;
+}
+
+bool CheckScriptArguments() {
+    return g_checkArguments;
+}
+
+void SetCheckScriptArguments(bool on) {
+    g_checkArguments = on;
+}
+
+// ---- Arguments ----
+
+RValue* ArgumentSlots() {
+    return Arguments().slots;
+}
+
+int32_t ArgumentCount() {
+    return Arguments().count;
+}
+
+std::string_view CurrentScriptName() {
+    return Arguments().name;
+}
+
+double ArgumentRelative() {
+    return Arguments().relative;
+}
+
+void SetArgumentRelative(double relative) {
+    Arguments().relative = relative;
+}
+
+CallFrame::CallFrame() {
+    ArgumentState& a = Arguments();
+    if (a.top == a.frames.size()) a.frames.emplace_back();
+    frame_ = &a.frames[a.top++];
+}
+
+CallFrame::~CallFrame() {
+    // Frames go back holding the real 0 everywhere, as a new call expects.
+    for (RValue& slot : frame_->slots) slot.Clear();
+    --Arguments().top;
+}
+
+ArgumentScope::ArgumentScope(RValue* frame, int32_t count, const std::string* name) {
+    ArgumentState& a = Arguments();
+    slots_ = a.slots;
+    count_ = a.count;
+    name_ = a.name;
+    a.slots = frame;
+    if (name) {
+        a.count = count;
+        a.name = *name;
+    }
+}
+
+ArgumentScope::~ArgumentScope() {
+    ArgumentState& a = Arguments();
+    a.slots = slots_;
+    a.count = count_;
+    a.name = name_;
+}
+
+bool CallScriptFrame(int32_t index, CScriptInstance* self, CScriptInstance* other, RValue& result, bool check,
+                     RValue* frame, int32_t argc) {
+    CScript* script = ScriptAt(index);
+    if (!script) return false;
+    if (!script->s_code) script->s_code = std::make_unique<CCode>(script->s_text, false);
+    const CCode& code = *script->s_code;
+    const std::string& name = Table().names[static_cast<size_t>(index)];
+
+    ArgumentScope scope(frame, argc, &name);
+    result.Clear();
+    bool ok = RunCodeValue(self, other, code, result);
+    if (!ok) SetLastCodeError(ScriptFailurePrefix(name) + LastCodeError());
+    if (check && g_checkArguments) {
+        const bool wrong = code.i_ArgArray ? argc < code.i_Args : argc != code.i_Args;
+        if (wrong) {
+            std::string text(CodeText(CodeMessage::IllegalArgumentCount));
+            text += name;
+            text += "\".\r";
+            text +=
+                CodeText(code.i_ArgArray ? CodeMessage::ScriptRequiresAtLeast : CodeMessage::ScriptRequires);
+            text += std::to_string(code.i_Args);
+            text += CodeText(CodeMessage::ArgumentsSupplied);
+            text += std::to_string(argc);
+            text += " have been supplied.";
+            SetLastCodeError(std::move(text));
+            result.SetString("ERROR");
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+bool CallScript(int32_t index, CScriptInstance* self, CScriptInstance* other, RValue& result, bool check,
+                const RValue* args, int32_t argc) {
+    if (!ScriptAt(index)) return false;
+    if (argc < 0) argc = 0;
+    if (argc > kMaxArguments) argc = kMaxArguments;
+    CallFrame frame;
+    for (int32_t i = 0; i < argc; ++i) frame.slots()[i] = args[i];
+    return CallScriptFrame(index, self, other, result, check, frame.slots(), argc);
+}
+
+// ---- Text of values ----
+
+std::string RealText(double value) {
+    if (!std::isfinite(value) || !FitsInt64(std::nearbyint(value))) return "ERROR";
+    const int64_t rounded = RoundToInt64(value);
+    if (static_cast<double>(rounded) == value) return std::to_string(rounded);
+    // Ten significant digits first; the two decimals are then rounded in decimal, half away
+    // from zero, so 2.675 (stored a little below) still shows as 2.68.
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.9e", std::fabs(value));
+    int64_t mantissa = buffer[0] - '0';
+    for (int i = 2; i <= 10; ++i) mantissa = mantissa * 10 + (buffer[i] - '0');
+    const int exponent = std::atoi(buffer + 12);
+    const char* sign = value < 0 ? "-" : "";
+    if (exponent >= 10) {
+        std::snprintf(buffer, sizeof buffer, "%s%.9E", sign, std::fabs(value));
+        return buffer;
+    }
+    // mantissa * 10^(exponent - 9) in hundredths: mantissa * 10^(exponent - 7).
+    int64_t hundredths;
+    if (exponent >= 7) {
+        hundredths = mantissa;
+        for (int i = 7; i < exponent; ++i) hundredths *= 10;
+    } else if (7 - exponent > 10) {
+        hundredths = 0;
+    } else {
+        int64_t divisor = 1;
+        for (int i = exponent; i < 7; ++i) divisor *= 10;
+        hundredths = (mantissa + divisor / 2) / divisor;
+    }
+    std::snprintf(buffer, sizeof buffer, "%s%lld.%02lld", sign, static_cast<long long>(hundredths / 100),
+                  static_cast<long long>(hundredths % 100));
+    return buffer;
+}
+
+std::string ValueText(const RValue& value) {
+    return value.IsString() ? std::string(value.str()) : RealText(value.val());
+}
+
+DebugMessageSink SetDebugMessageSink(DebugMessageSink sink) {
+    DebugMessageSink previous = g_debugSink;
+    g_debugSink = sink ? sink : &WriteLineToStdout;
+    return previous;
+}
+
+void SetClipboard(Clipboard* clipboard) {
+    g_clipboard = clipboard;
+}
+
+// ---- Built-in functions ----
+
+namespace {
+
+// Runs `text` as a program with the arguments after the first in the argument slots; the
+// count and the script name stay those of the code around.
+void ExecuteText(CScriptInstance* self, CScriptInstance* other, int32_t argc, const RValue* args,
+                 std::string_view text, CodeMessage compileHeading, RValue& result) {
+    CallFrame frame;
+    for (int32_t i = 1; i < argc && i < kMaxArguments; ++i) frame.slots()[i - 1] = args[i];
+    ArgumentScope scope(frame.slots(), 0, nullptr);
+    CCode code(text, false);
+    if (code.Compile()) {
+        (void)RunCodeReported(self, other, code, result);
+        return;
+    }
+    std::string message(CodeText(compileHeading));
+    message += '\r';
+    message += LastCodeError();
+    ClearCodeError();
+    ReportError(message, false);
+}
+
+void execute_string(CScriptInstance* self, CScriptInstance* other, int32_t argc, const RValue* args,
+                    RValue& result) {
+    if (argc < 1) return;
+    // The text is held by its own value: the code may overwrite the argument slots.
+    const RValue text = args[0];
+    ExecuteText(self, other, argc, args, text.str(), CodeMessage::StringCompilationError, result);
+}
+
+// Every line of the file followed by a carriage return; false when it cannot be read.
+bool ReadCodeFile(std::string_view name, std::string& text) {
+    std::ifstream in{std::string(name), std::ios::binary};
+    if (!in) return false;
+    std::string line;
+    text.clear();
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (text.size() + line.size() + 1 > kMaxTextBytes) throw TextLimitFault();
+        text += line;
+        text += '\r';
+    }
+    return !in.bad();
+}
+
+void execute_file(CScriptInstance* self, CScriptInstance* other, int32_t argc, const RValue* args,
+                  RValue& result) {
+    if (argc < 1) return;
+    std::string text;
+    if (!ReadCodeFile(args[0].str(), text)) {
+        ReportRunError(CodeText(CodeMessage::NonExistingFile), false);
+        return;
+    }
+    ExecuteText(self, other, argc, args, text, CodeMessage::FileCompilationError, result);
+}
+
+void script_execute(CScriptInstance* self, CScriptInstance* other, int32_t argc, const RValue* args,
+                    RValue& result) {
+    if (argc < 1) return;
+    const int32_t index = RoundToInt32(args[0].val());
+    if (!ScriptAt(index)) {
+        ReportRunError(CodeText(CodeMessage::NonExistingScript), false);
+        return;
+    }
+    // At most 15 arguments follow the index.
+    if (!CallScript(index, self, other, result, true, args + 1, argc - 1)) {
+        ReportRunError(LastCodeError(), false);
+        ClearCodeError();
+    }
+}
+
+int32_t ScriptIndexArgument(const RValue* args) {
+    return RoundToInt32(args[0].val());
+}
+
+void script_exists(CScriptInstance*, CScriptInstance*, int32_t, const RValue* args, RValue& result) {
+    result.SetReal(ScriptAt(ScriptIndexArgument(args)) ? 1.0 : 0.0);
+}
+
+void script_get_name(CScriptInstance*, CScriptInstance*, int32_t, const RValue* args, RValue& result) {
+    result.SetString(ScriptName(ScriptIndexArgument(args)));
+}
+
+void script_get_text(CScriptInstance*, CScriptInstance*, int32_t, const RValue* args, RValue& result) {
+    const CScript* script = ScriptAt(ScriptIndexArgument(args));
+    result.SetString(script ? std::string_view(script->s_text) : std::string_view());
+}
+
+void show_debug_message(CScriptInstance*, CScriptInstance*, int32_t, const RValue* args, RValue&) {
+    g_debugSink(ValueText(args[0]));
+}
+
+void window_handle(CScriptInstance*, CScriptInstance*, int32_t, const RValue*, RValue& result) {
+    // FIXME: the handle of the game window once the window exists; there is none headless.
+    result.SetReal(0.0);
+}
+
+std::string g_applicationTitle;
+
+void set_application_title(CScriptInstance*, CScriptInstance*, int32_t, const RValue* args, RValue&) {
+    // FIXME: shown by the window once it exists.
+    if (args[0].IsString()) g_applicationTitle = std::string(args[0].str());
+}
+
+void set_program_priority(CScriptInstance*, CScriptInstance*, int32_t, const RValue*, RValue&) {
+    // Process priorities belong to the platform layer; raising them needs privileges this
+    // runner does not ask for, so the call is accepted and changes nothing.
+}
+
+void clipboard_has_text(CScriptInstance*, CScriptInstance*, int32_t, const RValue*, RValue& result) {
+    result.SetReal(g_clipboard && g_clipboard->HasText() ? 1.0 : 0.0);
+}
+
+void clipboard_get_text(CScriptInstance*, CScriptInstance*, int32_t, const RValue*, RValue& result) {
+    result.SetString(g_clipboard ? g_clipboard->GetText() : std::string());
+}
+
+void clipboard_set_text(CScriptInstance*, CScriptInstance*, int32_t, const RValue* args, RValue&) {
+    if (g_clipboard) g_clipboard->SetText(args[0].str());
+}
+
+constexpr RFunctionSpec kScriptFunctions[] = {
+    {"execute_string", execute_string, -1},
+    {"execute_file", execute_file, -1},
+    {"window_handle", window_handle, 0},
+    {"show_debug_message", show_debug_message, 1},
+    {"set_program_priority", set_program_priority, 1},
+    {"set_application_title", set_application_title, 1},
+    {"clipboard_has_text", clipboard_has_text, 0},
+    {"clipboard_get_text", clipboard_get_text, 0},
+    {"clipboard_set_text", clipboard_set_text, 1},
+    {"script_execute", script_execute, -1},
+    {"script_exists", script_exists, 1},
+    {"script_get_name", script_get_name, 1},
+    {"script_name", script_get_name, 1},
+    {"script_get_text", script_get_text, 1},
+};
+
+// ---- Argument variables ----
+
+template <int N> bool ReadArgumentN(CScriptInstance*, int32_t, RValue& value) {
+    value = ArgumentSlots()[N];
+    return true;
+}
+
+template <int N> bool WriteArgumentN(CScriptInstance*, int32_t, const RValue& value) {
+    ArgumentSlots()[N] = value;
+    return true;
+}
+
+template <int... N> void BindArguments(std::integer_sequence<int, N...>) {
+    ((void)BindBuiltinVariable("argument" + std::to_string(N), ReadArgumentN<N>, WriteArgumentN<N>), ...);
+}
+
+bool ReadArgumentArray(CScriptInstance*, int32_t element, RValue& value) {
+    const ArgumentState& a = Arguments();
+    if (g_checkArguments && element >= a.count) {
+        std::string text(CodeText(CodeMessage::IllegalArrayIndex));
+        text += a.name;
+        text += "\".\r";
+        text += CodeText(CodeMessage::ArrayIndexAccess);
+        text += std::to_string(element);
+        text += "], but only ";
+        text += std::to_string(a.count);
+        text += CodeText(CodeMessage::ArgumentsHaveBeenSupplied);
+        ReportRunError(text, false);
+        return false;
+    }
+    value = a.slots[element >= 0 && element < kMaxArguments ? element : 0];
+    return true;
+}
+
+bool WriteArgumentArray(CScriptInstance*, int32_t element, const RValue& value) {
+    Arguments().slots[element >= 0 && element < kMaxArguments ? element : 0] = value;
+    return true;
+}
+
+bool ReadArgumentCount(CScriptInstance*, int32_t, RValue& value) {
+    value.SetReal(Arguments().count);
+    return true;
+}
+
+bool ReadArgumentRelative(CScriptInstance*, int32_t, RValue& value) {
+    value.SetReal(Arguments().relative);
+    return true;
+}
+
+} // namespace
+
+std::span<const RFunctionSpec> ScriptFunctions() {
+    return kScriptFunctions;
+}
+
+void BindArgumentVariables() {
+    BindArguments(std::make_integer_sequence<int, kMaxArguments>());
+    (void)BindBuiltinVariable("argument", ReadArgumentArray, WriteArgumentArray);
+    (void)BindBuiltinVariable("argument_count", ReadArgumentCount, nullptr);
+    (void)BindBuiltinVariable("argument_relative", ReadArgumentRelative, nullptr);
+}
+
+} // namespace kestrin

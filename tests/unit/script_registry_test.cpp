@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "script/registry.h"
+#include "script_fixture.h"
+
+using namespace kestrin;
+
+namespace {
+
+class ScriptRegistry : public kestrin::testing::ScriptTest {};
+
+TEST_F(ScriptRegistry, BuiltinConstants) {
+    ASSERT_EQ(ConstantCount(), kBuiltinConstantCount);
+    std::set<std::string> names;
+    for (int32_t i = 0; i < ConstantCount(); ++i) {
+        names.insert(std::string(ConstantName(i)));
+        EXPECT_TRUE(ConstantValue(i).IsReal());
+    }
+    // Only c_silver/c_ltgray share a value, no name is added twice.
+    EXPECT_EQ(names.size(), static_cast<size_t>(kBuiltinConstantCount));
+
+    const struct {
+        const char* name;
+        double value;
+    } samples[] = {
+        {"self", -1},
+        {"local", -7},
+        {"pi", 3.141592653589793},
+        {"c_orange", 4235519},
+        {"c_silver", 12632256},
+        {"bm_zero", 1},
+        {"vk_f1", 112},
+        {"vk_f12", 123},
+        {"vk_numpad9", 105},
+        {"vk_ralt", 165},
+        {"ev_joystick1_button8", 28},
+        {"ev_joystick2_button1", 36},
+        {"ev_user15", 25},
+        {"ev_close_button", 30},
+        {"cr_arrrow", -2},
+        {"cr_size_all", -22},
+        {"browser_opera", 6},
+        {"OEM_CHARSET", 255},
+        {"ev_mouse_wheel_down", 61},
+        {"ev_step_end", 2},
+        {"mb_any", -1},
+    };
+    for (const auto& s : samples) {
+        RValue v;
+        ASSERT_TRUE(FindConstant(s.name, v)) << s.name;
+        EXPECT_EQ(v.val(), s.value) << s.name;
+    }
+    EXPECT_EQ(ConstantName(0), "self");
+    EXPECT_EQ(ConstantName(kBuiltinConstantCount - 1), "OEM_CHARSET");
+    RValue v;
+    EXPECT_FALSE(FindConstant("Self", v));
+}
+
+TEST_F(ScriptRegistry, ConstantPrecedence) {
+    // A game constant redefines a built-in one for code compiled afterwards.
+    std::string message;
+    ASSERT_TRUE(DefineConstant("c_red", "5", message));
+    EXPECT_EQ(Run("return c_red"), "5");
+
+    // Resource names come first, then trigger constants, then the table.
+    SetResourceNameLookup([](std::string_view name, int32_t& index) {
+        if (name != "spr") return false;
+        index = 3;
+        return true;
+    });
+    SetTriggerConstantLookup([](std::string_view name, int32_t& index) {
+        if (name != "trig" && name != "spr") return false;
+        index = 7;
+        return true;
+    });
+    ASSERT_TRUE(DefineConstant("spr", "10", message));
+    ASSERT_TRUE(DefineConstant("trig", "11", message));
+    EXPECT_EQ(Run("return spr"), "3");
+    EXPECT_EQ(Run("return trig"), "7");
+    // A name that is a resource can never be a variable.
+    EXPECT_EQ(Run("spr = 1"), "1:5: Variable name expected.");
+
+    // Without a resource lookup, script names are found.
+    SetResourceNameLookup(nullptr);
+    AddScript("scr_a", "return 1");
+    AddEmptyScriptSlot();
+    AddScript("scr_b", "return 2");
+    EXPECT_EQ(Run("return scr_b"), "2");
+}
+
+TEST_F(ScriptRegistry, DefineConstant) {
+    std::string message;
+    EXPECT_FALSE(DefineConstant("2x", "1", message));
+    EXPECT_EQ(message, "Constant name 2x  is not valid.");
+    EXPECT_FALSE(DefineConstant("a-b", "1", message));
+    EXPECT_EQ(message, "Constant name a-b  is not valid.");
+    EXPECT_FALSE(DefineConstant("", "1", message));
+
+    ASSERT_TRUE(DefineConstant("  spaced\t", "c_white - 1", message));
+    EXPECT_EQ(Run("return spaced"), "16777214");
+    ASSERT_TRUE(DefineConstant("greeting", "'hi' + ' there'", message));
+    EXPECT_EQ(Run("return greeting"), "\"hi there\"");
+    ASSERT_TRUE(DefineConstant("later", "spaced + 1", message));
+    EXPECT_EQ(Run("return later"), "16777215");
+
+    // A name defined afterwards is still a variable of the temporary instance.
+    EXPECT_FALSE(DefineConstant("early", "not_yet + 1", message));
+    EXPECT_EQ(message, "Value for constant early  is not valid.");
+    EXPECT_FALSE(DefineConstant("broken", "1 +", message));
+    EXPECT_EQ(message, "Value for constant broken  is not valid.");
+    SetUnknownVariablesReadAsZero(true);
+    EXPECT_TRUE(DefineConstant("early", "not_yet + 1", message));
+    EXPECT_EQ(Run("return early"), "1");
+    SetUnknownVariablesReadAsZero(false);
+
+    // Constants do not outlive a reset.
+    ResetConstants();
+    EXPECT_EQ(ConstantCount(), kBuiltinConstantCount);
+}
+
+void Answer(CScriptInstance*, CScriptInstance*, int32_t argc, const RValue* args, RValue& result) {
+    double sum = argc * 1000.0;
+    for (int32_t i = 0; i < kMaxArguments; ++i) sum += args[i].val();
+    result.SetReal(sum);
+}
+
+TEST_F(ScriptRegistry, Functions) {
+    if (FindFunction("test_sum") < 0) {
+        RegisterFunction("test_sum", Answer, -1);
+        RegisterFunction("test_sum", Answer, 2); // the first of a name wins
+        RegisterFunction(std::string(70, 'f'), Answer, 0);
+    }
+    const int32_t index = FindFunction("test_sum");
+    ASSERT_GE(index, 0);
+    EXPECT_EQ(FunctionArgCount(index), -1);
+    EXPECT_EQ(FunctionArgCount(-1), kNoFunctionArgCount);
+    EXPECT_EQ(FunctionArgCount(FunctionCount()), kNoFunctionArgCount);
+    EXPECT_GE(FindFunction(std::string(64, 'f')), 0);
+    EXPECT_EQ(FindFunction("Test_sum"), -1);
+
+    // Slots beyond the count hold the real 0; the routine sees the count.
+    EXPECT_EQ(Run("return test_sum(1, 2, 3)"), "3006");
+    EXPECT_EQ(Run("return test_sum()"), "0");
+    EXPECT_EQ(Run("a = test_sum('x', 1)"), "2001");
+
+    // The registered families are found.
+    for (const char* name : {"execute_string", "execute_file", "script_execute", "show_debug_message",
+                             "variable_global_get", "variable_local_array2_set", "clipboard_get_text"})
+        EXPECT_GE(FindFunction(name), 0) << name;
+}
+
+} // namespace

@@ -1,0 +1,77 @@
+#include "tools/script_command.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "runner/fault.h"
+#include "runner/settings.h"
+#include "runner/stream.h"
+#include "script/code.h"
+#include "script/errors.h"
+#include "script/interpreter.h"
+#include "script/scripts.h"
+#include "script/simple_world.h"
+#include "script/variable_list.h"
+#include "script/variables.h"
+
+namespace kestrin {
+
+namespace {
+
+void PrintError(std::string_view text) {
+    std::string plain;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            plain += '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            plain += text[i];
+        }
+    }
+    std::fprintf(stderr, "%s\n", plain.c_str());
+}
+
+} // namespace
+
+int RunScriptFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "kestrin script: %s: cannot read the file\n", path.c_str());
+        return 1;
+    }
+    const std::string text = SanitizeUtf8(std::string(std::istreambuf_iterator<char>(in), {}));
+
+    // An empty game: default settings, no resources, one temporary instance in the room.
+    const CSettings settings;
+    SetUnknownVariablesReadAsZero(settings.TreatUninitialisedAsZero());
+    SetCheckScriptArguments(settings.CheckArguments());
+    GlobalsInit();
+    ResetErrorState();
+    SimpleWorld world;
+    CScriptInstance* self = world.Add(100001, 0);
+    SetInstanceWorld(&world);
+
+    CCode code(text, false);
+    bool ok = false;
+    RValue result;
+    try {
+        if (!code.Compile()) {
+            PrintError(LastCodeError());
+        } else if (!RunCode(self, self, code, result)) {
+            PrintError(LastCodeError());
+        } else {
+            ok = true;
+        }
+    } catch (const RunnerFault& fault) {
+        HandleRunnerFault(fault);
+    }
+    std::fflush(stdout);
+    SetInstanceWorld(nullptr);
+    if (!ok) return 1;
+    const std::string value = ValueText(result);
+    std::printf("%s\n", value.c_str());
+    return ErrorOccurred() ? 1 : 0;
+}
+
+} // namespace kestrin
