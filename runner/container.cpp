@@ -141,44 +141,60 @@ std::vector<uint8_t> WriteContainer(std::span<const uint8_t> body, StreamRandom&
     return out;
 }
 
-size_t ElfImageEnd(std::span<const uint8_t> f) {
-    if (f.size() < 64 || f[0] != 0x7F || f[1] != 'E' || f[2] != 'L' || f[3] != 'F') return 0;
-    bool is64 = f[4] == 2;
-    if (f[5] != 1) return 0;  // little-endian only
-    auto u16 = [&](size_t at) -> uint64_t { return at + 2 <= f.size() ? uint64_t(f[at] | f[at + 1] << 8) : 0; };
-    auto u32 = [&](size_t at) -> uint64_t {
-        if (at + 4 > f.size()) return 0;
-        return uint64_t(f[at]) | uint64_t(f[at + 1]) << 8 | uint64_t(f[at + 2]) << 16 | uint64_t(f[at + 3]) << 24;
+size_t ElfImageEnd(uint64_t fileSize, const ByteReader& read) {
+    uint8_t h[64] = {};
+    if (fileSize < 64 || !read(0, h, 64)) return 0;
+    if (h[0] != 0x7F || h[1] != 'E' || h[2] != 'L' || h[3] != 'F' || h[5] != 1) return 0;  // little-endian only
+    bool is64 = h[4] == 2;
+    auto u16 = [](const uint8_t* p) { return uint64_t(p[0] | p[1] << 8); };
+    auto u32 = [](const uint8_t* p) {
+        return uint64_t(p[0]) | uint64_t(p[1]) << 8 | uint64_t(p[2]) << 16 | uint64_t(p[3]) << 24;
     };
-    auto u64 = [&](size_t at) -> uint64_t { return u32(at) | u32(at + 4) << 32; };
-    auto addr = [&](size_t at) { return is64 ? u64(at) : u32(at); };
+    auto u64 = [&](const uint8_t* p) { return u32(p) | u32(p + 4) << 32; };
+    auto addr = [&](const uint8_t* p) { return is64 ? u64(p) : u32(p); };
 
-    uint64_t phoff = addr(is64 ? 0x20 : 0x1C), shoff = addr(is64 ? 0x28 : 0x20);
-    uint64_t phentsize = u16(is64 ? 0x36 : 0x2A), phnum = u16(is64 ? 0x38 : 0x2C);
-    uint64_t shentsize = u16(is64 ? 0x3A : 0x2E), shnum = u16(is64 ? 0x3C : 0x30);
+    uint64_t phoff = addr(h + (is64 ? 0x20 : 0x1C)), shoff = addr(h + (is64 ? 0x28 : 0x20));
+    uint64_t phentsize = u16(h + (is64 ? 0x36 : 0x2A)), phnum = u16(h + (is64 ? 0x38 : 0x2C));
+    uint64_t shentsize = u16(h + (is64 ? 0x3A : 0x2E)), shnum = u16(h + (is64 ? 0x3C : 0x30));
     uint64_t end = is64 ? 64 : 52;
-    auto within = [&](uint64_t off, uint64_t len) { return off <= f.size() && len <= f.size() - off; };
+    auto within = [&](uint64_t off, uint64_t len) { return off <= fileSize && len <= fileSize - off; };
+    // Entry fields read below lie within the first 40 bytes of an entry.
+    constexpr uint64_t kMinEntry = 40;
 
-    if (within(phoff, phentsize * phnum)) {
+    std::vector<uint8_t> table;
+    auto readTable = [&](uint64_t off, uint64_t entsize, uint64_t num) {
+        if (entsize < kMinEntry || !within(off, entsize * num)) return false;
+        table.resize(static_cast<size_t>(entsize * num));
+        return read(off, table.data(), table.size());
+    };
+    if (readTable(phoff, phentsize, phnum)) {
         end = std::max(end, phoff + phentsize * phnum);
         for (uint64_t i = 0; i < phnum; ++i) {
-            size_t h = static_cast<size_t>(phoff + i * phentsize);
-            uint64_t off = is64 ? u64(h + 8) : u32(h + 4);
-            uint64_t size = is64 ? u64(h + 32) : u32(h + 16);
+            const uint8_t* e = table.data() + i * phentsize;
+            uint64_t off = is64 ? u64(e + 8) : u32(e + 4);
+            uint64_t size = is64 ? u64(e + 32) : u32(e + 16);
             if (within(off, size)) end = std::max(end, off + size);
         }
     }
-    if (within(shoff, shentsize * shnum)) {
+    if (readTable(shoff, shentsize, shnum)) {
         end = std::max(end, shoff + shentsize * shnum);
         for (uint64_t i = 0; i < shnum; ++i) {
-            size_t h = static_cast<size_t>(shoff + i * shentsize);
-            if (u32(h + 4) == 8) continue;  // SHT_NOBITS occupies no file space
-            uint64_t off = is64 ? u64(h + 24) : u32(h + 16);
-            uint64_t size = is64 ? u64(h + 32) : u32(h + 20);
+            const uint8_t* e = table.data() + i * shentsize;
+            if (u32(e + 4) == 8) continue;  // SHT_NOBITS occupies no file space
+            uint64_t off = is64 ? u64(e + 24) : u32(e + 16);
+            uint64_t size = is64 ? u64(e + 32) : u32(e + 20);
             if (within(off, size)) end = std::max(end, off + size);
         }
     }
-    return static_cast<size_t>(std::min<uint64_t>(end, f.size()));
+    return static_cast<size_t>(std::min<uint64_t>(end, fileSize));
+}
+
+size_t ElfImageEnd(std::span<const uint8_t> file) {
+    return ElfImageEnd(file.size(), [&](uint64_t offset, uint8_t* out, size_t count) {
+        if (offset > file.size() || count > file.size() - offset) return false;
+        std::memcpy(out, file.data() + offset, count);
+        return true;
+    });
 }
 
 } // namespace kestrin

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -49,7 +50,10 @@ ContainerResult OpenContainer(std::vector<uint8_t>& image, size_t searchStart);
 std::vector<uint8_t> WriteContainer(std::span<const uint8_t> body, StreamRandom& random);
 
 // Where a file's own ELF image ends (the start of anything appended to it), or 0 when the
-// bytes are not an ELF file.
+// bytes are not an ELF file. The reader form reads only the headers, so a large program can
+// be checked without reading all of it.
+using ByteReader = std::function<bool(uint64_t offset, uint8_t* out, size_t count)>;
+size_t ElfImageEnd(uint64_t fileSize, const ByteReader& read);
 size_t ElfImageEnd(std::span<const uint8_t> file);
 
 } // namespace kestrin

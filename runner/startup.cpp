@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "runner/container.h"
+#include "runner/file_io.h"
 #include "runner/messages.h"
 
 namespace fs = std::filesystem;
@@ -15,18 +15,6 @@ namespace fs = std::filesystem;
 namespace kestrin {
 
 namespace {
-
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    if (size < 0) return false;
-    in.seekg(0, std::ios::beg);
-    out.resize(static_cast<size_t>(size));
-    in.read(reinterpret_cast<char*>(out.data()), size);
-    return static_cast<bool>(in) || in.gcount() == size;
-}
 
 void ReportToStderr(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
 

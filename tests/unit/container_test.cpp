@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 
 #include "runner/container.h"
+#include "runner/file_io.h"
 
 using namespace kestrin;
 
@@ -98,10 +97,18 @@ TEST(Container, AChanceMarkerBeforeTheRealOneIsSkipped) {
 }
 
 TEST(Container, ElfImageEndOfOurOwnExecutable) {
-    std::ifstream in("/proc/self/exe", std::ios::binary);
-    std::vector<uint8_t> self((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> self;
+    ASSERT_TRUE(ReadWholeFile("/proc/self/exe", self));
     ASSERT_GT(self.size(), 64u);
     EXPECT_EQ(ElfImageEnd(self), self.size());
+    size_t reads = 0;
+    EXPECT_EQ(ElfImageEnd(self.size(),
+                          [&](uint64_t offset, uint8_t* out, size_t count) {
+                              ++reads;
+                              return ReadFileRange("/proc/self/exe", offset, out, count);
+                          }),
+              self.size());
+    EXPECT_LE(reads, 3u) << "only the headers are read";
     size_t size = self.size();
     self.insert(self.end(), {1, 2, 3, 4, 5});
     EXPECT_EQ(ElfImageEnd(self), size);
