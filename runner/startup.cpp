@@ -9,6 +9,9 @@
 #include "runner/container.h"
 #include "runner/file_io.h"
 #include "runner/messages.h"
+#include "script/errors.h"
+#include "script/game_preparation.h"
+#include "script/scripts.h"
 
 namespace fs = std::filesystem;
 
@@ -127,9 +130,21 @@ std::vector<PrepareStep> Runner::PreparationTable() {
         {50, "Extracting included files", msg::kPrepareIncludedFiles,
          [this, files] { return game_.included_files.PrepareAll(files); }},
         {55, "Preparing extension packages", msg::kPrepareExtensions, [] { return true; }},
-        {60, "Preparing constants", msg::kPrepareConstants, [] { return true; }},
+        {60, "Preparing constants", msg::kPrepareConstants,
+         [this] {
+             PrepareScriptLanguage(game_.settings);
+             ErrorHooks hooks;
+             hooks.trace = [this](std::string_view line) { trace_.Line(std::string(line)); };
+             SetErrorHooks(std::move(hooks));
+             UseResourceNames(game_);
+             std::string message;
+             if (DefineGameConstants(game_.constants, message)) return true;
+             messages_.ShowMessage(message);
+             return false;
+         }},
         {61, "Preparing triggers", msg::kPrepareTriggers, [] { return true; }},
-        {62, "Compiling scripts", msg::kPrepareScripts, [] { return true; }},
+        {62, "Compiling scripts", msg::kPrepareScripts,
+         [this] { return LoadScripts(game_.Resources(ResourceKind::Script)) && CompileScripts(); }},
         {70, "Compiling time line actions", msg::kPrepareTimeLines, [] { return true; }},
         {72, "Compiling object actions", msg::kPrepareObjects, [] { return true; }},
         {80, "Preparing sounds", msg::kPrepareSounds, [] { return true; }},

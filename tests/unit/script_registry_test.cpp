@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "script/game_preparation.h"
 #include "script/registry.h"
 #include "script_fixture.h"
 
@@ -149,6 +150,58 @@ TEST_F(ScriptRegistry, Functions) {
     for (const char* name : {"execute_string", "execute_file", "script_execute", "show_debug_message",
                              "variable_global_get", "variable_local_array2_set", "clipboard_get_text"})
         EXPECT_GE(FindFunction(name), 0) << name;
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ScriptRegistry, GameResourceNamesAndConstants) {
+    GameData game;
+    auto add = [&](ResourceKind kind, std::vector<std::pair<bool, std::string>> slots) {
+        for (auto& [present, name] : slots) game.Resources(kind).push_back({present, name, {}});
+    };
+    add(ResourceKind::Sprite, {{true, "thing"}, {true, "spr_only"}, {true, "spr_only"}});
+    add(ResourceKind::Object, {{false, "ghost"}, {true, "obj_a"}, {true, "thing"}});
+    add(ResourceKind::Room, {{true, "rm_start"}});
+    UseResourceNames(game);
+    EXPECT_EQ(Run("return thing"), "2");    // objects before sprites
+    EXPECT_EQ(Run("return spr_only"), "1"); // the lowest index of a kind
+    EXPECT_EQ(Run("return rm_start"), "0");
+    EXPECT_EQ(Run("ghost = 1; return ghost"), "1"); // an empty slot names nothing
+
+    std::string message;
+    EXPECT_TRUE(DefineGameConstants({{"LIVES", "3"}, {"MORE", "LIVES * 2 + obj_a"}}, message));
+    EXPECT_EQ(Run("return MORE"), "7");
+    EXPECT_FALSE(DefineGameConstants({{"A", "1"}, {"B", "2 +"}, {"C", "3"}}, message));
+    EXPECT_EQ(message, "Value for constant B  is not valid.");
+    RValue v;
+    EXPECT_TRUE(FindConstant("A", v));
+    EXPECT_FALSE(FindConstant("C", v));
+    SetResourceNameLookup(nullptr);
+}
+
+TEST_F(ScriptRegistry, LoadScriptRecords) {
+    auto record = [](int32_t version, std::string_view text) {
+        CStream s;
+        s.WriteInteger(version);
+        s.WriteString(text);
+        return s.Bytes();
+    };
+    std::vector<RawResource> records = {
+        {true, "first", record(800, "return 1")},
+        {false, "", {}},
+        {true, "second", record(800, "return first() + 1")},
+    };
+    ASSERT_TRUE(LoadScripts(records));
+    ASSERT_TRUE(CompileScripts());
+    EXPECT_EQ(ScriptCount(), 3);
+    EXPECT_EQ(Run("return second()"), "2");
+
+    records.push_back({true, "bad", record(700, "return 1")});
+    EXPECT_FALSE(LoadScripts(records));
+    records.back() = {true, "cut", {0x20, 0x03, 0, 0, 50, 0, 0, 0, 'a'}};
+    EXPECT_FALSE(LoadScripts(records));
 }
 
 } // namespace
