@@ -8,6 +8,7 @@
 
 #include "runner/container.h"
 #include "runner/file_io.h"
+#include "runner/function_datafile.h"
 #include "runner/messages.h"
 #include "script/errors.h"
 #include "script/game_preparation.h"
@@ -34,7 +35,7 @@ size_t GameDataSearchStart(const std::vector<uint8_t>& file) { return ElfImageEn
 Runner::Runner(RunOptions options, LoadingDisplay& display, MessageSink& messages)
     : options_(std::move(options)), display_(display), messages_(messages) {}
 
-Runner::~Runner() = default;
+Runner::~Runner() { SetIncludedFiles(nullptr, {}); }
 
 void Runner::Progress(int percent, const std::string& text) {
     display_.Progress(percent, text);
@@ -125,6 +126,7 @@ bool Runner::WriteLibraryFile() {
 
 std::vector<PrepareStep> Runner::PreparationTable() {
     DataFileContext files{temp_.Path(), false, ReportToStderr};
+    SetIncludedFiles(&game_.included_files, files);
     return {
         {-1, nullptr, nullptr, [this] { SetProcessPriority(game_.settings.priority); return true; }},
         {50, "Extracting included files", msg::kPrepareIncludedFiles,
@@ -167,6 +169,7 @@ bool Runner::Prepare() {
 }
 
 void Runner::Shutdown() {
+    SetIncludedFiles(nullptr, {});
     game_.included_files.RemoveAll(DataFileContext{temp_.Path(), false, ReportToStderr});
     if (!library_path_.empty()) {
         std::error_code ec;

@@ -1,5 +1,6 @@
 #include "script/builtin_families.h"
 
+#include "runner/function_datafile.h"
 #include "script/errors.h"
 #include "script/registry.h"
 #include "script/scripts.h"
@@ -12,6 +13,7 @@ void RegisterBuiltinFamilies() {
     // Function_Interaction, Function_File, Function_Misc, Function_DPlay, Function_Game,
     // Function_Resource, Function_Particles, Function_Data_Structures, Function_Sound,
     // Function_3D. Families of modules not built yet join here in that order.
+    RegisterFunctions(IncludedFileFunctions()); // Function_File
     RegisterFunctions(ScriptFunctions());   // Function_Game (and the script_* of Function_Resource)
     RegisterFunctions(VariableFunctions()); // Function_Game
 

@@ -4,6 +4,9 @@
 #include <fstream>
 
 #include "runner/datafile.h"
+#include "runner/function_datafile.h"
+#include "script/run_error.h"
+#include "script/value.h"
 #include "runner/messages.h"
 
 using namespace kestrin;
@@ -149,4 +152,48 @@ TEST_F(DataFileTest, RecordRoundTripAndVersionCheck) {
     bad.WriteInteger(801);
     bad.Seek(0);
     EXPECT_FALSE(g.LoadFromStream(bad));
+}
+
+namespace {
+std::vector<std::string> g_scriptErrors;
+void CollectScriptError(std::string_view text, bool) { g_scriptErrors.emplace_back(text); }
+
+void Call(const char* name, std::initializer_list<RValue> arguments) {
+    RValue args[kMaxArguments];
+    int32_t n = 0;
+    for (const auto& a : arguments) args[n++] = a;
+    RValue result;
+    for (const auto& f : IncludedFileFunctions())
+        if (f.name == name) return f.routine(nullptr, nullptr, n, args, result);
+    FAIL() << name;
+}
+} // namespace
+
+TEST_F(DataFileTest, BuiltinsExportDiscardAndReportMissingFiles) {
+    CDataFileList list;
+    list.files = {File(kExportToTemp, "a.txt"), File(kExportNone, "b.txt")};
+    list.files[0].s_freedata = false;
+    RunErrorSink old = SetRunErrorSink(CollectScriptError);
+    g_scriptErrors.clear();
+
+    SetIncludedFiles(&list, Context(false));
+    Call("export_include_file", {RValue("a.txt")});
+    EXPECT_EQ(ReadText(root_ / "temp" / "a.txt"), "new");
+    Call("export_include_file_location", {RValue("a.txt"), RValue((root_ / "elsewhere.txt").string())});
+    EXPECT_EQ(ReadText(root_ / "elsewhere.txt"), "new");
+    Call("discard_include_file", {RValue("b.txt")});
+    EXPECT_FALSE(list.files[1].s_exists);
+    Call("export_include_file", {RValue("missing")});
+    Call("export_include_file_location", {RValue(1.0), RValue("x")});
+    Call("discard_include_file", {RValue("B.TXT")});
+
+    SetIncludedFiles(&list, Context(true));
+    Call("export_include_file_location", {RValue("a.txt"), RValue((root_ / "secure.txt").string())});
+    EXPECT_FALSE(fs::exists(root_ / "secure.txt"));
+    SetIncludedFiles(nullptr, {});
+    Call("discard_include_file", {RValue("a.txt")});
+    SetRunErrorSink(old);
+
+    EXPECT_EQ(g_scriptErrors, (std::vector<std::string>{msg::kExportMissing, msg::kExportMissing, msg::kDiscardMissing,
+                                                       msg::kSecureExportLocation, msg::kDiscardMissing}));
 }
