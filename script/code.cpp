@@ -13,9 +13,10 @@ struct ErrorRecorder {
     std::string last;
 };
 
+ErrorRecorder g_recorder;
+
 ErrorRecorder& Recorder() {
-    static ErrorRecorder recorder;
-    return recorder;
+    return g_recorder;
 }
 
 } // namespace

@@ -57,10 +57,28 @@ int32_t RunNotExpression(const RToken& node, RunState& s, RValue&) {
     return Fail(s, node.position, CodeMessage::ExpressionExpectedSub);
 }
 
+int32_t RunReadLocal(const RToken& node, RunState& s, RValue& target);
+int32_t RunReadArgument(const RToken& node, RunState& s, RValue& target);
+// The value of a constant, an assigned local or an argument, read in place; nullptr for
+// anything that must be evaluated. Evaluating the other operand of an expression never moves
+// locals or arguments.
+inline const RValue* Peek(const RToken& node, RunState& s) {
+    if (node.run == RunConstant) return &node.value;
+    if (node.run == RunReadLocal) return s.scope.locals->Value(node.slot);
+    // A call's argument slots do not change while it evaluates an expression.
+    if (node.run == RunReadArgument) return &ArgumentSlots()[node.slot];
+    return nullptr;
+}
+
 // Evaluates an array index: a real, rounded, 0 .. 31999.
 inline int32_t IndexOf(const RToken& node, RunState& s, int32_t& index) {
-    RValue v;
-    if (Run(node, s, v) != kStatusNormal) return kStatusError;
+    RValue evaluated;
+    const RValue* peeked = Peek(node, s);
+    if (!peeked) {
+        if (Run(node, s, evaluated) != kStatusNormal) return kStatusError;
+        peeked = &evaluated;
+    }
+    const RValue& v = *peeked;
     if (v.IsReal()) {
         const double d = v.val();
         if (d >= -0.5 && d < kArrayDimension - 0.5) [[likely]] {
@@ -151,6 +169,10 @@ inline int32_t WriteAt(const RToken& node, RunState& s, int32_t selector, int32_
 
 // A declared local without index.
 int32_t RunReadLocal(const RToken& node, RunState& s, RValue& target) {
+    if (const RValue* value = s.scope.locals->Value(node.slot)) [[likely]] {
+        target = *value;
+        return kStatusNormal;
+    }
     if (s.scope.locals->Get(node.slot, 0, target)) return kStatusNormal;
     return UnknownVariable(s, node, 0);
 }
@@ -236,28 +258,24 @@ inline int32_t Combine(int32_t op, RunState& s, int32_t position, RValue& left, 
 template <int32_t Op> int32_t RunBinaryFast(const RToken& node, RunState& s, RValue& target) {
     const RToken& l = node.items[0];
     const RToken& r = node.items[1];
-    if (Run(l, s, target) != kStatusNormal) return kStatusError;
+    const RValue* a = Peek(l, s);
+    if (!a) {
+        if (Run(l, s, target) != kStatusNormal) return kStatusError;
+        a = &target;
+    }
     RValue right;
-    if (Run(r, s, right) != kStatusNormal) return kStatusError;
+    const RValue* b = Peek(r, s);
+    if (!b) {
+        if (Run(r, s, right) != kStatusNormal) return kStatusError;
+        b = &right;
+    }
     double result;
-    if (target.IsReal() && right.IsReal() && RealOperation<Op>(target.val(), right.val(), result)) {
+    if (a->IsReal() && b->IsReal() && RealOperation<Op>(a->val(), b->val(), result)) [[likely]] {
         target.SetReal(result);
         return kStatusNormal;
     }
-    return Combine(node.ind, s, r.position, target, right);
-}
-
-// The same with a constant right operand, read in place.
-template <int32_t Op> int32_t RunBinaryConstant(const RToken& node, RunState& s, RValue& target) {
-    const RToken& l = node.items[0];
-    const RToken& r = node.items[1];
-    if (Run(l, s, target) != kStatusNormal) return kStatusError;
-    double result;
-    if (target.IsReal() && r.value.IsReal() && RealOperation<Op>(target.val(), r.value.val(), result)) {
-        target.SetReal(result);
-        return kStatusNormal;
-    }
-    return Combine(node.ind, s, r.position, target, r.value);
+    if (a != &target) target = *a;
+    return Combine(node.ind, s, r.position, target, *b);
 }
 
 int32_t RunBinary(const RToken& node, RunState& s, RValue& target) {
@@ -271,8 +289,8 @@ int32_t RunBinary(const RToken& node, RunState& s, RValue& target) {
 
 int32_t RunBuiltinCall(const RToken& node, RunState& s, RValue& target) {
     CallFrame frame;
-    RValue* args = frame.slots();
     const int32_t argc = node.itemnumb();
+    RValue* args = frame.Fill(argc);
     for (int32_t i = 0; i < argc; ++i)
         if (Run(node.items[static_cast<size_t>(i)], s, args[i]) != kStatusNormal) return kStatusError;
     RValue result;
@@ -283,12 +301,12 @@ int32_t RunBuiltinCall(const RToken& node, RunState& s, RValue& target) {
 
 int32_t RunScriptCall(const RToken& node, RunState& s, RValue& target) {
     CallFrame frame;
-    RValue* args = frame.slots();
     const int32_t argc = node.itemnumb();
+    RValue* args = frame.Fill(argc);
     for (int32_t i = 0; i < argc; ++i)
         if (Run(node.items[static_cast<size_t>(i)], s, args[i]) != kStatusNormal) return kStatusError;
-    if (CallScriptFrame(node.ind - kFirstScriptFunction, s.scope.self, s.scope.other, target, true, args,
-                        argc))
+    if (CallScriptFrame(node.ind - kFirstScriptFunction, s.scope.self, s.scope.other, target, true,
+                        frame.frame(), argc))
         return kStatusNormal;
     return kStatusError;
 }
@@ -327,13 +345,13 @@ inline int32_t ApplyCompound(const RToken& node, RunState& s, RValue& slot, cons
 // `local = expression`.
 int32_t RunAssignLocal(const RToken& node, RunState& s, RValue& target) {
     if (Run(node.items[1], s, target) != kStatusNormal) return kStatusError;
-    s.scope.locals->Set(node.items[0].slot, 0, target);
+    s.scope.locals->ValueForWrite(node.items[0].slot) = target;
     return kStatusNormal;
 }
 
 int32_t RunAssignArgument(const RToken& node, RunState& s, RValue& target) {
     if (Run(node.items[1], s, target) != kStatusNormal) return kStatusError;
-    ArgumentSlots()[node.items[0].slot] = target;
+    ArgumentSlotForWrite(node.items[0].slot) = target;
     return kStatusNormal;
 }
 
@@ -357,11 +375,27 @@ int32_t RunAssignVariable(const RToken& node, RunState& s, RValue& target) {
 // `local op= expression`.
 int32_t RunCompoundLocal(const RToken& node, RunState& s, RValue& target) {
     const RToken& variable = node.items[0];
-    RValue right;
-    if (Run(node.items[1], s, right) != kStatusNormal) return kStatusError;
-    if (!s.scope.locals->Get(variable.slot, 0, target)) return UnknownVariable(s, variable, 0);
-    if (ApplyCompound(node, s, target, right) != kStatusNormal) return kStatusError;
-    s.scope.locals->Set(variable.slot, 0, target);
+    CLocals& locals = *s.scope.locals;
+    RValue evaluated;
+    const RValue* right = Peek(node.items[1], s);
+    if (!right) {
+        if (Run(node.items[1], s, evaluated) != kStatusNormal) return kStatusError;
+        right = &evaluated;
+    }
+    if (const RValue* current = locals.Value(variable.slot)) [[likely]] {
+        if (node.ind2 == kOpPlus && current->IsReal() && right->IsReal()) {
+            const double a = current->val(), b = right->val();
+            RValue& slot = locals.ValueForWrite(variable.slot);
+            slot.SetReal(CheckArithmetic(a, b, a + b));
+            target = slot;
+            return kStatusNormal;
+        }
+        target = *current;
+    } else if (!locals.Get(variable.slot, 0, target)) {
+        return UnknownVariable(s, variable, 0);
+    }
+    if (ApplyCompound(node, s, target, *right) != kStatusNormal) return kStatusError;
+    locals.ValueForWrite(variable.slot) = target;
     return kStatusNormal;
 }
 
@@ -379,10 +413,9 @@ int32_t RunCompound(const RToken& node, RunState& s, RValue& target) {
     RValue right;
     if (Run(node.items[1], s, right) != kStatusNormal) return kStatusError;
     if (variable.slot >= 0 && variable.ind2 != kLocalSelector && variable.kind == kNodeFixedVariable) {
-        RValue& argument = ArgumentSlots()[variable.slot];
-        target = argument;
+        target = ArgumentSlots()[variable.slot];
         if (ApplyCompound(node, s, target, right) != kStatusNormal) return kStatusError;
-        ArgumentSlots()[variable.slot] = target;
+        ArgumentSlotForWrite(variable.slot) = target;
         return kStatusNormal;
     }
     if (ReadAt(variable, s, selector, element, target) != kStatusNormal) return kStatusError;
@@ -757,11 +790,10 @@ private:
     void Binary(RToken& n) {
         Expression(n.items[0]);
         Expression(n.items[1]);
-        const bool constant = n.items[1].kind == kNodeConstant;
         switch (n.ind) {
 #define KESTRIN_FAST(op)                                                                                     \
     case op:                                                                                                 \
-        n.run = constant ? RunBinaryConstant<op> : RunBinaryFast<op>;                                        \
+        n.run = RunBinaryFast<op>;                                                                           \
         return;
             KESTRIN_FAST(kOpPlus)
             KESTRIN_FAST(kOpMinus)
@@ -817,9 +849,10 @@ struct RunStack {
     size_t budget = 0;
 };
 
+RunStack g_runs;
+
 RunStack& Runs() {
-    static RunStack stack;
-    return stack;
+    return g_runs;
 }
 
 size_t DefaultStackBudget() {

@@ -34,7 +34,7 @@ ScriptTable& Table() {
 
 struct ArgumentState {
     ArgumentFrame outside;
-    RValue* slots = outside.slots;
+    ArgumentFrame* frame = &outside;
     int32_t count = 0;
     std::string_view name = kNoScriptName;
     double relative = 0.0;
@@ -43,9 +43,10 @@ struct ArgumentState {
     size_t top = 0;
 };
 
+ArgumentState g_arguments;
+
 ArgumentState& Arguments() {
-    static ArgumentState state;
-    return state;
+    return g_arguments;
 }
 
 bool g_checkArguments = false;
@@ -160,8 +161,14 @@ void SetCheckScriptArguments(bool on) {
 
 // ---- Arguments ----
 
-RValue* ArgumentSlots() {
-    return Arguments().slots;
+const RValue* ArgumentSlots() {
+    return Arguments().frame->slots;
+}
+
+RValue& ArgumentSlotForWrite(int32_t n) {
+    ArgumentFrame* frame = Arguments().frame;
+    if (n >= frame->used) frame->used = n + 1;
+    return frame->slots[n];
 }
 
 int32_t ArgumentCount() {
@@ -188,16 +195,17 @@ CallFrame::CallFrame() {
 
 CallFrame::~CallFrame() {
     // Frames go back holding the real 0 everywhere, as a new call expects.
-    for (RValue& slot : frame_->slots) slot.Clear();
+    for (int32_t i = 0; i < frame_->used; ++i) frame_->slots[i].Clear();
+    frame_->used = 0;
     --Arguments().top;
 }
 
-ArgumentScope::ArgumentScope(RValue* frame, int32_t count, const std::string* name) {
+ArgumentScope::ArgumentScope(ArgumentFrame* frame, int32_t count, const std::string* name) {
     ArgumentState& a = Arguments();
-    slots_ = a.slots;
+    frame_ = a.frame;
     count_ = a.count;
     name_ = a.name;
-    a.slots = frame;
+    a.frame = frame;
     if (name) {
         a.count = count;
         a.name = *name;
@@ -206,13 +214,13 @@ ArgumentScope::ArgumentScope(RValue* frame, int32_t count, const std::string* na
 
 ArgumentScope::~ArgumentScope() {
     ArgumentState& a = Arguments();
-    a.slots = slots_;
+    a.frame = frame_;
     a.count = count_;
     a.name = name_;
 }
 
 bool CallScriptFrame(int32_t index, CScriptInstance* self, CScriptInstance* other, RValue& result, bool check,
-                     RValue* frame, int32_t argc) {
+                     ArgumentFrame* frame, int32_t argc) {
     CScript* script = ScriptAt(index);
     if (!script) return false;
     if (!script->s_code) script->s_code = std::make_unique<CCode>(script->s_text, false);
@@ -249,8 +257,9 @@ bool CallScript(int32_t index, CScriptInstance* self, CScriptInstance* other, RV
     if (argc < 0) argc = 0;
     if (argc > kMaxArguments) argc = kMaxArguments;
     CallFrame frame;
-    for (int32_t i = 0; i < argc; ++i) frame.slots()[i] = args[i];
-    return CallScriptFrame(index, self, other, result, check, frame.slots(), argc);
+    RValue* slots = frame.Fill(argc);
+    for (int32_t i = 0; i < argc; ++i) slots[i] = args[i];
+    return CallScriptFrame(index, self, other, result, check, frame.frame(), argc);
 }
 
 // ---- Text of values ----
@@ -311,8 +320,9 @@ namespace {
 void ExecuteText(CScriptInstance* self, CScriptInstance* other, int32_t argc, const RValue* args,
                  std::string_view text, CodeMessage compileHeading, RValue& result) {
     CallFrame frame;
-    for (int32_t i = 1; i < argc && i < kMaxArguments; ++i) frame.slots()[i - 1] = args[i];
-    ArgumentScope scope(frame.slots(), 0, nullptr);
+    RValue* slots = frame.Fill(argc > 1 ? argc - 1 : 0);
+    for (int32_t i = 1; i < argc && i < kMaxArguments; ++i) slots[i - 1] = args[i];
+    ArgumentScope scope(frame.frame(), 0, nullptr);
     CCode code(text, false);
     if (code.Compile()) {
         (void)RunCodeReported(self, other, code, result);
@@ -449,7 +459,7 @@ template <int N> bool ReadArgumentN(CScriptInstance*, int32_t, RValue& value) {
 }
 
 template <int N> bool WriteArgumentN(CScriptInstance*, int32_t, const RValue& value) {
-    ArgumentSlots()[N] = value;
+    ArgumentSlotForWrite(N) = value;
     return true;
 }
 
@@ -471,12 +481,12 @@ bool ReadArgumentArray(CScriptInstance*, int32_t element, RValue& value) {
         ReportRunError(text, false);
         return false;
     }
-    value = a.slots[element >= 0 && element < kMaxArguments ? element : 0];
+    value = a.frame->slots[element >= 0 && element < kMaxArguments ? element : 0];
     return true;
 }
 
 bool WriteArgumentArray(CScriptInstance*, int32_t element, const RValue& value) {
-    Arguments().slots[element >= 0 && element < kMaxArguments ? element : 0] = value;
+    ArgumentSlotForWrite(element >= 0 && element < kMaxArguments ? element : 0) = value;
     return true;
 }
 

@@ -60,13 +60,17 @@ void SetCheckScriptArguments(bool on);
 
 // ---- Arguments ----
 
-// Sixteen argument slots. Frames not in use hold the real 0 in every slot.
+// Sixteen argument slots. Frames not in use hold the real 0 in every slot; `used` bounds
+// the slots that may hold anything else, so giving a frame back clears only those.
 struct ArgumentFrame {
     RValue slots[kMaxArguments];
+    int32_t used = 0;
 };
 
-// The argument slots code currently sees, and the call's count and script name.
-RValue* ArgumentSlots();
+// The argument slots code currently sees (for reading), and the call's count and script
+// name. Writes go through ArgumentSlotForWrite.
+const RValue* ArgumentSlots();
+RValue& ArgumentSlotForWrite(int32_t n);
 int32_t ArgumentCount();
 std::string_view CurrentScriptName();
 double ArgumentRelative();
@@ -80,7 +84,12 @@ public:
     ~CallFrame();
     CallFrame(const CallFrame&) = delete;
     CallFrame& operator=(const CallFrame&) = delete;
-    RValue* slots() { return frame_->slots; }
+    // The first `count` slots are about to be filled.
+    RValue* Fill(int32_t count) {
+        frame_->used = count;
+        return frame_->slots;
+    }
+    ArgumentFrame* frame() { return frame_; }
 
 private:
     ArgumentFrame* frame_;
@@ -90,13 +99,13 @@ private:
 // count and the script name seen before. `name` null keeps the count and name as they are.
 class ArgumentScope {
 public:
-    ArgumentScope(RValue* frame, int32_t count, const std::string* name);
+    ArgumentScope(ArgumentFrame* frame, int32_t count, const std::string* name);
     ~ArgumentScope();
     ArgumentScope(const ArgumentScope&) = delete;
     ArgumentScope& operator=(const ArgumentScope&) = delete;
 
 private:
-    RValue* slots_;
+    ArgumentFrame* frame_;
     int32_t count_;
     std::string_view name_;
 };
@@ -108,7 +117,7 @@ private:
                               bool check, const RValue* args, int32_t argc);
 // The same with arguments already in a call frame, which becomes the script's slots.
 [[nodiscard]] bool CallScriptFrame(int32_t index, CScriptInstance* self, CScriptInstance* other,
-                                   RValue& result, bool check, RValue* frame, int32_t argc);
+                                   RValue& result, bool check, ArgumentFrame* frame, int32_t argc);
 
 // ---- Built-ins of this module ----
 
