@@ -1,6 +1,7 @@
 #include "script/builtin_families.h"
 
 #include "runner/function_datafile.h"
+#include "runner/function_input.h"
 #include "script/errors.h"
 #include "script/registry.h"
 #include "script/scripts.h"
@@ -14,10 +15,12 @@ void RegisterBuiltinFamilies() {
     // Function_Resource, Function_Particles, Function_Data_Structures, Function_Sound,
     // Function_3D. Families of modules not built yet join here in that order.
     RegisterFunctions(IncludedFileFunctions()); // Function_File
+    RegisterFunctions(InputFunctions());        // Function_Misc
     RegisterFunctions(ScriptFunctions());   // Function_Game (and the script_* of Function_Resource)
     RegisterFunctions(VariableFunctions()); // Function_Game
 
     BindArgumentVariables();
+    BindInputVariables();
     BindErrorVariables();
     InstallErrorPath();
 }
