@@ -62,6 +62,10 @@ public:
     void MouseUp(int32_t button);
     void WheelUp() { wheel_up_ = true; }
     void WheelDown() { wheel_down_ = true; }
+    void MouseMove(int32_t windowX, int32_t windowY) {
+        window_mouse_x = windowX;
+        window_mouse_y = windowY;
+    }
     // The close button: Escape held when `closeAsEscape`, otherwise the close-button event
     // becomes pending.
     void CloseRequest(bool closeAsEscape);
@@ -100,6 +104,9 @@ public:
     uint32_t keyboard_lastchar = 0;  // a code point; 0 for none
     int32_t mouse_button = 0;
     int32_t mouse_lastbutton = 0;
+    // The cursor in window pixels, as the window reports it, and in room coordinates, as the
+    // mouse phase of each step converts it through the views.
+    int32_t window_mouse_x = 0, window_mouse_y = 0;
     double mouse_x = 0, mouse_y = 0;
     double mouse_previous_x = 0, mouse_previous_y = 0;
 
