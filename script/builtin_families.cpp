@@ -6,6 +6,7 @@
 #include "script/registry.h"
 #include "script/scripts.h"
 #include "script/variable_functions.h"
+#include "world/ds_functions.h"
 
 namespace kestrin {
 
@@ -18,6 +19,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(InputFunctions());        // Function_Misc
     RegisterFunctions(ScriptFunctions());   // Function_Game (and the script_* of Function_Resource)
     RegisterFunctions(VariableFunctions()); // Function_Game
+    RegisterFunctions(DataStructureFunctions()); // Function_Data_Structures
 
     BindArgumentVariables();
     BindInputVariables();

@@ -1,0 +1,98 @@
+#include "world/ds_common.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "script/numeric.h"
+#include "script/run_error.h"
+#include "script/utf.h"
+
+namespace kestrin {
+
+namespace {
+
+double g_precision = kDefaultDsPrecision;
+
+// ORDER DsMessage
+constexpr std::array<std::string_view, static_cast<size_t>(DsMessage::Count)> kMessages = {
+    "Data structure with index does not exist.",
+    "Data structure text is damaged; the data structure was not changed.",
+};
+
+// Stands in for the runner's generator until one is installed: fixed seed, so tests that do
+// not install one still repeat.
+int64_t FallbackDrawBelow(int64_t n) {
+    static uint64_t state = 0x9E3779B97F4A7C15ull;
+    if (n < 1) return 0;
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return static_cast<int64_t>(state % static_cast<uint64_t>(n));
+}
+
+DsRandomBelow g_draw = &FallbackDrawBelow;
+
+} // namespace
+
+double DsPrecision() {
+    return g_precision;
+}
+
+void SetDsPrecision(double precision) {
+    g_precision = std::fabs(precision);
+}
+
+int CompareValues(const RValue& a, const RValue& b) {
+    if (a.IsReal()) {
+        if (!b.IsReal()) return -1;
+        const double x = a.val(), y = b.val();
+        // Exact equality first: the difference of two equal infinities is no number.
+        if (x == y) return 0;
+        double epsilon = g_precision;
+        if (epsilon == 0.0) epsilon = std::max(std::min(std::fabs(x), std::fabs(y)) * 1e-12, 1e-12);
+        if (std::fabs(x - y) <= epsilon) return 0;
+        return x < y ? -1 : 1;
+    }
+    if (b.IsReal()) return 1;
+    const int d = CompareTextUtf16(a.str(), b.str());
+    return d < 0 ? -1 : (d > 0 ? 1 : 0);
+}
+
+std::string_view DsMessageText(DsMessage message) {
+    return kMessages[static_cast<size_t>(message)];
+}
+
+void ReportDsMessage(DsMessage message) {
+    ReportRunError(DsMessageText(message), false);
+}
+
+DsReadStatus OpenStoredText(std::string_view text, int32_t header, CStream& stream) {
+    if (text.size() % 2) text.remove_suffix(1);
+    if (!stream.ConvertFromString(text) || stream.Size() < 4) return DsReadStatus::Malformed;
+    return stream.ReadInteger() == header ? DsReadStatus::Read : DsReadStatus::OtherKind;
+}
+
+void ReadStoredValues(CStream& stream, int64_t count, std::vector<RValue>& out) {
+    const size_t n = stream.CheckCount(count, kStoredValueMinBytes);
+    out.assign(n, RValue());
+    for (RValue& value : out) value.LoadFromStream(stream);
+}
+
+void WriteStoredValues(CStream& stream, const RValue* values, size_t count) {
+    for (size_t i = 0; i < count; ++i) values[i].SaveToStream(stream);
+}
+
+int64_t DsInteger(const RValue& argument) {
+    return RoundToInt64Saturated(argument.val(), -1);
+}
+
+void SetDsRandom(DsRandomBelow draw) {
+    g_draw = draw ? draw : &FallbackDrawBelow;
+}
+
+int64_t DsDrawBelow(int64_t n) {
+    return g_draw(n);
+}
+
+} // namespace kestrin
