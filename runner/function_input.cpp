@@ -48,16 +48,21 @@ INPUT_ROUTINE(keyboard_clear) {
     CurrentInput().ClearKey(Int(args[0]));
 }
 
-// Waiting ends as soon as no input can come any more, so a headless run never hangs.
-INPUT_ROUTINE(keyboard_wait) {
-    InputState& input = CurrentInput();
+// Pumps messages until `arrived` holds. Waiting ends as soon as no input can come any more,
+// so a headless run never hangs.
+template <typename Arrived>
+void WaitForInput(Arrived arrived) {
     InputPlatform& platform = CurrentInputPlatform();
-    input.keyboard_lastkey = 0;
     for (;;) {
         platform.PumpMessages();
-        if (input.keyboard_lastkey != 0 || !platform.InputCanArrive()) return;
+        if (arrived() || !platform.InputCanArrive()) return;
         platform.Sleep(kWaitMilliseconds);
     }
+}
+
+INPUT_ROUTINE(keyboard_wait) {
+    CurrentInput().keyboard_lastkey = 0;
+    WaitForInput([] { return CurrentInput().keyboard_lastkey != 0; });
 }
 
 INPUT_ROUTINE(mouse_check_button) { result = Bool(CurrentInput().ButtonHeld(Int(args[0]))); }
@@ -72,14 +77,8 @@ INPUT_ROUTINE(mouse_clear) {
 }
 
 INPUT_ROUTINE(mouse_wait) {
-    InputState& input = CurrentInput();
-    InputPlatform& platform = CurrentInputPlatform();
-    input.mouse_lastbutton = 0;
-    for (;;) {
-        platform.PumpMessages();
-        if (input.mouse_lastbutton != 0 || !platform.InputCanArrive()) return;
-        platform.Sleep(kWaitMilliseconds);
-    }
+    CurrentInput().mouse_lastbutton = 0;
+    WaitForInput([] { return CurrentInput().mouse_lastbutton != 0; });
 }
 
 INPUT_ROUTINE(io_clear) {
