@@ -1,0 +1,161 @@
+// Lists: positions, searches with the precision, the insertion sort's order of equal
+// values, the shuffle's draws and the stored text.
+
+#include <random>
+
+#include "tests/unit/ds_fixture.h"
+#include "world/ds_list.h"
+
+using namespace kestrin;
+using namespace kestrin::testing;
+
+namespace {
+
+std::string Contents(const CDS_List& list) {
+    std::string out;
+    for (const RValue& v : list.i_val) out += (out.empty() ? "" : " ") + Show(v);
+    return out;
+}
+
+CDS_List ListOf(std::initializer_list<RValue> values) {
+    CDS_List list;
+    for (const RValue& v : values) list.Add(v);
+    return list;
+}
+
+TEST_F(DsTest, ListPositionsTable) {
+    const struct {
+        const char* op;
+        double pos;
+        const char* expected;
+    } cases[] = {
+        {"insert", 0, "9 1 2 3"}, {"insert", 3, "1 2 3 9"},   {"insert", 4, "1 2 3"},
+        {"insert", -1, "1 2 3"},  {"insert", 1.5, "1 2 9 3"}, // rounds ties to even
+        {"replace", 2, "1 2 9"},  {"replace", 3, "1 2 3"},    {"replace", -1, "1 2 3"},
+        {"delete", 0, "2 3"},     {"delete", 2, "1 2"},       {"delete", 3, "1 2 3"},
+        {"delete", NAN, "1 2 3"},
+    };
+    for (const auto& c : cases) {
+        ResetDataStructures();
+        const RValue l = Call("ds_list_create", {});
+        for (int v = 1; v <= 3; ++v) Call("ds_list_add", {l, R(v)});
+        const std::string op = c.op;
+        if (op == "delete")
+            Call("ds_list_delete", {l, R(c.pos)});
+        else
+            Call("ds_list_" + op, {l, R(c.pos), R(9)});
+        EXPECT_EQ(Contents(*CDS_List::Table().Find(0)), c.expected) << c.op << " " << c.pos;
+    }
+    EXPECT_TRUE(errors().empty());
+}
+
+TEST_F(DsTest, ListFindValueAndIndex) {
+    const RValue l = Call("ds_list_create", {});
+    Call("ds_list_add", {l, R(1)});
+    Call("ds_list_add", {l, S("x")});
+    Call("ds_list_add", {l, R(1.000000001)});
+    EXPECT_EQ(Text("ds_list_find_value", {l, R(1)}), "\"x\"");
+    EXPECT_EQ(Text("ds_list_find_value", {l, R(3)}), "0");
+    EXPECT_EQ(Text("ds_list_find_value", {l, R(-1)}), "0");
+    EXPECT_EQ(Real("ds_list_find_index", {l, R(1.000000001)}), 0); // the lowest equal position
+    EXPECT_EQ(Real("ds_list_find_index", {l, S("x")}), 1);
+    EXPECT_EQ(Real("ds_list_find_index", {l, S("X")}), -1);
+    EXPECT_EQ(Real("ds_list_find_index", {l, R(2)}), -1);
+}
+
+TEST_F(DsTest, ListSortTable) {
+    const struct {
+        double precision;
+        std::initializer_list<RValue> values;
+        bool ascend;
+        const char* expected;
+    } cases[] = {
+        // Equal values keep their order ascending and swap it descending.
+        {0.1, {R(1.05), R(2), R(1.0)}, true, "1.05 1 2"},
+        {0.1, {R(1.0), R(2), R(1.05)}, false, "2 1.05 1"},
+        {1e-8, {R(3), S("b"), R(1), S("a"), R(2)}, true, "1 2 3 \"a\" \"b\""},
+        {1e-8, {R(3), S("b"), R(1), S("a"), R(2)}, false, "\"b\" \"a\" 3 2 1"},
+        {1e-8, {S("b"), S("B"), S("ab")}, true, "\"B\" \"ab\" \"b\""},
+        {1e-8, {R(5)}, true, "5"},
+        {1e-8, {}, false, ""},
+        // Nearly equal chains: the outcome is the insertion sort's own, not a sorted order.
+        {0.15, {R(1.2), R(1.1), R(1.0)}, true, "1.2 1.1000000000000001 1"},
+    };
+    for (const auto& c : cases) {
+        SetDsPrecision(c.precision);
+        CDS_List list = ListOf(c.values);
+        list.Sort(c.ascend ? DsSortOrder::Ascending : DsSortOrder::Descending);
+        EXPECT_EQ(Contents(list), c.expected);
+    }
+}
+
+// The same sort as plain pairwise swaps would make it, on lists full of nearly equal values.
+TEST_F(DsTest, ListSortMatchesPairwiseSwaps) {
+    std::mt19937 random(7);
+    SetDsPrecision(0.5);
+    for (int round = 0; round < 200; ++round) {
+        CDS_List list;
+        const int n = static_cast<int>(random() % 40);
+        for (int i = 0; i < n; ++i) {
+            if (random() % 5 == 0)
+                list.Add(RValue(std::string(1, static_cast<char>('a' + random() % 3))));
+            else
+                list.Add(R(static_cast<double>(random() % 40) / 10.0));
+        }
+        for (const bool ascend : {true, false}) {
+            std::vector<RValue> v = list.i_val;
+            for (size_t i = 1; i < v.size(); ++i)
+                for (size_t j = i; j >= 1; --j) {
+                    if ((CompareValues(v[j - 1], v[j]) > 0) != ascend) break;
+                    std::swap(v[j - 1], v[j]);
+                }
+            CDS_List sorted = list;
+            sorted.Sort(ascend ? DsSortOrder::Ascending : DsSortOrder::Descending);
+            ASSERT_EQ(sorted.i_val.size(), v.size());
+            for (size_t i = 0; i < v.size(); ++i)
+                EXPECT_TRUE(sorted.i_val[i].SameAs(v[i])) << round << " " << i;
+        }
+    }
+}
+
+TEST_F(DsTest, ListShuffleDrawsTwoPositionsEightTimesPerValue) {
+    static std::vector<int64_t> draws;
+    static std::vector<int64_t> script;
+    draws.clear();
+    script = {2, 0, 1, 1};
+    SetDsRandom([](int64_t n) -> int64_t {
+        draws.push_back(n);
+        const int64_t v = script.empty() ? 0 : script.front();
+        if (!script.empty()) script.erase(script.begin());
+        return v;
+    });
+    CDS_List list = ListOf({R(1), R(2), R(3)});
+    list.Shuffle();
+    EXPECT_EQ(draws.size(), 48u);
+    EXPECT_EQ(draws[0], 3);
+    EXPECT_EQ(Contents(list), "3 2 1"); // swap(2, 0), swap(1, 1), then swaps of 0 with 0
+    CDS_List empty;
+    empty.Shuffle();
+    EXPECT_EQ(draws.size(), 48u);
+}
+
+TEST_F(DsTest, ListTextsOfThePartExamples) {
+    const RValue l = Call("ds_list_create", {});
+    EXPECT_EQ(Call("ds_list_write", {l}).str(), "2D01000000000000");
+    Call("ds_list_add", {l, R(1)});
+    EXPECT_EQ(Call("ds_list_write", {l}).str(), "2D0100000100000000000000000000000000F03F00000000");
+    // A string is written with its real field 0, UTF-8 bytes as they are.
+    Call("ds_list_replace", {l, R(0), S("\xC3\xA9")});
+    EXPECT_EQ(Call("ds_list_write", {l}).str(), "2D01000001000000010000000000000000000000"
+                                                "02000000C3A9");
+
+    const RValue m = Call("ds_list_create", {});
+    Call("ds_list_read", {m, S("2d0100000100000000000000000000000000f03f00000000")});
+    EXPECT_EQ(Text("ds_list_find_value", {m, R(0)}), "1");
+    // A map's text changes nothing and reports nothing.
+    Call("ds_list_read", {m, S("9101000000000000")});
+    EXPECT_EQ(Real("ds_list_size", {m}), 1);
+    EXPECT_TRUE(errors().empty());
+}
+
+} // namespace
