@@ -13,6 +13,7 @@
 #include "runner/container.h"
 #include "runner/file_io.h"
 #include "runner/startup.h"
+#include "script/function_manifest.h"
 #include "tools/describe.h"
 #include "tools/project.h"
 #include "tools/script_command.h"
@@ -31,7 +32,7 @@ Usage:
   kestrin run [options] GAME [-- game parameters]
   kestrin build PROJECT_DIR -o OUT [--data-only] [--debug]
   kestrin unpack GAME -o PROJECT_DIR [--force]
-  kestrin info GAME
+  kestrin info GAME | --builtins
   kestrin script FILE
   kestrin --help | --version
   kestrin COMMAND --help
@@ -96,9 +97,13 @@ equivalent game. The folder must be new or empty unless --force is given.
 )";
 
 const char* const kInfoHelp = R"(Usage: kestrin info GAME
+       kestrin info --builtins
 
 Prints what GAME holds: settings, resource counts and names, included files, constants,
 extension packages, the room order and sizes.
+
+With --builtins, prints how many of the built-in functions and variables this runner
+implements and lists the missing ones by module.
 )";
 
 const char* const kScriptHelp = R"(Usage: kestrin script FILE
@@ -339,6 +344,10 @@ int CommandInfo(const std::vector<std::string>& args) {
     for (const auto& a : args) {
         if (a == "--help" || a == "-h") {
             std::fputs(kInfoHelp, stdout);
+            return 0;
+        }
+        if (a == "--builtins") {
+            std::fputs(DescribeBuiltins().c_str(), stdout);
             return 0;
         }
         if (!a.empty() && a[0] == '-') return UsageError("unknown option " + a + " for info");

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
+#include "script/function_manifest.h"
 #include "script/game_preparation.h"
 #include "script/registry.h"
+#include "script/variable_functions.h"
 #include "script_fixture.h"
 
 using namespace kestrin;
@@ -202,6 +205,34 @@ TEST_F(ScriptRegistry, LoadScriptRecords) {
     EXPECT_FALSE(LoadScripts(records));
     records.back() = {true, "cut", {0x20, 0x03, 0, 0, 50, 0, 0, 0, 'a'}};
     EXPECT_FALSE(LoadScripts(records));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ScriptRegistry, Manifest) {
+    std::set<std::string_view> names;
+    for (const ManifestFunction& f : FunctionManifest()) {
+        EXPECT_TRUE(names.insert(f.name).second) << f.name;
+        EXPECT_GE(f.argnumb, -1) << f.name;
+        EXPECT_LE(f.argnumb, kMaxArguments) << f.name;
+    }
+    EXPECT_GT(names.size(), 1250u);
+    // Every registered family agrees with the manifest on names and counts.
+    for (const auto& table : {ScriptFunctions(), VariableFunctions()}) {
+        for (const RFunctionSpec& spec : table) {
+            const auto it = std::find_if(FunctionManifest().begin(), FunctionManifest().end(),
+                                         [&](const ManifestFunction& f) { return f.name == spec.name; });
+            ASSERT_NE(it, FunctionManifest().end()) << spec.name;
+            EXPECT_EQ(it->argnumb, spec.argnumb) << spec.name;
+        }
+    }
+    const std::string report = DescribeBuiltins();
+    EXPECT_NE(report.find("Built-in functions: "), std::string::npos);
+    EXPECT_NE(report.find("missing in Function_3D"), std::string::npos);
+    EXPECT_EQ(report.find(" execute_string"), std::string::npos);
+    EXPECT_EQ(report.find("argument count differs"), std::string::npos) << report;
 }
 
 } // namespace
