@@ -3,6 +3,9 @@
 #include "runner/function_datafile.h"
 #include "runner/function_input.h"
 #include "script/errors.h"
+#include "script/function_date.h"
+#include "script/function_math.h"
+#include "script/function_string.h"
 #include "script/registry.h"
 #include "script/scripts.h"
 #include "script/variable_functions.h"
@@ -15,10 +18,13 @@ void RegisterBuiltinFamilies() {
     // Function_Interaction, Function_File, Function_Misc, Function_DPlay, Function_Game,
     // Function_Resource, Function_Particles, Function_Data_Structures, Function_Sound,
     // Function_3D. Families of modules not built yet join here in that order.
+    RegisterFunctions(MathFunctions());         // Function_Math
+    RegisterFunctions(StringFunctions());       // Function_Math
     RegisterFunctions(IncludedFileFunctions()); // Function_File
     RegisterFunctions(InputFunctions());        // Function_Misc
     RegisterFunctions(ScriptFunctions());   // Function_Game (and the script_* of Function_Resource)
     RegisterFunctions(VariableFunctions()); // Function_Game
+    RegisterFunctions(DateFunctions());     // Function_Game
     RegisterFunctions(DataStructureFunctions()); // Function_Data_Structures
 
     BindArgumentVariables();
