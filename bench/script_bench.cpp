@@ -99,7 +99,10 @@ double RunLua(const std::string& name) {
 
 int main(int argc, char** argv) {
     // Optional arguments name the cases to run.
-    std::vector<std::string> only(argv + 1, argv + argc);
+    // Options meant for other benchmark programs (run.sh passes them to all) are ignored.
+    std::vector<std::string> only;
+    for (int i = 1; i < argc; ++i)
+        if (argv[i][0] != '-') only.emplace_back(argv[i]);
     std::printf("script microbenchmarks, best of %d (ratio = ours / Lua 5.4)\n", kRepeats);
     std::printf("  %-16s %10s %10s %7s   %s\n", "case", "ours ms", "lua ms", "ratio", "result");
     double logSum = 0, worst = 0;

@@ -843,7 +843,7 @@ private:
 
 // Locals of the runs in progress, one set per nesting level, reused from run to run.
 struct RunStack {
-    std::deque<CLocals> locals;
+    std::vector<std::unique_ptr<CLocals>> locals;
     size_t depth = 0;
     const char* base = nullptr;
     size_t budget = 0;
@@ -868,12 +868,14 @@ size_t DefaultStackBudget() {
 class RunLevel {
 public:
     RunLevel(RunStack& stack, const CCode& code) : stack_(stack) {
-        if (stack_.depth == stack_.locals.size()) stack_.locals.emplace_back();
-        locals_ = &stack_.locals[stack_.depth++];
-        locals_->Reset(code.i_locals);
+        if (stack_.depth == stack_.locals.size()) [[unlikely]]
+            stack_.locals.push_back(std::make_unique<CLocals>());
+        locals_ = stack_.locals[stack_.depth++].get();
+        if (!code.i_locals.empty()) locals_->Reset(code.i_locals);
     }
     ~RunLevel() {
-        locals_->Reset();
+        // Locals end with their run (a run may also have added some at run time).
+        if (locals_->SlotCount() != 0) locals_->Reset();
         --stack_.depth;
     }
     CLocals* locals() { return locals_; }

@@ -17,6 +17,8 @@
 
 namespace kestrin {
 
+detail::ArgumentState detail::g_arguments;
+
 namespace {
 
 constexpr std::string_view kNoScriptName = "<unknown>";
@@ -27,26 +29,14 @@ struct ScriptTable {
     std::vector<std::string> names;
 };
 
+ScriptTable g_scripts;
+
 ScriptTable& Table() {
-    static ScriptTable table;
-    return table;
+    return g_scripts;
 }
 
-struct ArgumentState {
-    ArgumentFrame outside;
-    ArgumentFrame* frame = &outside;
-    int32_t count = 0;
-    std::string_view name = kNoScriptName;
-    double relative = 0.0;
-    // Frames of the calls in progress, innermost last; a deque keeps them in place as it grows.
-    std::deque<ArgumentFrame> frames;
-    size_t top = 0;
-};
-
-ArgumentState g_arguments;
-
-ArgumentState& Arguments() {
-    return g_arguments;
+detail::ArgumentState& Arguments() {
+    return detail::g_arguments;
 }
 
 bool g_checkArguments = false;
@@ -161,16 +151,6 @@ void SetCheckScriptArguments(bool on) {
 
 // ---- Arguments ----
 
-const RValue* ArgumentSlots() {
-    return Arguments().frame->slots;
-}
-
-RValue& ArgumentSlotForWrite(int32_t n) {
-    ArgumentFrame* frame = Arguments().frame;
-    if (n >= frame->used) frame->used = n + 1;
-    return frame->slots[n];
-}
-
 int32_t ArgumentCount() {
     return Arguments().count;
 }
@@ -187,21 +167,8 @@ void SetArgumentRelative(double relative) {
     Arguments().relative = relative;
 }
 
-CallFrame::CallFrame() {
-    ArgumentState& a = Arguments();
-    if (a.top == a.frames.size()) a.frames.emplace_back();
-    frame_ = &a.frames[a.top++];
-}
-
-CallFrame::~CallFrame() {
-    // Frames go back holding the real 0 everywhere, as a new call expects.
-    for (int32_t i = 0; i < frame_->used; ++i) frame_->slots[i].Clear();
-    frame_->used = 0;
-    --Arguments().top;
-}
-
 ArgumentScope::ArgumentScope(ArgumentFrame* frame, int32_t count, const std::string* name) {
-    ArgumentState& a = Arguments();
+    detail::ArgumentState& a = Arguments();
     frame_ = a.frame;
     count_ = a.count;
     name_ = a.name;
@@ -213,7 +180,7 @@ ArgumentScope::ArgumentScope(ArgumentFrame* frame, int32_t count, const std::str
 }
 
 ArgumentScope::~ArgumentScope() {
-    ArgumentState& a = Arguments();
+    detail::ArgumentState& a = Arguments();
     a.frame = frame_;
     a.count = count_;
     a.name = name_;
@@ -468,7 +435,7 @@ template <int... N> void BindArguments(std::integer_sequence<int, N...>) {
 }
 
 bool ReadArgumentArray(CScriptInstance*, int32_t element, RValue& value) {
-    const ArgumentState& a = Arguments();
+    const detail::ArgumentState& a = Arguments();
     if (g_checkArguments && element >= a.count) {
         std::string text(CodeText(CodeMessage::IllegalArrayIndex));
         text += a.name;

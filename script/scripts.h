@@ -67,10 +67,31 @@ struct ArgumentFrame {
     int32_t used = 0;
 };
 
+namespace detail {
+// The runner-wide argument state, here so the interpreter's accesses stay inline.
+struct ArgumentState {
+    ArgumentFrame outside;
+    ArgumentFrame* frame = &outside;
+    int32_t count = 0;
+    std::string_view name = "<unknown>";
+    double relative = 0.0;
+    // Frames of the calls in progress, innermost last; each stays where it is as more come.
+    std::vector<std::unique_ptr<ArgumentFrame>> frames;
+    size_t top = 0;
+};
+extern ArgumentState g_arguments;
+} // namespace detail
+
 // The argument slots code currently sees (for reading), and the call's count and script
 // name. Writes go through ArgumentSlotForWrite.
-const RValue* ArgumentSlots();
-RValue& ArgumentSlotForWrite(int32_t n);
+inline const RValue* ArgumentSlots() {
+    return detail::g_arguments.frame->slots;
+}
+inline RValue& ArgumentSlotForWrite(int32_t n) {
+    ArgumentFrame* frame = detail::g_arguments.frame;
+    if (n >= frame->used) frame->used = n + 1;
+    return frame->slots[n];
+}
 int32_t ArgumentCount();
 std::string_view CurrentScriptName();
 double ArgumentRelative();
@@ -80,8 +101,18 @@ void SetArgumentRelative(double relative);
 // script as its argument slots without copying.
 class CallFrame {
 public:
-    CallFrame();
-    ~CallFrame();
+    CallFrame() {
+        detail::ArgumentState& a = detail::g_arguments;
+        if (a.top == a.frames.size()) [[unlikely]]
+            a.frames.push_back(std::make_unique<ArgumentFrame>());
+        frame_ = a.frames[a.top++].get();
+    }
+    ~CallFrame() {
+        // Frames go back holding the real 0 everywhere, as a new call expects.
+        for (int32_t i = 0; i < frame_->used; ++i) frame_->slots[i].Clear();
+        frame_->used = 0;
+        --detail::g_arguments.top;
+    }
     CallFrame(const CallFrame&) = delete;
     CallFrame& operator=(const CallFrame&) = delete;
     // The first `count` slots are about to be filled.
