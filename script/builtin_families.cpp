@@ -1,5 +1,6 @@
 #include "script/builtin_families.h"
 
+#include "graphics/function_graphics.h"
 #include "runner/function_datafile.h"
 #include "runner/function_input.h"
 #include "script/errors.h"
@@ -18,6 +19,9 @@ void RegisterBuiltinFamilies() {
     // Function_Interaction, Function_File, Function_Misc, Function_DPlay, Function_Game,
     // Function_Resource, Function_Particles, Function_Data_Structures, Function_Sound,
     // Function_3D. Families of modules not built yet join here in that order.
+    RegisterFunctions(WindowFunctions());       // Function_Graphics
+    RegisterFunctions(DrawFunctions());         // Function_Graphics
+    RegisterFunctions(TextureFunctions());      // Function_Graphics
     RegisterFunctions(MathFunctions());         // Function_Math
     RegisterFunctions(StringFunctions());       // Function_Math
     RegisterFunctions(IncludedFileFunctions()); // Function_File

@@ -1,0 +1,12 @@
+#pragma once
+// Every message the graphics built-ins show a player, in one place so tests assert the exact text.
+
+namespace kestrin::graphics_msg {
+
+inline constexpr const char* kNoSurface = "Trying to use non-existing surface.";
+inline constexpr const char* kSurfaceEmptyName = "Trying to save surface to empty image file name.";
+inline constexpr const char* kScreenEmptyName = "Trying to save screen to empty image file name.";
+inline constexpr const char* kNoBackgroundTexture = "Trying to get texture from non-existing background.";
+inline constexpr const char* kDrawNoBackground = "Trying to draw non-existing background.";
+
+} // namespace kestrin::graphics_msg
