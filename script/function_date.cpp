@@ -213,7 +213,7 @@ void MoveByUnits(CScriptInstance*, CScriptInstance*, int32_t, const RValue* args
         MoveBy(args[0].val(), units * static_cast<double>(kUnitMs) / static_cast<double>(kMsPerDay)));
 }
 
-enum class Part {
+enum class DateField {
     Year,
     Month,
     Day,
@@ -228,43 +228,43 @@ enum class Part {
     SecondOfYear
 };
 
-int64_t GetPart(double value, Part part) {
+int64_t GetField(double value, DateField field) {
     const TimeStamp t = ToTimeStamp(value);
     const CalendarDate date = DateOfDayNumber(t.day);
     const int64_t hour = t.ms / kMsPerHour, minute = t.ms / kMsPerMinute % 60, second = t.ms / 1000 % 60;
     const int64_t dayOfYear = t.day - DayNumber(date.year, 1, 1) + 1;
-    switch (part) {
-    case Part::Year:
+    switch (field) {
+    case DateField::Year:
         return date.year;
-    case Part::Month:
+    case DateField::Month:
         return date.month;
-    case Part::Day:
+    case DateField::Day:
         return date.day;
-    case Part::Hour:
+    case DateField::Hour:
         return hour;
-    case Part::Minute:
+    case DateField::Minute:
         return minute;
-    case Part::Second:
+    case DateField::Second:
         return second;
-    case Part::Week:
+    case DateField::Week:
         return IsoWeek(t.day);
-    case Part::Weekday:
+    case DateField::Weekday:
         return FloorMod(t.day + 6, 7) + 1; // the start day was a Saturday
-    case Part::DayOfYear:
+    case DateField::DayOfYear:
         return dayOfYear;
-    case Part::HourOfYear:
+    case DateField::HourOfYear:
         return (dayOfYear - 1) * 24 + hour;
-    case Part::MinuteOfYear:
+    case DateField::MinuteOfYear:
         return ((dayOfYear - 1) * 24 + hour) * 60 + minute;
-    case Part::SecondOfYear:
+    case DateField::SecondOfYear:
         break;
     }
     return (((dayOfYear - 1) * 24 + hour) * 60 + minute) * 60 + second;
 }
 
-template <Part kPart>
-void GetPartRoutine(CScriptInstance*, CScriptInstance*, int32_t, const RValue* args, RValue& result) {
-    result.SetReal(Int64ToReal(GetPart(args[0].val(), kPart)));
+template <DateField kField>
+void GetFieldRoutine(CScriptInstance*, CScriptInstance*, int32_t, const RValue* args, RValue& result) {
+    result.SetReal(Int64ToReal(GetField(args[0].val(), kField)));
 }
 
 template <int64_t kUnitMs>
@@ -356,18 +356,18 @@ constexpr RFunctionSpec kDateFunctions[] = {
     {"date_inc_hour", MoveByUnits<kMsPerHour>, 2},
     {"date_inc_minute", MoveByUnits<kMsPerMinute>, 2},
     {"date_inc_second", MoveByUnits<1000>, 2},
-    {"date_get_year", GetPartRoutine<Part::Year>, 1},
-    {"date_get_month", GetPartRoutine<Part::Month>, 1},
-    {"date_get_day", GetPartRoutine<Part::Day>, 1},
-    {"date_get_hour", GetPartRoutine<Part::Hour>, 1},
-    {"date_get_minute", GetPartRoutine<Part::Minute>, 1},
-    {"date_get_second", GetPartRoutine<Part::Second>, 1},
-    {"date_get_week", GetPartRoutine<Part::Week>, 1},
-    {"date_get_weekday", GetPartRoutine<Part::Weekday>, 1},
-    {"date_get_day_of_year", GetPartRoutine<Part::DayOfYear>, 1},
-    {"date_get_hour_of_year", GetPartRoutine<Part::HourOfYear>, 1},
-    {"date_get_minute_of_year", GetPartRoutine<Part::MinuteOfYear>, 1},
-    {"date_get_second_of_year", GetPartRoutine<Part::SecondOfYear>, 1},
+    {"date_get_year", GetFieldRoutine<DateField::Year>, 1},
+    {"date_get_month", GetFieldRoutine<DateField::Month>, 1},
+    {"date_get_day", GetFieldRoutine<DateField::Day>, 1},
+    {"date_get_hour", GetFieldRoutine<DateField::Hour>, 1},
+    {"date_get_minute", GetFieldRoutine<DateField::Minute>, 1},
+    {"date_get_second", GetFieldRoutine<DateField::Second>, 1},
+    {"date_get_week", GetFieldRoutine<DateField::Week>, 1},
+    {"date_get_weekday", GetFieldRoutine<DateField::Weekday>, 1},
+    {"date_get_day_of_year", GetFieldRoutine<DateField::DayOfYear>, 1},
+    {"date_get_hour_of_year", GetFieldRoutine<DateField::HourOfYear>, 1},
+    {"date_get_minute_of_year", GetFieldRoutine<DateField::MinuteOfYear>, 1},
+    {"date_get_second_of_year", GetFieldRoutine<DateField::SecondOfYear>, 1},
     {"date_year_span", date_year_span, 2},
     {"date_month_span", date_month_span, 2},
     {"date_week_span", SpanRoutine<7 * kMsPerDay>, 2},

@@ -50,6 +50,15 @@ std::string Utf16Slice(std::string_view text, int64_t from, int64_t to) {
     std::string out;
     if (from < 0) from = 0;
     if (from >= to) return out;
+    // Where the text is ASCII up to the end of the slice, code units are bytes.
+    const size_t end = to < static_cast<int64_t>(text.size()) ? static_cast<size_t>(to) : text.size();
+    size_t ascii = 0;
+    while (ascii < end && static_cast<unsigned char>(text[ascii]) < 0x80) ++ascii;
+    if (ascii == end) {
+        if (static_cast<size_t>(from) < end)
+            out.assign(text.substr(static_cast<size_t>(from), end - static_cast<size_t>(from)));
+        return out;
+    }
     int64_t unit = 0;
     for (size_t i = 0; i < text.size() && unit < to;) {
         char32_t cp;
