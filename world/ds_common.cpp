@@ -47,8 +47,10 @@ int CompareValues(const RValue& a, const RValue& b) {
     if (a.IsReal()) {
         if (!b.IsReal()) return -1;
         const double x = a.val(), y = b.val();
-        // Exact equality first: the difference of two equal infinities is no number.
+        // Infinities equal only themselves: their difference is no number, and a relative
+        // precision taken from an infinite magnitude would make -inf equal to +inf.
         if (x == y) return 0;
+        if (std::isinf(x) || std::isinf(y)) return x < y ? -1 : 1;
         double epsilon = g_precision;
         if (epsilon == 0.0) epsilon = std::max(std::min(std::fabs(x), std::fabs(y)) * 1e-12, 1e-12);
         if (std::fabs(x - y) <= epsilon) return 0;

@@ -32,6 +32,9 @@ TEST_F(DsTest, CompareValuesTable) {
         {0.01, R(1), R(1.005), 0},
         {1e-8, R(inf), R(inf), 0}, // no difference of infinities is taken
         {1e-8, R(-inf), R(inf), -1},
+        {0, R(-inf), R(inf), -1},
+        {0, R(inf), R(1e300), 1},
+        {0, R(inf), R(inf), 0},
         {1e-8, S("abc"), S("abc"), 0},
         {1e-8, S("ab"), S("abc"), -1}, // a proper prefix is smaller
         {1e-8, S("b"), S("abc"), 1},

@@ -37,6 +37,8 @@ protected:
     void SetUp() override {
         ResetDataStructures();
         errors().clear();
+        // The registry installs the error path when first used: before the sink is taken.
+        (void)FindFunction("ds_stack_create");
         previous_ = SetRunErrorSink([](std::string_view message, bool fatal) {
             errors().push_back(std::string(fatal ? "FATAL " : "") + std::string(message));
         });

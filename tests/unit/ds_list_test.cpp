@@ -1,6 +1,9 @@
 // Lists: positions, searches with the precision, the insertion sort's order of equal
 // values, the shuffle's draws and the stored text.
 
+#include <cmath>
+#include <iterator>
+#include <limits>
 #include <random>
 
 #include "tests/unit/ds_fixture.h"
@@ -89,31 +92,43 @@ TEST_F(DsTest, ListSortTable) {
     }
 }
 
-// The same sort as plain pairwise swaps would make it, on lists full of nearly equal values.
+// The same order as plain pairwise swaps would make, whether the values are well apart (with
+// duplicates, signed zeros and infinities) or full of nearly equal ones.
 TEST_F(DsTest, ListSortMatchesPairwiseSwaps) {
     std::mt19937 random(7);
-    SetDsPrecision(0.5);
-    for (int round = 0; round < 200; ++round) {
-        CDS_List list;
-        const int n = static_cast<int>(random() % 40);
-        for (int i = 0; i < n; ++i) {
-            if (random() % 5 == 0)
-                list.Add(RValue(std::string(1, static_cast<char>('a' + random() % 3))));
-            else
-                list.Add(R(static_cast<double>(random() % 40) / 10.0));
-        }
-        for (const bool ascend : {true, false}) {
-            std::vector<RValue> v = list.i_val;
-            for (size_t i = 1; i < v.size(); ++i)
-                for (size_t j = i; j >= 1; --j) {
-                    if ((CompareValues(v[j - 1], v[j]) > 0) != ascend) break;
-                    std::swap(v[j - 1], v[j]);
+    const double inf = std::numeric_limits<double>::infinity();
+    const double specials[] = {-0.0, 0.0, inf, -inf, 1 + 5e-9, 1e300, -1e-300};
+    for (const double precision : {0.5, 1e-8, 0.0}) {
+        SetDsPrecision(precision);
+        for (int round = 0; round < 200; ++round) {
+            CDS_List list;
+            const int n = static_cast<int>(random() % 60);
+            for (int i = 0; i < n; ++i) {
+                const auto pick = random() % 12;
+                if (pick == 0)
+                    list.Add(RValue(std::string(1, static_cast<char>('a' + random() % 3))));
+                else if (pick == 1 && round % 4 == 0)
+                    list.Add(R(specials[random() % std::size(specials)]));
+                else
+                    list.Add(R(static_cast<double>(random() % 40) / 10.0));
+            }
+            for (const bool ascend : {true, false}) {
+                std::vector<RValue> v = list.i_val;
+                for (size_t i = 1; i < v.size(); ++i)
+                    for (size_t j = i; j >= 1; --j) {
+                        if ((CompareValues(v[j - 1], v[j]) > 0) != ascend) break;
+                        std::swap(v[j - 1], v[j]);
+                    }
+                CDS_List sorted = list;
+                sorted.Sort(ascend ? DsSortOrder::Ascending : DsSortOrder::Descending);
+                ASSERT_EQ(sorted.i_val.size(), v.size());
+                for (size_t i = 0; i < v.size(); ++i) {
+                    // Identical bits: a sort must not swap 0 and -0 where the swaps would not.
+                    EXPECT_TRUE(sorted.i_val[i].SameAs(v[i]) &&
+                                std::signbit(sorted.i_val[i].val()) == std::signbit(v[i].val()))
+                        << precision << " " << round << " " << i;
                 }
-            CDS_List sorted = list;
-            sorted.Sort(ascend ? DsSortOrder::Ascending : DsSortOrder::Descending);
-            ASSERT_EQ(sorted.i_val.size(), v.size());
-            for (size_t i = 0; i < v.size(); ++i)
-                EXPECT_TRUE(sorted.i_val[i].SameAs(v[i])) << round << " " << i;
+            }
         }
     }
 }
