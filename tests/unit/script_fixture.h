@@ -19,11 +19,15 @@
 
 namespace kestrin::testing {
 
-// The value as the tables write it: reals as string() writes them, strings quoted.
+// The value as the tables write it: reals as string() writes them, strings quoted. (In a
+// namespace of its own, so that another fixture's Show of another form cannot take its place
+// at link time.)
+inline namespace script_values {
 inline std::string Show(const RValue& value) {
     if (value.IsString()) return "\"" + std::string(value.str()) + "\"";
     return RealText(value.val());
 }
+} // namespace script_values
 
 // "L:C: message" of a formatted program error (or the whole text if it has another form).
 inline std::string Brief(const std::string& error) {
@@ -48,6 +52,8 @@ protected:
         ResetErrorState();
         SetErrorOptions({false, false, false});
         SetErrorHooks({});
+        // Other suites may have left the run-time errors of built-ins going elsewhere.
+        InstallErrorPath();
         CurrentEvent() = EventContext();
         self = world.Add(100001, 0);
         SetInstanceWorld(&world);

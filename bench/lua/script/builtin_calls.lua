@@ -1,4 +1,4 @@
-local abs = math.abs
-local i, s = 0, 0
-while i < 1000000 do s = s + abs(i); i = i + 1 end
+local abs, len = math.abs, string.len
+local i, s, t = 0, 0, "abcdef"
+while i < 500000 do s = s + abs(i - 250000) + len(t); i = i + 1 end
 return s
