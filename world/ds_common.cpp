@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "script/numeric.h"
+#include "script/random.h"
 #include "script/run_error.h"
 #include "script/utf.h"
 
@@ -20,18 +21,13 @@ constexpr std::array<std::string_view, static_cast<size_t>(DsMessage::Count)> kM
     "Data structure text is damaged; the data structure was not changed.",
 };
 
-// Stands in for the runner's generator until one is installed: fixed seed, so tests that do
-// not install one still repeat.
-int64_t FallbackDrawBelow(int64_t n) {
-    static uint64_t state = 0x9E3779B97F4A7C15ull;
+// The runner's generator, so that a run with a fixed seed shuffles alike.
+int64_t RunnerDrawBelow(int64_t n) {
     if (n < 1) return 0;
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    return static_cast<int64_t>(state % static_cast<uint64_t>(n));
+    return RandomBelow(static_cast<uint32_t>(std::min<int64_t>(n, UINT32_MAX)));
 }
 
-DsRandomBelow g_draw = &FallbackDrawBelow;
+DsRandomBelow g_draw = &RunnerDrawBelow;
 
 } // namespace
 
@@ -90,7 +86,7 @@ int64_t DsInteger(const RValue& argument) {
 }
 
 void SetDsRandom(DsRandomBelow draw) {
-    g_draw = draw ? draw : &FallbackDrawBelow;
+    g_draw = draw ? draw : &RunnerDrawBelow;
 }
 
 int64_t DsDrawBelow(int64_t n) {

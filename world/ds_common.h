@@ -75,8 +75,8 @@ template <class T> DsReadStatus ReadStoredText(T& target, std::string_view text)
 // of faulting so that a bad position only misses.
 int64_t DsInteger(const RValue& argument);
 
-// The draw below n of the shuffles (0 .. n-1; 0 when n < 1). The runner's generator is
-// installed by the math family; until then a fixed-seed generator stands in.
+// The draw below n of the shuffles (0 .. n-1; 0 when n < 1): the runner's generator unless
+// another source is set (tests follow the draws with one; null restores the generator).
 using DsRandomBelow = int64_t (*)(int64_t n);
 void SetDsRandom(DsRandomBelow draw);
 int64_t DsDrawBelow(int64_t n);

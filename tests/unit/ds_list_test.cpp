@@ -6,6 +6,7 @@
 #include <limits>
 #include <random>
 
+#include "script/random.h"
 #include "tests/unit/ds_fixture.h"
 #include "world/ds_list.h"
 
@@ -152,6 +153,23 @@ TEST_F(DsTest, ListShuffleDrawsTwoPositionsEightTimesPerValue) {
     CDS_List empty;
     empty.Shuffle();
     EXPECT_EQ(draws.size(), 48u);
+}
+
+// Without a source of its own the shuffle follows the runner's generator: the same seed, the
+// same order.
+TEST_F(DsTest, ListShuffleFollowsTheRunnerSeed) {
+    std::string orders[2];
+    for (std::string& order : orders) {
+        SetRandomSeed(12345);
+        CDS_List list;
+        for (int i = 0; i < 20; ++i) list.Add(R(i));
+        list.Shuffle();
+        order = Contents(list);
+    }
+    EXPECT_EQ(orders[0], orders[1]);
+    EXPECT_NE(orders[0],
+              Contents(ListOf({R(0),  R(1),  R(2),  R(3),  R(4),  R(5),  R(6),  R(7),  R(8),  R(9),
+                               R(10), R(11), R(12), R(13), R(14), R(15), R(16), R(17), R(18), R(19)})));
 }
 
 TEST_F(DsTest, ListTextsOfThePartExamples) {
