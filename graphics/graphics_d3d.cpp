@@ -153,8 +153,16 @@ std::optional<TBitmap32> GR_D3D_Capture(int32_t x, int32_t y, int32_t w, int32_t
     w = std::min(w, g_region_w - x);
     h = std::min(h, g_region_h - y);
     if (w <= 0 || h <= 0) return std::nullopt;
+    // Always the back buffer, also while a surface is the target.
+    const int32_t surface = Surface_CurrentTarget();
+    const RTexture* target = surface >= 0 ? GR_Texture_Get(Surface_GetTexture(surface)) : nullptr;
+    if (target) g_device->SetRenderTarget(0);
     TBitmap32 out;
-    if (!g_device->ReadPixels({x, y, w, h}, out)) return std::nullopt;
+    const bool ok = g_device->ReadPixels({x, y, w, h}, out);
+    if (target) g_device->SetRenderTarget(target->tex);
+    if (!ok) return std::nullopt;
+    // The back buffer has no alpha channel of its own: what blending left there means nothing.
+    for (TColor32& p : out.s_data) p |= 0xFF000000u;
     return out;
 }
 

@@ -1,0 +1,202 @@
+// Pixel goldens: small scenes drawn by the OpenGL device on a headless EGL context (Mesa's
+// llvmpipe on machines without a GPU) and compared with PNG files in this folder. Exact where
+// the drawing is exact (fills, point-filtered axis-aligned quads), a tolerance elsewhere.
+// KESTRIN_UPDATE_GOLDENS=1 writes the files instead of comparing.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "graphics/background.h"
+#include "graphics/graphics_d3d.h"
+#include "graphics/graphics_draw.h"
+#include "graphics/graphics_surface.h"
+#include "graphics/graphics_texture.h"
+#include "platform/gl/egl_headless.h"
+#include "platform/gl/gl_device.h"
+#include "script/registry.h"
+#include "script/value.h"
+
+using namespace kestrin;
+
+namespace {
+
+class Golden : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        std::string error;
+        context_ = HeadlessGL::Create(error).release();
+        if (!context_) reason_ = error;
+    }
+    static void TearDownTestSuite() {
+        delete context_;
+        context_ = nullptr;
+    }
+    void SetUp() override {
+        if (!context_) GTEST_SKIP() << "no headless OpenGL: " << reason_;
+        device_ = std::make_unique<GLDevice>(256, 256);
+        ASSERT_TRUE(device_->Ok()) << device_->Error();
+        Draw_Reset();
+        GR_D3D_SetBlendMode(0);
+        GR_D3D_SetInterpolation(false);
+        GR_D3D_SetTextureRepeat(false);
+        ASSERT_TRUE(GR_D3D_Init(device_.get(), 64, 64, false));
+        Call("draw_clear", {0});
+    }
+    void TearDown() override {
+        if (!device_) return;
+        Background_ClearAll();
+        GR_D3D_Finish();
+        device_.reset();
+    }
+
+    static double Call(const char* name, std::initializer_list<double> args) {
+        const int32_t index = FindFunction(name);
+        EXPECT_GE(index, 0) << name;
+        RValue slots[16];
+        int32_t n = 0;
+        for (double a : args) slots[n++] = RValue(a);
+        RValue result;
+        FunctionRoutine(index)(nullptr, nullptr, n, slots, result);
+        return result.val();
+    }
+
+    TBitmap32 Screen() {
+        auto bm = GR_D3D_CaptureAll();
+        EXPECT_TRUE(bm.has_value());
+        return bm ? *bm : TBitmap32();
+    }
+
+    // Compares with the golden file: channels may differ by `tolerance`, and at most
+    // `mismatches` pixels may differ by more.
+    void Compare(const TBitmap32& image, const std::string& name, int tolerance, int mismatches) {
+        const std::string path = std::string(KESTRIN_GOLDEN_DIR) + "/" + name + ".png";
+        const char* update = std::getenv("KESTRIN_UPDATE_GOLDENS");
+        if (update && std::string(update) == "1") {
+            ASSERT_TRUE(image.SaveToImageFile(path));
+            return;
+        }
+        TBitmap32 golden;
+        ASSERT_TRUE(golden.LoadFromImageFile(path)) << path;
+        ASSERT_EQ(golden.Width(), image.Width());
+        ASSERT_EQ(golden.Height(), image.Height());
+        int bad = 0;
+        for (int32_t y = 0; y < image.Height(); ++y)
+            for (int32_t x = 0; x < image.Width(); ++x) {
+                const TColor32 a = image.GetPixel(x, y), b = golden.GetPixel(x, y);
+                for (int shift = 0; shift < 32; shift += 8) {
+                    if (std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)) > tolerance) {
+                        ++bad;
+                        break;
+                    }
+                }
+            }
+        EXPECT_LE(bad, mismatches) << name;
+    }
+
+    static HeadlessGL* context_;
+    static std::string reason_;
+    std::unique_ptr<GLDevice> device_;
+};
+
+HeadlessGL* Golden::context_ = nullptr;
+std::string Golden::reason_;
+
+int CountColour(const TBitmap32& bm, TColor32 c) {
+    int n = 0;
+    for (TColor32 p : bm.s_data) n += p == c;
+    return n;
+}
+
+TEST_F(Golden, FilledRectanglesCoverTheirFarEdges) {
+    Call("draw_set_color", {255});
+    Call("draw_rectangle", {2, 2, 10, 10, 0});
+    Call("draw_set_color", {65280});
+    Call("draw_rectangle", {20.5, 2, 12, 12.5, 0});
+    const TBitmap32 s = Screen();
+    // 2..10 inclusive: 9 × 9 pixels; 12..20 by 2..12: 9 × 11.
+    EXPECT_EQ(CountColour(s, 0xFFFF0000), 81);
+    EXPECT_EQ(s.GetPixel(2, 2), 0xFFFF0000u);
+    EXPECT_EQ(s.GetPixel(10, 10), 0xFFFF0000u);
+    EXPECT_EQ(s.GetPixel(11, 10), 0xFF000000u);
+    EXPECT_EQ(CountColour(s, 0xFF00FF00), 99);
+    EXPECT_EQ(s.GetPixel(12, 12), 0xFF00FF00u);
+    EXPECT_EQ(s.GetPixel(20, 2), 0xFF00FF00u);
+    Compare(s, "rectangles", 0, 0);
+}
+
+TEST_F(Golden, PointFilteredQuadsLandOnPixels) {
+    TBitmap32 checker(4, 4);
+    for (int32_t y = 0; y < 4; ++y)
+        for (int32_t x = 0; x < 4; ++x) checker.SetPixel(x, y, (x + y) % 2 ? 0xFFFFFFFF : 0xFF0000FF);
+    const int32_t tex = GR_Texture_Create_From_Bitmap(&checker);
+    GR_Texture_Draw(tex, 1, 1);
+    GR_Texture_DrawTransformed(tex, 0xFFFFFF, 0, 0, 10, 1, 3, 2, 0, 1.0);
+    GR_Texture_DrawPart(tex, 0x00FFFF, 1, 1, 2, 2, 30, 30, 4, 4, 0, 1.0);
+    const TBitmap32 s = Screen();
+    EXPECT_EQ(s.GetPixel(1, 1), 0xFF0000FFu);
+    EXPECT_EQ(s.GetPixel(2, 1), 0xFFFFFFFFu);
+    EXPECT_EQ(s.GetPixel(4, 4), 0xFF0000FFu);
+    EXPECT_EQ(s.GetPixel(5, 5), 0xFF000000u);
+    EXPECT_EQ(s.GetPixel(12, 2), 0xFF0000FFu); // first texel, 3 × 2 pixels
+    EXPECT_EQ(s.GetPixel(13, 1), 0xFFFFFFFFu);
+    EXPECT_EQ(s.GetPixel(30, 30), 0xFF000000u); // texel (1, 1) is blue, times yellow
+    EXPECT_EQ(s.GetPixel(37, 37), 0xFF000000u);
+    EXPECT_EQ(s.GetPixel(34, 30), 0xFFFFFF00u); // white times yellow, 4 × 4 pixels a texel
+    EXPECT_EQ(s.GetPixel(30, 37), 0xFFFFFF00u);
+    EXPECT_EQ(s.GetPixel(38, 33), 0xFF000000u);
+    Compare(s, "quads", 0, 0);
+}
+
+TEST_F(Golden, BlendModes) {
+    Call("draw_set_color", {16711680});
+    Call("draw_rectangle", {0, 0, 63, 31, 0});
+    Call("draw_set_alpha", {0.5});
+    Call("draw_set_color", {255});
+    Call("draw_rectangle", {8, 8, 24, 48, 0});
+    Call("draw_set_blend_mode", {1});
+    Call("draw_rectangle", {32, 8, 48, 48, 0});
+    Call("draw_set_blend_mode", {3});
+    Call("draw_set_alpha", {1});
+    Call("draw_set_color", {8421504});
+    Call("draw_rectangle", {52, 8, 60, 48, 0});
+    const TBitmap32 s = Screen();
+    auto near = [](TColor32 a, TColor32 b) {
+        for (int shift = 0; shift < 24; shift += 8)
+            if (std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)) > 2) return false;
+        return true;
+    };
+    EXPECT_TRUE(near(s.GetPixel(10, 10), 0xFF800080)) << std::hex << s.GetPixel(10, 10);
+    EXPECT_TRUE(near(s.GetPixel(10, 40), 0xFF800000)) << std::hex << s.GetPixel(10, 40);
+    EXPECT_TRUE(near(s.GetPixel(40, 10), 0xFF8000FF)) << std::hex << s.GetPixel(40, 10);
+    EXPECT_TRUE(near(s.GetPixel(55, 10), 0xFF00007F)) << std::hex << s.GetPixel(55, 10);
+    Compare(s, "blend", 2, 0);
+}
+
+TEST_F(Golden, LinesCirclesAndSurfaces) {
+    Call("draw_set_color", {16777215});
+    Call("draw_line", {2, 2, 60, 20});
+    Call("draw_circle", {20, 40, 12, 1});
+    Call("draw_set_color", {65535});
+    Call("draw_circle", {48, 44, 10, 0});
+    Call("draw_triangle", {2, 62, 12, 50, 22, 62, 1});
+    const double surf = Call("surface_create", {16, 16});
+    ASSERT_GE(surf, 0);
+    ASSERT_EQ(Call("surface_set_target", {surf}), 1);
+    Call("draw_clear_alpha", {255, 1});
+    Call("draw_set_color", {65280});
+    Call("draw_rectangle", {4, 4, 11, 11, 0});
+    Call("surface_reset_target", {});
+    EXPECT_EQ(Call("surface_getpixel", {surf, 4, 4}), 65280);
+    EXPECT_EQ(Call("surface_getpixel", {surf, 0, 0}), 255);
+    Call("draw_surface", {surf, 44, 2});
+    const TBitmap32 s = Screen();
+    EXPECT_EQ(s.GetPixel(44, 2), 0xFFFF0000u);
+    EXPECT_EQ(s.GetPixel(48, 6), 0xFF00FF00u);
+    EXPECT_EQ(Call("draw_getpixel", {55, 13}), 65280);
+    Compare(s, "primitives", 2, 8);
+}
+
+} // namespace
