@@ -21,7 +21,6 @@ detail::ArgumentState detail::g_arguments;
 
 namespace {
 
-constexpr std::string_view kNoScriptName = "<unknown>";
 constexpr std::string_view kUndefinedName = "<undefined>";
 
 struct ScriptTable {
