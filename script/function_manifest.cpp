@@ -1,5 +1,6 @@
 #include "script/function_manifest.h"
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <vector>
@@ -690,6 +691,21 @@ constexpr ManifestFunction kManifest[] = {
     {"highscore_name", 1, FunctionModule::Misc},
     {"highscore_value", 1, FunctionModule::Misc},
     {"draw_highscore", 4, FunctionModule::Misc},
+    {"splash_set_caption", 1, FunctionModule::Misc},
+    {"splash_set_fullscreen", 1, FunctionModule::Misc},
+    {"splash_set_border", 1, FunctionModule::Misc},
+    {"splash_set_size", 2, FunctionModule::Misc},
+    {"splash_set_position", 2, FunctionModule::Misc},
+    {"splash_set_adapt", 1, FunctionModule::Misc},
+    {"splash_set_top", 1, FunctionModule::Misc},
+    {"splash_set_color", 1, FunctionModule::Misc},
+    {"splash_set_main", 1, FunctionModule::Misc},
+    {"splash_set_scale", 1, FunctionModule::Misc},
+    {"splash_set_cursor", 1, FunctionModule::Misc},
+    {"splash_set_interrupt", 1, FunctionModule::Misc},
+    {"splash_set_stop_key", 1, FunctionModule::Misc},
+    {"splash_set_close_button", 1, FunctionModule::Misc},
+    {"splash_set_stop_mouse", 1, FunctionModule::Misc},
     {"splash_show_image", 2, FunctionModule::Misc},
     {"splash_show_video", 2, FunctionModule::Misc},
     {"splash_show_text", 2, FunctionModule::Misc},
@@ -1340,6 +1356,12 @@ std::string DescribeBuiltins() {
         out += '\n';
     }
     for (const std::string& m : mismatched) out += "  argument count differs: " + m + '\n';
+    for (int32_t i = 0; i < FunctionCount(); ++i) {
+        const std::string& name = FunctionAt(i)->f_name;
+        const bool listed = std::any_of(std::begin(kManifest), std::end(kManifest),
+                                        [&](const ManifestFunction& f) { return f.name == name; });
+        if (!listed) out += "  registered but not in the manifest: " + name + '\n';
+    }
 
     std::vector<std::string_view> unbound;
     const int32_t variables = BuiltinVariableCount();
