@@ -60,14 +60,19 @@ int32_t RunNotExpression(const RToken& node, RunState& s, RValue&) {
 int32_t RunReadLocal(const RToken& node, RunState& s, RValue& target);
 int32_t RunReadArgument(const RToken& node, RunState& s, RValue& target);
 // The value of a constant, an assigned local or an argument, read in place; nullptr for
-// anything that must be evaluated. Evaluating the other operand of an expression never moves
-// locals or arguments.
+// anything that must be evaluated. Nothing an expression evaluates can change or move the
+// locals of the run; arguments see IsPlainOperand.
 inline const RValue* Peek(const RToken& node, RunState& s) {
     if (node.run == RunConstant) return &node.value;
     if (node.run == RunReadLocal) return s.scope.locals->Value(node.slot);
     // A call's argument slots do not change while it evaluates an expression.
     if (node.run == RunReadArgument) return &ArgumentSlots()[node.slot];
     return nullptr;
+}
+
+// Whether evaluating the node runs nothing else (a constant, a local or an argument).
+inline bool IsPlainOperand(const RToken& node) {
+    return node.run == RunConstant || node.run == RunReadLocal || node.run == RunReadArgument;
 }
 
 // Evaluates an array index: a real, rounded, 0 .. 31999.
@@ -259,6 +264,9 @@ template <int32_t Op> int32_t RunBinaryFast(const RToken& node, RunState& s, RVa
     const RToken& l = node.items[0];
     const RToken& r = node.items[1];
     const RValue* a = Peek(l, s);
+    // A built-in in the right operand can write the current arguments (variable_local_set of
+    // argument0), so an argument is only read in place when nothing runs before its use.
+    if (a && l.run == RunReadArgument && !IsPlainOperand(r)) a = nullptr;
     if (!a) {
         if (Run(l, s, target) != kStatusNormal) return kStatusError;
         a = &target;

@@ -57,6 +57,9 @@ TEST_F(ScriptScripts, ArgumentsAndResults) {
     // The caller sees its own arguments again after a call.
     EXPECT_EQ(Run("return writes('x') + ':' + writes('y')"), "\"changed:changed\"");
     EXPECT_EQ(Run("return array(4, 5)"), "9");
+    // The left operand is read before the right one runs, even when it writes the argument.
+    Scripts({{"left_first", "return argument0 + variable_local_set('argument0', 5) + argument0"}});
+    EXPECT_EQ(Run("return left_first(1)"), "6");
     EXPECT_EQ(ArgumentCount(), 0);
     EXPECT_EQ(CurrentScriptName(), "<unknown>");
     EXPECT_EQ(ArgumentSlots()[0].val(), 0.0);
