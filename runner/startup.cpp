@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "graphics/graphics_init.h"
 #include "runner/container.h"
 #include "runner/file_io.h"
 #include "runner/function_datafile.h"
@@ -150,7 +151,7 @@ std::vector<PrepareStep> Runner::PreparationTable() {
         {70, "Compiling time line actions", msg::kPrepareTimeLines, [] { return true; }},
         {72, "Compiling object actions", msg::kPrepareObjects, [] { return true; }},
         {80, "Preparing sounds", msg::kPrepareSounds, [] { return true; }},
-        {90, "Preparing graphics", nullptr, [] { return true; }},
+        {90, "Preparing graphics", nullptr, [this] { return Init_Graphics(game_.settings); }},
         {-1, nullptr, nullptr, [] { return true; }},  // input handlers and a clear input state
     };
 }

@@ -70,7 +70,7 @@ private:
     Window window_;
     int32_t back_w_, back_h_;
     std::vector<Texture*> textures_; // handle = index + 1
-    uint32_t program_ = 0, vao_ = 0, vbo_ = 0, sampler_ = 0, white_ = 0;
+    uint32_t program_ = 0, vao_ = 0, vbo_ = 0, sampler_ = 0;
     uint32_t back_fbo_ = 0, back_colour_ = 0, back_depth_ = 0;
     int32_t u_wvp_ = -1, u_wv_ = -1, u_pixel_ = -1, u_textured_ = -1, u_modulate_ = -1, u_alpha_test_ = -1,
             u_alpha_ref_ = -1, u_flat_ = -1, u_fog_ = -1, u_fog_colour_ = -1, u_fog_range_ = -1,

@@ -1,0 +1,59 @@
+#include "graphics/graphics_init.h"
+
+#include "graphics/background.h"
+#include "graphics/graphics_d3d.h"
+#include "graphics/graphics_draw.h"
+#include "graphics/graphics_window.h"
+#include "runner/settings.h"
+#include "script/errors.h"
+
+namespace kestrin {
+
+namespace {
+DeviceFactory g_factory;
+std::unique_ptr<Device> g_device;
+} // namespace
+
+void SetDeviceFactory(DeviceFactory factory) {
+    g_factory = std::move(factory);
+}
+
+bool Init_Graphics(const CSettings& settings) {
+    // Linux offers no display-mode changes to a game: the desktop mode stays whatever was asked.
+    WindowState& w = GameWindow();
+    w.client_w = w.client_h = 8;
+    Window_SetRegionSize(8, 8, true);
+    Window_SetRegionScale(settings.scale / 100.0, true);
+    w.sizeable = settings.sizeable;
+    w.stay_on_top = settings.stay_on_top;
+    w.colour = settings.outside_colour;
+    w.show_border = !settings.no_border;
+    w.show_icons = !settings.no_buttons;
+    w.full_screen = settings.fullscreen;
+    ApplyWindowState();
+    Draw_Reset();
+
+    TraceLine("Init_Graphics :: GR_D3D_Init");
+    if (g_factory) {
+        g_device = g_factory(w.screen_w, w.screen_h);
+        if (!g_device) return false;
+    }
+    GR_D3D_Init(g_device.get(), 640, 480, settings.vsync);
+    GR_D3D_SetInterpolation(settings.interpolate);
+    TraceLine("Init_Graphics :: Background_InitTextures");
+    Background_InitTextures();
+    // FIXME: sprite and font textures join with their resources.
+    TraceLine("Init_Graphics :: Sprite_InitTextures");
+    TraceLine("Init_Graphics :: Background_FontTextures");
+    TraceLine("Init_Graphics :: GR_D3D_Start_Frame");
+    GR_D3D_Start_Frame();
+    TraceLine("Init_Graphics :: Finished");
+    return true;
+}
+
+void Finish_Graphics() {
+    GR_D3D_Finish();
+    g_device.reset();
+}
+
+} // namespace kestrin

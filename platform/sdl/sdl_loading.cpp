@@ -1,0 +1,122 @@
+#include "platform/sdl/sdl_loading.h"
+
+#include <SDL.h>
+
+#include <cmath>
+
+#include "runner/settings.h"
+
+namespace kestrin {
+
+namespace {
+constexpr int32_t kBarOffset = 8;
+constexpr int32_t kBarAboveBottom = 32;
+constexpr int32_t kDefaultBarHeight = 16;
+
+SDL_Texture* Upload(SDL_Renderer* r, const TBitmap32& bm) {
+    if (bm.Empty()) return nullptr;
+    SDL_Texture* t =
+        SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, bm.Width(), bm.Height());
+    if (!t) return nullptr;
+    SDL_UpdateTexture(t, nullptr, bm.s_data.data(), bm.Width() * 4);
+    SDL_SetTextureBlendMode(t, SDL_BLENDMODE_BLEND);
+    return t;
+}
+} // namespace
+
+LoadingLayout LayoutLoadingWindow(const CSettings& s, bool debugMode) {
+    LoadingLayout l;
+    const bool image = s.loading_image && !s.loading_image->Empty();
+    l.client_w = image ? s.loading_image->Width() : 400;
+    l.client_h = image ? s.loading_image->Height() : 80;
+    const bool bars = s.bar_back && s.bar_front && !s.bar_back->Empty() && !s.bar_front->Empty();
+    l.show_bars = s.show_progress;
+    l.show_label = debugMode && s.show_progress;
+    l.bar_h = bars ? s.bar_back->Height() : kDefaultBarHeight;
+    l.bar_x = kBarOffset;
+    l.bar_y = l.client_h - kBarAboveBottom;
+    l.bar_w = std::max(l.client_w - 2 * kBarOffset, 0);
+    return l;
+}
+
+int32_t FullBarWidth(int32_t percent, int32_t emptyWidth) {
+    return static_cast<int32_t>(std::nearbyint(double(percent) * emptyWidth / 100.0));
+}
+
+SdlLoadingDisplay::~SdlLoadingDisplay() {
+    Hide();
+}
+
+void SdlLoadingDisplay::Setup(const CSettings& settings, bool debugMode) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
+    layout_ = LayoutLoadingWindow(settings, debugMode);
+    window_ = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, layout_.client_w,
+                               layout_.client_h, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+    if (!window_) return;
+    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (!renderer_) return;
+    if (settings.loading_image) image_ = Upload(renderer_, *settings.loading_image);
+    if (settings.show_progress && settings.bar_back && settings.bar_front) {
+        empty_ = Upload(renderer_, *settings.bar_back);
+        full_ = Upload(renderer_, *settings.bar_front);
+        full_w_ = settings.bar_front->Width();
+        full_h_ = settings.bar_front->Height();
+    }
+    stretch_full_ = settings.scale_progress;
+    // FIXME: the transparent colour key of a transparent loading image needs window shapes.
+    if (settings.loading_alpha < 255) SDL_SetWindowOpacity(window_, float(settings.loading_alpha) / 255.0f);
+    Progress(0, "Loading");
+    SDL_ShowWindow(window_);
+    SDL_SetCursor(SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT));
+}
+
+void SdlLoadingDisplay::Progress(int percent, const std::string& text) {
+    percent_ = percent;
+    label_ = text;
+    if (!renderer_) return;
+    Draw();
+    SDL_PumpEvents();
+}
+
+void SdlLoadingDisplay::Draw() {
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    if (image_) SDL_RenderCopy(renderer_, image_, nullptr, nullptr);
+    if (layout_.show_bars) {
+        const SDL_Rect bar{layout_.bar_x, layout_.bar_y, layout_.bar_w, layout_.bar_h};
+        const int32_t w = FullBarWidth(percent_, layout_.bar_w);
+        const SDL_Rect filled{layout_.bar_x, layout_.bar_y, w, layout_.bar_h};
+        if (empty_)
+            SDL_RenderCopy(renderer_, empty_, nullptr, &bar);
+        else {
+            SDL_SetRenderDrawColor(renderer_, 64, 64, 64, 255);
+            SDL_RenderFillRect(renderer_, &bar);
+        }
+        if (full_) {
+            // Without stretching, the full image is cut at the progress instead of squeezed.
+            const SDL_Rect part{0, 0, std::min(w, full_w_), full_h_};
+            SDL_RenderCopy(renderer_, full_, stretch_full_ ? nullptr : &part, &filled);
+        } else {
+            SDL_SetRenderDrawColor(renderer_, 0, 160, 255, 255);
+            SDL_RenderFillRect(renderer_, &filled);
+        }
+    }
+    // FIXME: the label text waits for font rendering.
+    SDL_RenderPresent(renderer_);
+}
+
+void SdlLoadingDisplay::Hide() {
+    if (image_) SDL_DestroyTexture(image_);
+    if (empty_) SDL_DestroyTexture(empty_);
+    if (full_) SDL_DestroyTexture(full_);
+    image_ = empty_ = full_ = nullptr;
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    renderer_ = nullptr;
+    if (window_) {
+        SDL_DestroyWindow(window_);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    window_ = nullptr;
+}
+
+} // namespace kestrin
