@@ -18,7 +18,6 @@ void PrepareScriptLanguage(const CSettings& settings) {
     InstallErrorPath();
     ResetErrorState();
     GlobalsInit();
-    ResetConstants();
 }
 
 void UseResourceNames(const GameData& game) {

@@ -9,7 +9,8 @@
 
 namespace kestrin {
 
-// Language and error options of the settings; fresh globals, error state and constants.
+// Language and error options of the settings; fresh globals and error state. The constants
+// table is left alone: extension packages have added theirs by now.
 void PrepareScriptLanguage(const CSettings& settings);
 
 // Resource names as constants for code compiled from now on: objects, sprites, sounds,
