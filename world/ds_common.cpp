@@ -13,8 +13,6 @@ namespace kestrin {
 
 namespace {
 
-double g_precision = kDefaultDsPrecision;
-
 // ORDER DsMessage
 constexpr std::array<std::string_view, static_cast<size_t>(DsMessage::Count)> kMessages = {
     "Data structure with index does not exist.",
@@ -32,26 +30,15 @@ DsRandomBelow g_draw = &RunnerDrawBelow;
 } // namespace
 
 double DsPrecision() {
-    return g_precision;
+    return ds_detail::precision;
 }
 
 void SetDsPrecision(double precision) {
-    g_precision = std::fabs(precision);
+    ds_detail::precision = std::fabs(precision);
 }
 
-int CompareValues(const RValue& a, const RValue& b) {
-    if (a.IsReal()) {
-        if (!b.IsReal()) return -1;
-        const double x = a.val(), y = b.val();
-        // Infinities equal only themselves: their difference is no number, and a relative
-        // precision taken from an infinite magnitude would make -inf equal to +inf.
-        if (x == y) return 0;
-        if (std::isinf(x) || std::isinf(y)) return x < y ? -1 : 1;
-        double epsilon = g_precision;
-        if (epsilon == 0.0) epsilon = std::max(std::min(std::fabs(x), std::fabs(y)) * 1e-12, 1e-12);
-        if (std::fabs(x - y) <= epsilon) return 0;
-        return x < y ? -1 : 1;
-    }
+int ds_detail::CompareNonReals(const RValue& a, const RValue& b) {
+    if (a.IsReal()) return -1;
     if (b.IsReal()) return 1;
     const int d = CompareTextUtf16(a.str(), b.str());
     return d < 0 ? -1 : (d > 0 ? 1 : 0);
@@ -79,10 +66,6 @@ void ReadStoredValues(CStream& stream, int64_t count, std::vector<RValue>& out) 
 
 void WriteStoredValues(CStream& stream, const RValue* values, size_t count) {
     for (size_t i = 0; i < count; ++i) values[i].SaveToStream(stream);
-}
-
-int64_t DsInteger(const RValue& argument) {
-    return RoundToInt64Saturated(argument.val(), -1);
 }
 
 void SetDsRandom(DsRandomBelow draw) {

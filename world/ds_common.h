@@ -3,6 +3,8 @@
 // tables of containers addressed by id, the stored text form's framing, the random draws of
 // the shuffles and the messages a player can see.
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,6 +14,7 @@
 #include "runner/fault.h"
 #include "runner/stream.h"
 #include "script/builtin_routine.h"
+#include "script/numeric.h"
 #include "script/value.h"
 
 namespace kestrin {
@@ -21,10 +24,27 @@ double DsPrecision();
 void SetDsPrecision(double precision);
 inline constexpr double kDefaultDsPrecision = 0.00000001;
 
+namespace ds_detail {
+inline double precision = kDefaultDsPrecision;
+int CompareNonReals(const RValue& a, const RValue& b);
+} // namespace ds_detail
+
 // Negative, zero or positive. Reals are equal within the precision (relative 1e-12 when the
 // precision is 0), strings compare by UTF-16 code units, and a string is above every real.
-// Not a strict weak ordering: never hand it to a library sort, tree or heap.
-int CompareValues(const RValue& a, const RValue& b);
+// Not a strict weak ordering: never hand it to a library sort, tree or heap. Inline because
+// every search and sort spends its time here.
+inline int CompareValues(const RValue& a, const RValue& b) {
+    if (!a.IsReal() || !b.IsReal()) return ds_detail::CompareNonReals(a, b);
+    const double x = a.val(), y = b.val();
+    // Infinities equal only themselves: their difference is no number, and a relative
+    // precision taken from an infinite magnitude would make -inf equal to +inf.
+    if (x == y) return 0;
+    if (std::isinf(x) || std::isinf(y)) return x < y ? -1 : 1;
+    double epsilon = ds_detail::precision;
+    if (epsilon == 0.0) epsilon = std::max(std::min(std::fabs(x), std::fabs(y)) * 1e-12, 1e-12);
+    if (std::fabs(x - y) <= epsilon) return 0;
+    return x < y ? -1 : 1;
+}
 
 // ORDER DsMessage: keep in step with the text table in ds_common.cpp.
 enum class DsMessage : uint8_t { NoSuchStructure, MalformedText, Count };
@@ -73,7 +93,12 @@ template <class T> DsReadStatus ReadStoredText(T& target, std::string_view text)
 
 // Integer arguments: nearest, ties to even; NaN and values beyond the range saturate instead
 // of faulting so that a bad position only misses.
-int64_t DsInteger(const RValue& argument);
+inline int64_t DsInteger(const RValue& argument) {
+    const double v = argument.val();
+    if (v > -4503599627370496.0 && v < 4503599627370496.0) [[likely]]
+        return RoundToInt64(v);
+    return RoundToInt64Saturated(v, -1);
+}
 
 // The draw below n of the shuffles (0 .. n-1; 0 when n < 1): the runner's generator unless
 // another source is set (tests follow the draws with one; null restores the generator).
