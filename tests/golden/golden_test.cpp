@@ -14,6 +14,7 @@
 #include "graphics/graphics_draw.h"
 #include "graphics/graphics_surface.h"
 #include "graphics/graphics_texture.h"
+#include "keep_drivers.h"
 #include "platform/gl/egl_headless.h"
 #include "platform/gl/gl_device.h"
 #include "script/registry.h"
@@ -29,6 +30,7 @@ protected:
         std::string error;
         context_ = HeadlessGL::Create(error).release();
         if (!context_) reason_ = error;
+        kestrin::testing::KeepDriverLibrariesLoaded();
     }
     static void TearDownTestSuite() {
         delete context_;

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 
+#include "keep_drivers.h"
 #include "platform/sdl/sdl_loading.h"
 #include "platform/sdl/sdl_window.h"
 #include "runner/settings.h"
@@ -59,6 +60,7 @@ TEST(PlatformWindow, OffscreenWindowCarriesTheState) {
     s.client_h = 200;
     s.caption = "Kestrin";
     window->Apply(s);
+    kestrin::testing::KeepDriverLibrariesLoaded();
     auto device = window->MakeDevice(640, 480);
     ASSERT_NE(device, nullptr);
     device->Clear(kClearTarget, 0xFF00FF00, 1.0f);
