@@ -68,6 +68,11 @@ void WriteStoredValues(CStream& stream, const RValue* values, size_t count) {
     for (size_t i = 0; i < count; ++i) values[i].SaveToStream(stream);
 }
 
+std::string StoredText(const CStream& stream) {
+    if (stream.Size() > kMaxTextBytes / 2) throw TextLimitFault();
+    return stream.ConvertToString();
+}
+
 void SetDsRandom(DsRandomBelow draw) {
     g_draw = draw ? draw : &RunnerDrawBelow;
 }

@@ -74,6 +74,9 @@ DsReadStatus OpenStoredText(std::string_view text, int32_t header, CStream& stre
 // StreamError on any fault.
 void ReadStoredValues(CStream& stream, int64_t count, std::vector<RValue>& out);
 void WriteStoredValues(CStream& stream, const RValue* values, size_t count);
+// The hex text of a written container; one too long to be a value is refused before the
+// text is built.
+std::string StoredText(const CStream& stream);
 
 // Parses a stored text into a fresh container and moves it into `target` only when all of
 // it was valid, so a bad text leaves the container as it was.

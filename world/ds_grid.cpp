@@ -269,7 +269,7 @@ std::string CDS_Grid::WriteToString() const {
     stream.WriteInteger(i_w);
     stream.WriteInteger(i_h);
     WriteStoredValues(stream, i_val.data(), i_val.size());
-    return stream.ConvertToString();
+    return StoredText(stream);
 }
 
 void CDS_Grid::ReadFields(CStream& stream) {

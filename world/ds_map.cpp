@@ -85,7 +85,7 @@ std::string CDS_Map::WriteToString() const {
     stream.WriteInteger(static_cast<int32_t>(i_key.size()));
     WriteStoredValues(stream, i_key.data(), i_key.size());
     WriteStoredValues(stream, i_val.data(), i_val.size());
-    return stream.ConvertToString();
+    return StoredText(stream);
 }
 
 void CDS_Map::ReadFields(CStream& stream) {

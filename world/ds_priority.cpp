@@ -64,7 +64,7 @@ std::string CDS_Priority::WriteToString() const {
     stream.WriteInteger(static_cast<int32_t>(i_val.size()));
     WriteStoredValues(stream, i_priority.data(), i_priority.size());
     WriteStoredValues(stream, i_val.data(), i_val.size());
-    return stream.ConvertToString();
+    return StoredText(stream);
 }
 
 void CDS_Priority::ReadFields(CStream& stream) {

@@ -43,7 +43,7 @@ std::string CDS_Queue::WriteToString() const {
     stream.WriteInteger(i_last);
     stream.WriteInteger(static_cast<int32_t>(i_val.size()));
     WriteStoredValues(stream, i_val.data(), i_val.size());
-    return stream.ConvertToString();
+    return StoredText(stream);
 }
 
 void CDS_Queue::ReadFields(CStream& stream) {

@@ -21,7 +21,7 @@ std::string CDS_Stack::WriteToString() const {
     stream.WriteInteger(kHeader);
     stream.WriteInteger(static_cast<int32_t>(i_val.size()));
     WriteStoredValues(stream, i_val.data(), i_val.size());
-    return stream.ConvertToString();
+    return StoredText(stream);
 }
 
 void CDS_Stack::ReadFields(CStream& stream) {
