@@ -1,6 +1,7 @@
 #include "script/compiler.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -34,12 +35,28 @@ bool FindCallable(std::string_view name, int32_t& index) {
         index = kFirstScriptFunction + script;
         return true;
     }
-    // FIXME: functions of extension packages come between scripts and built-ins.
+    if (const ExtensionFunctions* extensions = CurrentExtensionFunctions()) {
+        int32_t id, argnumb;
+        if (extensions->Find(name, id, argnumb) && id >= 0 && id <= INT32_MAX - kFirstExtensionFunction) {
+            index = kFirstExtensionFunction + id;
+            return true;
+        }
+    }
     if (const int32_t builtin = FindFunction(name); builtin >= 0) {
         index = builtin;
         return true;
     }
     return false;
+}
+
+// The fixed argument count of a call's function index, or -1 for any count.
+int32_t CallableArgCount(int32_t index) {
+    if (index >= kFirstExtensionFunction) {
+        const ExtensionFunctions* extensions = CurrentExtensionFunctions();
+        return extensions ? extensions->ArgCount(index - kFirstExtensionFunction) : kNoFunctionArgCount;
+    }
+    if (index >= kFirstScriptFunction) return -1; // scripts take any count
+    return FunctionArgCount(index);
 }
 
 bool Classify(CCode& code, const RTokenList1& in, std::vector<RToken2>& out, ArgumentUsage& usage) {
@@ -462,7 +479,7 @@ private:
             }
         }
         const int32_t count = out.itemnumb();
-        const int32_t expected = out.ind >= kFirstScriptFunction ? -1 : FunctionArgCount(out.ind);
+        const int32_t expected = CallableArgCount(out.ind);
         if (count > kMaxArguments || (expected != -1 && count != expected))
             return Fail(Cur().position, CodeMessage::WrongArgumentCount);
         Next();

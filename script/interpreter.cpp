@@ -319,6 +319,21 @@ int32_t RunScriptCall(const RToken& node, RunState& s, RValue& target) {
     return kStatusError;
 }
 
+int32_t RunExtensionCall(const RToken& node, RunState& s, RValue& target) {
+    CallFrame frame;
+    const int32_t argc = node.itemnumb();
+    RValue* args = frame.Fill(argc);
+    for (int32_t i = 0; i < argc; ++i)
+        if (Run(node.items[static_cast<size_t>(i)], s, args[i]) != kStatusNormal) return kStatusError;
+    ExtensionFunctions* extensions = CurrentExtensionFunctions();
+    RValue result;
+    if (!extensions || !extensions->Call(node.ind - kFirstExtensionFunction, s.scope.self, s.scope.other,
+                                         argc, args, result))
+        return kStatusError;
+    target = std::move(result);
+    return kStatusNormal;
+}
+
 // ---- Assignments ----
 
 inline int32_t BinaryOperatorOf(int32_t assignment) {
@@ -728,7 +743,9 @@ public:
             n.run = RunConstant;
             return;
         case kNodeCall:
-            n.run = n.ind < kFirstScriptFunction ? RunBuiltinCall : RunScriptCall;
+            n.run = n.ind < kFirstScriptFunction      ? RunBuiltinCall
+                    : n.ind < kFirstExtensionFunction ? RunScriptCall
+                                                      : RunExtensionCall;
             for (RToken& c : n.items) Expression(c);
             return;
         case kNodeFixedVariable:

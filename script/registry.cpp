@@ -31,7 +31,17 @@ Registry& Functions() {
     return r;
 }
 
+ExtensionFunctions* g_extensions = nullptr;
+
 } // namespace
+
+void SetExtensionFunctions(ExtensionFunctions* functions) {
+    g_extensions = functions;
+}
+
+ExtensionFunctions* CurrentExtensionFunctions() {
+    return g_extensions;
+}
 
 void RegisterFunction(std::string_view name, BuiltinRoutine routine, int32_t argnumb) {
     Registry& r = Functions();

@@ -32,6 +32,22 @@ int32_t FunctionArgCount(int32_t index);
 const RFunction* FunctionAt(int32_t index);
 int32_t FunctionCount();
 
+// Functions of extension packages, which code finds after scripts and before built-ins;
+// their call nodes carry 500000 + id. Installed by the extension packages once prepared.
+class ExtensionFunctions {
+public:
+    virtual ~ExtensionFunctions() = default;
+    // The id and argument count (-1 for any) of a function name.
+    virtual bool Find(std::string_view name, int32_t& id, int32_t& argnumb) const = 0;
+    virtual int32_t ArgCount(int32_t id) const = 0;
+    // Calls function `id`; false when the call failed (the error is recorded for the caller
+    // to report, as for scripts).
+    [[nodiscard]] virtual bool Call(int32_t id, CScriptInstance* self, CScriptInstance* other, int32_t argc,
+                                    const RValue* args, RValue& result) = 0;
+};
+void SetExtensionFunctions(ExtensionFunctions* functions);
+ExtensionFunctions* CurrentExtensionFunctions();
+
 // The routine of a registered index; the caller has checked the index (compiled code only
 // holds indices the registry gave out).
 BuiltinRoutine FunctionRoutine(int32_t index);

@@ -243,3 +243,56 @@ TEST_F(ScriptRegistry, Manifest) {
 }
 
 } // namespace
+
+namespace {
+
+// Two functions of an extension package: ext_add(a, b) and ext_fail() that fails.
+class FakeExtensions : public ExtensionFunctions {
+public:
+    bool Find(std::string_view name, int32_t& id, int32_t& argnumb) const override {
+        if (name == "ext_add" || name == "script_exists") {
+            id = 3;
+            argnumb = 2;
+            return true;
+        }
+        if (name == "ext_fail" || name == "shadowed") {
+            id = 7;
+            argnumb = -1;
+            return true;
+        }
+        return false;
+    }
+    int32_t ArgCount(int32_t id) const override { return id == 3 ? 2 : -1; }
+    bool Call(int32_t id, CScriptInstance*, CScriptInstance*, int32_t argc, const RValue* args,
+              RValue& result) override {
+        if (id == 3) {
+            result.SetReal(args[0].val() + args[1].val() + argc * 100);
+            return true;
+        }
+        SetLastCodeError("In extension function ext_fail:\rbroken");
+        return false;
+    }
+};
+
+TEST_F(ScriptRegistry, ExtensionFunctionsComeBetweenScriptsAndBuiltins) {
+    FakeExtensions extensions;
+    SetExtensionFunctions(&extensions);
+    struct Uninstall {
+        ~Uninstall() { SetExtensionFunctions(nullptr); }
+    } uninstall;
+    AddScript("shadowed", "return 'script'");
+    ASSERT_TRUE(CompileScripts());
+    EXPECT_EQ(Run("return ext_add(1, 2)"), "203");
+    EXPECT_EQ(Run("return script_exists(1, 2)"), "203");
+    EXPECT_EQ(Run("return ext_add(1)"), "1:17: Wrong number of arguments to function or script.");
+    EXPECT_EQ(Run("return shadowed()"), "\"script\"");
+    CCode code("a = ext_fail(1, 2, 3)", false);
+    ASSERT_TRUE(code.Compile());
+    RValue result;
+    EXPECT_FALSE(RunCode(self, self, code, result));
+    EXPECT_EQ(LastCodeError(), "In extension function ext_fail:\rbroken");
+    SetExtensionFunctions(nullptr);
+    EXPECT_EQ(Run("return ext_add(1, 2)"), "1:8: Unknown function or script: ext_add");
+}
+
+} // namespace
