@@ -36,6 +36,9 @@ class CScriptInstance {
 public:
     int32_t i_id = 0;
     bool i_marked = false; // destroyed; removed at the next clean-up
+    // Set by the runner's instance class, which built-in variables and functions may cast to;
+    // the bare instances of `kestrin script` leave it false.
+    bool i_isinstance = false;
     CVariableList i_vars;
 };
 
