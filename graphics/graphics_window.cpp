@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "graphics/graphics_d3d.h"
 #include "script/numeric.h"
 
 namespace kestrin {
@@ -149,6 +150,24 @@ void Window_Default() {
     w.client_w = w.scale > 0 ? Round(w.region_w * w.scale) : w.region_w;
     w.client_h = w.scale > 0 ? Round(w.region_h * w.scale) : w.region_h;
     Window_Center();
+}
+
+void Window_RoomStart(bool viewsEnabled, const RoomPort* ports, int32_t count, int32_t roomW, int32_t roomH) {
+    int32_t w = roomW, h = roomH;
+    if (viewsEnabled) {
+        w = h = 8;
+        for (int32_t i = 0; i < count; ++i)
+            if (ports[i].visible) {
+                w = std::max(w, RoundToInt32Saturated(ports[i].xport + ports[i].wport));
+                h = std::max(h, RoundToInt32Saturated(ports[i].yport + ports[i].hport));
+            }
+    }
+    w = std::min(w, g_window.screen_w);
+    h = std::min(h, g_window.screen_h);
+    if (w == g_window.region_w && h == g_window.region_h) return;
+    Window_SetRegionSize(w, h, true);
+    Window_Default();
+    GR_D3D_SetRegion(w, h);
 }
 
 } // namespace kestrin

@@ -78,4 +78,14 @@ void Window_SetSize(int32_t w, int32_t h);
 void Window_Center();
 void Window_Default();
 
+// The region a room starts with: with views, the largest right and bottom port edges of the
+// visible views (each at least 8); without, the room's size; both cut to the screen. When it
+// differs from the current region, the region takes it (adapting the window), the window is
+// placed as by window_default and the device's region follows.
+struct RoomPort {
+    bool visible = false;
+    double xport = 0, yport = 0, wport = 0, hport = 0;
+};
+void Window_RoomStart(bool viewsEnabled, const RoomPort* ports, int32_t count, int32_t roomW, int32_t roomH);
+
 } // namespace kestrin

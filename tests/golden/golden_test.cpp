@@ -201,4 +201,26 @@ TEST_F(Golden, LinesCirclesAndSurfaces) {
     Compare(s, "primitives", 2, 8);
 }
 
+TEST_F(Golden, ConsecutiveDrawsShareOneCallInOrder) {
+    const int64_t before = device_->GpuDrawCalls();
+    // Overlapping rectangles in one batch: the later one must still end on top.
+    Call("draw_set_color", {255});
+    for (int i = 0; i < 50; ++i) Call("draw_rectangle", {double(i), 0, double(i) + 8, 8, 0});
+    Call("draw_set_color", {65280});
+    Call("draw_rectangle", {4, 4, 12, 12, 0});
+    EXPECT_EQ(device_->GpuDrawCalls(), before); // nothing sent before something needs it
+    Call("draw_point", {40, 40});               // another primitive kind sends the triangles
+    EXPECT_EQ(device_->GpuDrawCalls(), before + 1);
+    EXPECT_EQ(Call("draw_getpixel", {6, 6}), 65280);
+    EXPECT_EQ(device_->GpuDrawCalls(), before + 2);
+    EXPECT_EQ(Call("draw_getpixel", {6, 2}), 255);
+    // A state change ends a batch.
+    Call("draw_set_blend_mode", {1});
+    Call("draw_rectangle", {0, 20, 4, 24, 0});
+    Call("draw_set_blend_mode", {0});
+    Call("draw_rectangle", {0, 30, 4, 34, 0});
+    EXPECT_EQ(Call("draw_getpixel", {1, 31}), 65280);
+    EXPECT_EQ(device_->GpuDrawCalls(), before + 4);
+}
+
 } // namespace

@@ -171,3 +171,27 @@ TEST(GraphicsFunctions, TablesAgreeWithTheManifest) {
 }
 
 } // namespace
+
+namespace {
+
+class GraphicsRoomRegion : public kestrin::testing::GraphicsTest {};
+
+TEST_F(GraphicsRoomRegion, RoomsSetTheRegionFromViewsOrTheirSize) {
+    GameWindow().screen_w = 1920, GameWindow().screen_h = 1080;
+    Window_RoomStart(false, nullptr, 0, 2000, 2000); // clamped to the screen
+    EXPECT_EQ(GameWindow().region_w, 1920);
+    EXPECT_EQ(GameWindow().region_h, 1080);
+    EXPECT_EQ(GR_D3D_RegionWidth(), 1024); // and to the back buffer
+    const RoomPort ports[] = {{true, 0, 0, 320, 240}, {true, 320, 0, 2, 2}, {false, 0, 0, 900, 900}};
+    Window_RoomStart(true, ports, 3, 2000, 2000);
+    EXPECT_EQ(GameWindow().region_w, 322);
+    EXPECT_EQ(GameWindow().region_h, 240);
+    EXPECT_EQ(GameWindow().client_x, (1920 - 322) / 2);
+    EXPECT_EQ(GR_D3D_RegionWidth(), 322);
+    const RoomPort tiny[] = {{true, 0, 0, 2, 3}};
+    Window_RoomStart(true, tiny, 1, 100, 100);
+    EXPECT_EQ(GameWindow().region_w, 8);
+    EXPECT_EQ(GameWindow().region_h, 8);
+}
+
+} // namespace
