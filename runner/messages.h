@@ -35,3 +35,24 @@ inline constexpr const char* kExportMissing = "Trying to export non-existing fil
 inline constexpr const char* kDiscardMissing = "Trying to discard non-existing file.";
 
 } // namespace kestrin::msg
+
+// Objects, instances and rooms.
+namespace kestrin::msg {
+
+inline constexpr const char* kMissingActionFunction = "Failed to locate action function ";
+inline constexpr const char* kCodeActionCompile = "COMPILATION ERROR in code action\r";
+inline constexpr const char* kArgumentCompile = "COMPILATION ERROR in argument ";
+inline constexpr const char* kCreateMissingObject = "Creating instance for non-existing object: ";
+inline constexpr const char* kChangeMissingObject = "Asking to change into non-existing object: ";
+inline constexpr const char* kCreationCodeCompile = "COMPILATION ERROR in creation code for instance ";
+inline constexpr const char* kCreationCodeRun = "EXECUTION ERROR in creation code for instance ";
+inline constexpr const char* kInRoom = " in room ";
+inline constexpr const char* kRoomCodeCompile = "COMPILATION ERROR in creation code of room ";
+inline constexpr const char* kRoomCodeRun = "EXECUTION ERROR in creation code of room ";
+inline constexpr const char* kLibraryInitCompile = "COMPILATION ERROR in library initialization code\r";
+inline constexpr const char* kUnexistingRoom = "Unexisting room number: ";
+inline constexpr const char* kPreviousBeforeFirst = "Moving to previous room before the first room.";
+inline constexpr const char* kNextAfterLast = "Moving to next room after the last room.";
+inline constexpr const char* kUndefinedName = "<undefined>";
+
+} // namespace kestrin::msg

@@ -11,6 +11,8 @@
 #include "runner/file_io.h"
 #include "runner/function_datafile.h"
 #include "runner/messages.h"
+#include "runner/object.h"
+#include "runner/world.h"
 #include "script/errors.h"
 #include "script/game_preparation.h"
 #include "script/scripts.h"
@@ -68,7 +70,16 @@ int Runner::Run(const std::string& gameFile, const std::string& executableDir, b
         return kExitLoadFailed;
     }
 
-    // FIXME: the main loop is not built yet; a run reports what it loaded and ends.
+    // FIXME: the main loop is not built yet; a run enters the first room, then ends the game.
+    int status = kExitEnded;
+    try {
+        World().StartGame();
+        if (World().room_request != kRequestAbort) World().EndGame();
+        if (World().room_request == kRequestAbort) status = kExitFatal;
+    } catch (const std::exception& fault) {
+        HandleRunnerFault(fault);
+        status = kExitFatal;
+    }
     if (!options_.headless || options_.verbose) {
         size_t rooms = game_.Resources(ResourceKind::Room).size();
         std::printf("Loaded game %d: %zu room(s), %zu object(s), %zu sprite(s), %zu script(s), "
@@ -78,7 +89,7 @@ int Runner::Run(const std::string& gameFile, const std::string& executableDir, b
                     game_.included_files.files.size());
     }
     Shutdown();
-    return kExitEnded;
+    return status;
 }
 
 bool Runner::Load(std::vector<uint8_t> image, size_t searchStart) {
@@ -100,6 +111,11 @@ bool Runner::Load(std::vector<uint8_t> image, size_t searchStart) {
             if (nl == std::string::npos) break;
             from = nl + 1;
         }
+        return false;
+    }
+    // Objects and rooms are kept as records by the loader; a damaged one fails the load here.
+    if (!LoadObjects(game_.Resources(ResourceKind::Object)) || !World().LoadRooms(game_)) {
+        Fail(msg::kResourceData);
         return false;
     }
     if (!WriteLibraryFile()) {
@@ -138,6 +154,12 @@ std::vector<PrepareStep> Runner::PreparationTable() {
              PrepareScriptLanguage(game_.settings);
              ErrorHooks hooks;
              hooks.trace = [this](std::string_view line) { trace_.Line(std::string(line)); };
+             hooks.abort_game = [] { World().room_request = kRequestAbort; };
+             hooks.object_name = [](int32_t index, std::string& name) {
+                 if (!Objects().Exists(index)) return false;
+                 name = std::string(Objects().Name(index));
+                 return true;
+             };
              SetErrorHooks(std::move(hooks));
              UseResourceNames(game_);
              std::string message;
@@ -149,7 +171,8 @@ std::vector<PrepareStep> Runner::PreparationTable() {
         {62, "Compiling scripts", msg::kPrepareScripts,
          [this] { return LoadScripts(game_.Resources(ResourceKind::Script)) && CompileScripts(); }},
         {70, "Compiling time line actions", msg::kPrepareTimeLines, [] { return true; }},
-        {72, "Compiling object actions", msg::kPrepareObjects, [] { return true; }},
+        {72, "Compiling object actions", msg::kPrepareObjects,
+         [this] { return CompileObjects([this](const std::string& text) { messages_.ShowMessage(text); }); }},
         {80, "Preparing sounds", msg::kPrepareSounds, [] { return true; }},
         {90, "Preparing graphics", nullptr, [this] { return Init_Graphics(game_.settings); }},
         {-1, nullptr, nullptr, [] { return true; }},  // input handlers and a clear input state

@@ -3,6 +3,7 @@
 #include "graphics/function_graphics.h"
 #include "runner/function_datafile.h"
 #include "runner/function_input.h"
+#include "runner/world.h"
 #include "script/errors.h"
 #include "script/function_date.h"
 #include "script/function_math.h"
@@ -28,6 +29,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(InputFunctions());        // Function_Misc
     RegisterFunctions(ScriptFunctions());   // Function_Game (and the script_* of Function_Resource)
     RegisterFunctions(VariableFunctions()); // Function_Game
+    RegisterFunctions(RoomFunctions());     // Function_Game
     RegisterFunctions(DateFunctions());     // Function_Game
     RegisterFunctions(DataStructureFunctions()); // Function_Data_Structures
 

@@ -1,5 +1,7 @@
 #include "tools/project_kinds.h"
 
+#include "tools/project_world.h"
+
 namespace kestrin::project {
 
 std::string ResourceFiles::Write(std::string_view suffix, const std::vector<uint8_t>& bytes) const {
@@ -15,8 +17,6 @@ std::vector<uint8_t> ResourceFiles::Read(JsonObject& json, std::string_view key)
     return folder_.ReadBytes(relative, json.File(), json.Field(key));
 }
 
-namespace {
-
 // Kinds without a runtime class yet keep their stored record, as hex text.
 void SaveRawRecord(const RawResource& resource, Json& json, const ResourceFiles&) {
     json["record"] = CStream(resource.record).ConvertToString();
@@ -29,8 +29,6 @@ void LoadRawRecord(JsonObject& json, RawResource& resource, const ResourceFiles&
     resource.record = record.TakeBytes();
 }
 
-} // namespace
-
 namespace {
 
 // ORDER ResourceKind
@@ -42,8 +40,8 @@ constexpr std::array<ResourceFormat, kResourceKindCount> kFormats = {{
     {ResourceKind::Script, "scripts", SaveRawRecord, LoadRawRecord},
     {ResourceKind::Font, "fonts", SaveRawRecord, LoadRawRecord},
     {ResourceKind::TimeLine, "timelines", SaveRawRecord, LoadRawRecord},
-    {ResourceKind::Object, "objects", SaveRawRecord, LoadRawRecord},
-    {ResourceKind::Room, "rooms", SaveRawRecord, LoadRawRecord},
+    {ResourceKind::Object, "objects", SaveObject, LoadObject},
+    {ResourceKind::Room, "rooms", SaveRoom, LoadRoom},
 }};
 
 constexpr bool InKindOrder() {

@@ -4,6 +4,7 @@
 #include <regex>
 
 #include "project_fixture.h"
+#include "runner/room_record.h"
 #include "tools/project.h"
 
 namespace kestrin {
@@ -132,7 +133,10 @@ TEST(ProjectLoad, AbsentFieldsTakeTheirDefaults) {
     EXPECT_EQ(rooms[0].record, (std::vector<uint8_t>{0x0A, 0xFF}));
     EXPECT_FALSE(rooms[1].present);
     EXPECT_EQ(rooms[2].name, "a"); // the file's name when the JSON names none
-    EXPECT_TRUE(rooms[2].record.empty());
+    // A room file without fields is a default room.
+    CStream defaultRoom;
+    RoomRecord().SaveToStream(defaultRoom);
+    EXPECT_EQ(rooms[2].record, defaultRoom.Bytes());
     // Without a room order every room plays, in index order.
     EXPECT_EQ(game.room_order, (std::vector<int32_t>{0, 2}));
     // A file listed with data is carried and exported to the working folder.
