@@ -10,8 +10,11 @@
 #include "runner/container.h"
 #include "runner/file_io.h"
 #include "runner/function_datafile.h"
+#include "runner/game_variables.h"
+#include "runner/input_state.h"
 #include "runner/messages.h"
 #include "runner/object.h"
+#include "runner/run_session.h"
 #include "runner/world.h"
 #include "script/errors.h"
 #include "script/game_preparation.h"
@@ -70,16 +73,14 @@ int Runner::Run(const std::string& gameFile, const std::string& executableDir, b
         return kExitLoadFailed;
     }
 
-    // FIXME: the main loop is not built yet; a run enters the first room, then ends the game.
-    int status = kExitEnded;
-    try {
-        World().StartGame();
-        if (World().room_request != kRequestAbort) World().EndGame();
-        if (World().room_request == kRequestAbort) status = kExitFatal;
-    } catch (const std::exception& fault) {
-        HandleRunnerFault(fault);
-        status = kExitFatal;
-    }
+    GameVariables& values = GameValues();
+    values.game_id = game_.game_id;
+    values.debug_mode = game_.debug_mode;
+    values.temp_directory = temp_.Path();
+    values.program_directory = executableDir;
+    while (values.program_directory.size() > 1 && values.program_directory.back() == '/')
+        values.program_directory.pop_back();
+    const int status = PlayGame(options_, game_.settings, game_.debug_mode, CurrentInputPlatform(), ReportToStderr);
     if (!options_.headless || options_.verbose) {
         size_t rooms = game_.Resources(ResourceKind::Room).size();
         std::printf("Loaded game %d: %zu room(s), %zu object(s), %zu sprite(s), %zu script(s), "

@@ -1,8 +1,11 @@
 #include "script/builtin_families.h"
 
 #include "graphics/function_graphics.h"
+#include "runner/event_dispatch.h"
 #include "runner/function_datafile.h"
 #include "runner/function_input.h"
+#include "runner/game_variables.h"
+#include "runner/main_loop.h"
 #include "runner/world.h"
 #include "script/errors.h"
 #include "script/function_date.h"
@@ -25,17 +28,21 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(TextureFunctions());      // Function_Graphics
     RegisterFunctions(MathFunctions());         // Function_Math
     RegisterFunctions(StringFunctions());       // Function_Math
+    RegisterFunctions(LoopFunctions());         // Function_Interaction
     RegisterFunctions(IncludedFileFunctions()); // Function_File
     RegisterFunctions(InputFunctions());        // Function_Misc
     RegisterFunctions(ScriptFunctions());   // Function_Game (and the script_* of Function_Resource)
     RegisterFunctions(VariableFunctions()); // Function_Game
-    RegisterFunctions(RoomFunctions());     // Function_Game
     RegisterFunctions(DateFunctions());     // Function_Game
+    RegisterFunctions(RoomFunctions());     // Function_Game
+    RegisterFunctions(EventFunctions());    // Function_Game
     RegisterFunctions(DataStructureFunctions()); // Function_Data_Structures
 
     BindArgumentVariables();
     BindInputVariables();
     BindErrorVariables();
+    BindEventVariables();
+    BindGameVariables();
     InstallErrorPath();
 }
 

@@ -22,7 +22,7 @@ expect() {  # expect STATUS MESSAGE-OR-EMPTY command...
 for project in "$src/examples/demo" "$src/tests/projects/minimal"; do
     name="$(basename "$project")"
     expect 0 "" "$kestrin" build "$project" -o "$work/$name.game" --data-only
-    expect 0 "" "$kestrin" run --headless "$work/$name.game"
+    expect 0 "" "$kestrin" run --headless --fast --frames 30 "$work/$name.game"
     expect 0 "" "$kestrin" info "$work/$name.game"
 
     # build -> unpack -> build gives the same bytes.
@@ -33,9 +33,9 @@ for project in "$src/examples/demo" "$src/tests/projects/minimal"; do
     # A standalone game plays its own data and takes its options from the environment.
     expect 0 "" "$kestrin" build "$project" -o "$work/$name.exe"
     [ -x "$work/$name.exe" ] || fail "standalone game is not executable"
-    expect 0 "" env KESTRIN_HEADLESS=1 "$work/$name.exe" some game parameters
+    expect 0 "" env KESTRIN_HEADLESS=1 KESTRIN_FAST=1 KESTRIN_FRAMES=30 "$work/$name.exe" some game parameters
     expect 1 "" env KESTRIN_FRAMES=abc "$work/$name.exe"
-    expect 0 "" "$kestrin" run --headless "$work/$name.exe"
+    expect 0 "" "$kestrin" run --headless --fast --frames 30 "$work/$name.exe"
 done
 
 game="$work/minimal.game"
@@ -62,7 +62,7 @@ expect 0 "" "$kestrin" run --help
 expect 1 "" "$kestrin" build "$work/no-such-project" -o "$work/x"
 
 # Tracing writes the banner beside the executable or in the working folder.
-(cd "$work" && VTLOG_TRACE=1 "$kestrin" run --headless "$game" >/dev/null 2>&1)
+(cd "$work" && VTLOG_TRACE=1 "$kestrin" run --headless --frames 1 "$game" >/dev/null 2>&1)
 trace="$(dirname "$kestrin")/Trace.log"
 [ -f "$trace" ] || trace="$work/Trace.log"
 grep -q "Kestrin Runner v8.1.23.6892" "$trace" || fail "no trace banner"
@@ -71,6 +71,6 @@ rm -f "$(dirname "$kestrin")/Trace.log"
 
 # The temporary folder is gone after the run.
 mkdir "$work/tmpbase"
-temp="$work/tmpbase" "$kestrin" run --headless "$game" >/dev/null 2>&1 || fail "run with temp base"
+temp="$work/tmpbase" "$kestrin" run --headless --frames 1 "$game" >/dev/null 2>&1 || fail "run with temp base"
 [ -z "$(ls -A "$work/tmpbase")" ] || fail "temporary folder left behind"
 echo "ok"

@@ -1,0 +1,650 @@
+#include "runner/event_dispatch.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+#include "runner/fault.h"
+#include "runner/game_variables.h"
+#include "runner/input_state.h"
+#include "runner/instance.h"
+#include "runner/object.h"
+#include "runner/room.h"
+#include "runner/world.h"
+#include "script/errors.h"
+#include "script/interpreter.h"
+#include "script/numeric.h"
+#include "script/registry.h"
+#include "script/run_error.h"
+#include "script/scripts.h"
+#include "script/variable_names.h"
+
+namespace kestrin {
+
+namespace {
+
+// How many argument values a function action passes.
+constexpr int32_t kActionCallArguments = 7;
+
+DispatchHooks& Hooks() {
+    static DispatchHooks hooks;
+    return hooks;
+}
+
+// ---- Per-event object lists ----
+
+struct EventLists {
+    std::array<std::vector<std::vector<int32_t>>, kEventTypeCount> objects;
+    std::vector<std::pair<int32_t, int32_t>> pairs;
+};
+
+EventLists& Lists() {
+    static EventLists lists;
+    return lists;
+}
+
+bool Requested() {
+    return World().room_request != kRequestNone;
+}
+
+bool HasBox(const CInstance& instance) {
+    const RBox& b = instance.i_bbox;
+    const RBox none;
+    return !(b.left == none.left && b.top == none.top && b.right == none.right && b.bottom == none.bottom);
+}
+
+// FIXME: precise masks come with sprites; until then instances collide by their boxes.
+bool BoxesCollide(CInstance& a, CInstance& b) {
+    if (!HasBox(a) || !HasBox(b)) return false;
+    return a.i_bbox.left <= b.i_bbox.right && b.i_bbox.left <= a.i_bbox.right &&
+           a.i_bbox.top <= b.i_bbox.bottom && b.i_bbox.top <= a.i_bbox.bottom;
+}
+
+bool BoxContains(CInstance& instance, double x, double y) {
+    return HasBox(instance) && x >= instance.i_bbox.left && x <= instance.i_bbox.right &&
+           y >= instance.i_bbox.top && y <= instance.i_bbox.bottom;
+}
+
+bool Collide(CInstance& a, CInstance& b) {
+    if (&a == &b || a.i_marked || b.i_marked) return false;
+    return Hooks().collide ? Hooks().collide(a, b) : BoxesCollide(a, b);
+}
+
+bool Contains(CInstance& instance, double x, double y) {
+    return Hooks().contains_point ? Hooks().contains_point(instance, x, y) : BoxContains(instance, x, y);
+}
+
+// Calls `visit` for every unmarked instance of exactly object `objind`, in room order, as long
+// as no request is pending. The count is taken first, so instances created meanwhile wait
+// for the next phase; the current length bounds each access, as lists may shrink.
+template <typename Visit> void ForObjectInstances(int32_t objind, Visit&& visit) {
+    CRoom* room = World().Current();
+    if (!room) return;
+    const int32_t count = room->Obj_Number(objind);
+    for (int32_t k = 0; k < count && !Requested(); ++k) {
+        CInstance* instance = room->Obj_Instance(objind, k);
+        if (instance && !instance->i_marked) visit(*instance);
+    }
+}
+
+template <typename Visit> void ForEventInstances(int32_t type, int32_t number, Visit&& visit) {
+    // A copy: an event may change objects and rebuild the lists under the loop.
+    const std::vector<int32_t> objects = EventObjects(type, number);
+    for (int32_t objind : objects) {
+        if (Requested()) return;
+        ForObjectInstances(objind, visit);
+    }
+}
+
+// ---- The action interpreter ----
+
+// A position beyond every action list: the event ends.
+constexpr size_t kStop = std::numeric_limits<size_t>::max();
+
+// Saves the argument slots a code action writes, and the relative flag, for the life of the
+// action, whatever way it ends.
+class ArgumentSlotsGuard {
+public:
+    explicit ArgumentSlotsGuard(int32_t count)
+        : count_(std::clamp<int32_t>(count, 0, kMaxActionArguments)), relative_(ArgumentRelative()) {
+        const RValue* slots = ArgumentSlots();
+        for (int32_t i = 0; i < count_; ++i) saved_[static_cast<size_t>(i)] = slots[i];
+    }
+    ~ArgumentSlotsGuard() {
+        for (int32_t i = 0; i < count_; ++i) ArgumentSlotForWrite(i) = saved_[static_cast<size_t>(i)];
+        SetArgumentRelative(relative_);
+    }
+    ArgumentSlotsGuard(const ArgumentSlotsGuard&) = delete;
+    ArgumentSlotsGuard& operator=(const ArgumentSlotsGuard&) = delete;
+
+private:
+    int32_t count_;
+    double relative_;
+    std::array<RValue, kMaxActionArguments> saved_;
+};
+
+class ActionRunner {
+public:
+    ActionRunner(CInstance* self, CInstance* other, const std::vector<CAction>& actions)
+        : self_(self), other_(other), actions_(actions) {}
+
+    void Run() {
+        size_t p = 0;
+        while (p < actions_.size()) p = Execute(p);
+    }
+
+private:
+    size_t Execute(size_t p) {
+        if (p >= actions_.size() || Requested()) return kStop;
+        const CAction& action = actions_[p];
+        switch (action.act_kind) {
+        case kActionBegin: {
+            size_t q = p + 1;
+            while (q < actions_.size() && actions_[q].act_kind != kActionEnd) {
+                q = Execute(q);
+                if (q == kStop) return kStop;
+            }
+            return q < actions_.size() && !Requested() ? q + 1 : kStop;
+        }
+        case kActionRepeat: {
+            const int32_t count = RepeatCount(p);
+            for (int32_t i = 0; i < count; ++i)
+                if (Execute(p + 1) == kStop) return kStop;
+            return Requested() ? kStop : Skip(p + 1);
+        }
+        case kActionExit:
+            return kStop;
+        default:
+            break;
+        }
+        if (action.act_isquestion) {
+            const bool answer = Applied(p);
+            const size_t r = answer ? Execute(p + 1) : Skip(p + 1);
+            if (r == kStop || Requested()) return kStop;
+            if (actions_[r].act_kind == kActionElse) return answer ? Skip(r + 1) : Execute(r + 1);
+            return r;
+        }
+        (void)Applied(p);
+        return Requested() ? kStop : p + 1;
+    }
+
+    // The position after the statement at p, without running it.
+    size_t Skip(size_t p) const {
+        if (p >= actions_.size()) return kStop;
+        const CAction& action = actions_[p];
+        if (action.act_kind == kActionBegin) {
+            int32_t depth = 0;
+            for (size_t q = p; q < actions_.size(); ++q) {
+                if (actions_[q].act_kind == kActionBegin)
+                    ++depth;
+                else if (actions_[q].act_kind == kActionEnd && --depth == 0)
+                    return q + 1;
+            }
+            return kStop;
+        }
+        if (action.act_isquestion || action.act_kind == kActionRepeat) return Skip(p + 1);
+        return p + 1;
+    }
+
+    int32_t RepeatCount(size_t p) {
+        CurrentEvent().action = static_cast<int32_t>(p);
+        const CAction& action = actions_[p];
+        RValue count;
+        if (action.act_argumentcount < 1) return 0;
+        if (!Argument(action, 0, self_, other_, count)) return 0;
+        return RoundToInt32Saturated(count.val());
+    }
+
+    static bool Argument(const CAction& action, int32_t i, CInstance* self, CInstance* other, RValue& value) {
+        const auto n = static_cast<size_t>(i);
+        if (!action.act_argcode[n]) {
+            value = action.act_argvalue[n];
+            return true;
+        }
+        return RunCodeReported(self, other, *action.act_argcode[n], value);
+    }
+
+    // The action at p with its applies-to choice; for a question, its answer (true only when
+    // it holds for every instance it was applied to).
+    bool Applied(size_t p) {
+        CurrentEvent().action = static_cast<int32_t>(p);
+        const CAction& action = actions_[p];
+        const int32_t who = action.act_useapplyto ? action.act_who : kSelfSelector;
+        if (who == kSelfSelector) return RunAction(action, self_, other_);
+        if (who == kOtherSelector) return other_ ? RunAction(action, other_, self_) : true;
+        if (who < 0 || !Objects().Exists(who)) return true;
+        CRoom* room = World().Current();
+        if (!room) return true;
+        const int32_t count = room->Obj_Number_Recursive(who);
+        for (int32_t k = 0; k < count && !Requested(); ++k) {
+            CInstance* instance = room->Obj_Instance_Recursive(who, k);
+            if (!instance || instance->i_marked) continue;
+            if (!RunAction(action, instance, other_) && action.act_isquestion) return false;
+        }
+        return true;
+    }
+
+    // Runs one action; a question's answer by its value (act_isnot inverts it).
+    static bool RunAction(const CAction& action, CInstance* self, CInstance* other) {
+        RValue value;
+        bool ran = false;
+        const double relative = action.act_userelative && action.act_relative ? 1.0 : 0.0;
+        if (action.act_exetype == kExecuteFunction) {
+            SetArgumentRelative(relative);
+            ran = CallFunction(action, self, other, value);
+        } else if (action.act_exetype == kExecuteCode && action.act_codecode) {
+            ArgumentSlotsGuard guard(action.act_argumentcount);
+            SetArgumentRelative(relative);
+            ran = true;
+            const int32_t count = std::clamp<int32_t>(action.act_argumentcount, 0, kMaxActionArguments);
+            for (int32_t i = 0; i < count && ran; ++i)
+                ran = Argument(action, i, self, other, ArgumentSlotForWrite(i));
+            if (ran) ran = RunCodeReported(self, other, *action.act_codecode, value);
+        }
+        if (!action.act_isquestion) return true;
+        const bool answer = ran && IsTrue(value.val());
+        return action.act_isnot ? !answer : answer;
+    }
+
+    static bool CallFunction(const CAction& action, CInstance* self, CInstance* other, RValue& result) {
+        if (action.act_functionid < 0) return false;
+        RValue args[kMaxArguments];
+        const int32_t argc = std::clamp<int32_t>(action.act_argumentcount, 0, kActionCallArguments);
+        for (int32_t i = 0; i < argc; ++i)
+            if (!Argument(action, i, self, other, args[i])) return false;
+        if (action.act_functionid >= kFirstExtensionFunction) {
+            ExtensionFunctions* extensions = CurrentExtensionFunctions();
+            if (extensions && extensions->Call(action.act_functionid - kFirstExtensionFunction, self, other,
+                                               argc, args, result))
+                return true;
+            ReportRunError(LastCodeError(), false);
+            ClearCodeError();
+            return false;
+        }
+        if (action.act_functionid >= kFirstScriptFunction) {
+            if (CallScript(action.act_functionid - kFirstScriptFunction, self, other, result,
+                           CheckScriptArguments(), args, argc))
+                return true;
+            ReportRunError(LastCodeError(), false);
+            ClearCodeError();
+            return false;
+        }
+        const RFunction* function = FunctionAt(action.act_functionid);
+        if (!function || !function->f_routine) return false;
+        function->f_routine(self, other, argc, args, result);
+        return true;
+    }
+
+    CInstance* self_;
+    CInstance* other_;
+    const std::vector<CAction>& actions_;
+};
+
+void DispatchPerformer(CInstance* self, CInstance* other, int32_t type, int32_t number) {
+    PerformObjectEvent(self, other, self->i_objectindex, type, number);
+}
+
+// ---- Built-ins ----
+
+CInstance* AsRunnerInstance(CScriptInstance* instance) {
+    return AsInstance(instance);
+}
+
+void event_perform(CScriptInstance* self, CScriptInstance* other, int32_t, const RValue* args, RValue&) {
+    PerformEvent(AsRunnerInstance(self), AsRunnerInstance(other), RoundToInt32Saturated(args[0].val()),
+                 RoundToInt32Saturated(args[1].val()));
+}
+
+void event_perform_object(CScriptInstance* self, CScriptInstance* other, int32_t, const RValue* args,
+                          RValue&) {
+    PerformObjectEvent(AsRunnerInstance(self), AsRunnerInstance(other), RoundToInt32Saturated(args[0].val()),
+                       RoundToInt32Saturated(args[1].val()), RoundToInt32Saturated(args[2].val()));
+}
+
+void event_user(CScriptInstance* self, CScriptInstance* other, int32_t, const RValue* args, RValue&) {
+    const int64_t number = int64_t{ev_user0} + RoundToInt32Saturated(args[0].val());
+    if (number < INT32_MIN || number > INT32_MAX) return;
+    PerformEvent(AsRunnerInstance(self), AsRunnerInstance(other), ev_other, static_cast<int32_t>(number));
+}
+
+void event_inherited(CScriptInstance* self, CScriptInstance* other, int32_t, const RValue*, RValue&) {
+    const EventContext& current = CurrentEvent();
+    if (!current.active || current.type == kTimeLineEventType) return;
+    const CObject* object = Objects().Get(current.object);
+    if (!object || !Objects().Exists(object->o_parent)) return;
+    PerformObjectEvent(AsRunnerInstance(self), AsRunnerInstance(other), object->o_parent, current.type,
+                       current.number);
+}
+
+constexpr RFunctionSpec kEventFunctions[] = {
+    {"event_perform", event_perform, 2},
+    {"event_perform_object", event_perform_object, 3},
+    {"event_user", event_user, 1},
+    {"event_inherited", event_inherited, 0},
+};
+
+bool ReadEventType(CScriptInstance*, int32_t, RValue& value) {
+    value.SetReal(CurrentEvent().active ? CurrentEvent().type : 0);
+    return true;
+}
+bool ReadEventNumber(CScriptInstance*, int32_t, RValue& value) {
+    value.SetReal(CurrentEvent().active ? CurrentEvent().number : 0);
+    return true;
+}
+bool ReadEventObject(CScriptInstance*, int32_t, RValue& value) {
+    value.SetReal(CurrentEvent().active ? CurrentEvent().object : -1);
+    return true;
+}
+bool ReadEventAction(CScriptInstance*, int32_t, RValue& value) {
+    value.SetReal(CurrentEvent().active ? CurrentEvent().action : 0);
+    return true;
+}
+
+} // namespace
+
+int32_t MaxDispatchNumber(int32_t type) {
+    switch (type) {
+    case ev_alarm:
+        return 12;
+    case ev_step:
+        return 16;
+    case ev_keyboard:
+    case ev_keypress:
+    case ev_keyrelease:
+        return kDispatchKeyCount - 1;
+    case ev_mouse:
+    case ev_other:
+        return 128;
+    default:
+        return 0;
+    }
+}
+
+void SetDispatchHooks(const DispatchHooks& hooks) {
+    Hooks() = hooks;
+}
+
+const DispatchHooks& CurrentDispatchHooks() {
+    return Hooks();
+}
+
+void BuildEventLists() {
+    EventLists& lists = Lists();
+    CObjectTable& table = Objects();
+    const int32_t count = table.Count();
+    for (int32_t type = 0; type < kEventTypeCount; ++type) {
+        auto& byNumber = lists.objects[static_cast<size_t>(type)];
+        byNumber.assign(type == ev_collision ? 0 : static_cast<size_t>(MaxDispatchNumber(type)) + 1, {});
+        if (type == ev_collision) continue;
+        for (int32_t objind = 0; objind < count; ++objind) {
+            CObject* object = table.Get(objind);
+            if (!object || !object->HasEventRecursive(type)) continue;
+            for (size_t number = 0; number < byNumber.size(); ++number)
+                if (object->GetEventRecursive(type, static_cast<int32_t>(number)))
+                    byNumber[number].push_back(objind);
+        }
+    }
+
+    // Collision pairs: each event number in an object's chain pairs the object with the named
+    // object and all of its descendants. Only existing events are visited, so damaged data
+    // naming huge numbers costs nothing.
+    std::vector<std::vector<int32_t>> children(static_cast<size_t>(count));
+    for (int32_t objind = 0; objind < count; ++objind) {
+        const int32_t parent = table.ParentOf(objind);
+        if (parent >= 0 && parent < count) children[static_cast<size_t>(parent)].push_back(objind);
+    }
+    lists.pairs.clear();
+    std::vector<uint8_t> seen(static_cast<size_t>(count));
+    for (int32_t a = 0; a < count; ++a) {
+        std::fill(seen.begin(), seen.end(), 0);
+        const CObject* object = table.Get(a);
+        for (int32_t steps = 0; object && steps <= count; ++steps) {
+            for (const auto& [number, event] : object->o_events[ev_collision]) {
+                if (!table.Exists(number) || seen[static_cast<size_t>(number)]) continue;
+                std::vector<int32_t> pending{number};
+                while (!pending.empty()) {
+                    const int32_t b = pending.back();
+                    pending.pop_back();
+                    if (seen[static_cast<size_t>(b)]) continue;
+                    seen[static_cast<size_t>(b)] = 1;
+                    lists.pairs.emplace_back(std::min(a, b), std::max(a, b));
+                    for (int32_t child : children[static_cast<size_t>(b)]) pending.push_back(child);
+                }
+            }
+            object = table.Get(object->o_parent);
+        }
+    }
+    std::sort(lists.pairs.begin(), lists.pairs.end());
+    lists.pairs.erase(std::unique(lists.pairs.begin(), lists.pairs.end()), lists.pairs.end());
+}
+
+const std::vector<int32_t>& EventObjects(int32_t type, int32_t number) {
+    static const std::vector<int32_t> none;
+    if (!IsEventType(type) || number < 0) return none;
+    const auto& byNumber = Lists().objects[static_cast<size_t>(type)];
+    return static_cast<size_t>(number) < byNumber.size() ? byNumber[static_cast<size_t>(number)] : none;
+}
+
+const std::vector<std::pair<int32_t, int32_t>>& CollisionPairs() {
+    return Lists().pairs;
+}
+
+void InstallEventDispatch() {
+    SetEventPerformer(DispatchPerformer);
+    World().hooks.build_event_lists = BuildEventLists;
+}
+
+void PerformObjectEvent(CInstance* self, CInstance* other, int32_t objind, int32_t type, int32_t number) {
+    if (Requested() || !self) return;
+    CObject* object = Objects().Get(objind);
+    if (!object) return;
+    int32_t supplier = objind;
+    const CEvent* event = object->GetEventRecursive(type, number, &supplier);
+    if (event) RunEvent(self, other, *event, supplier, type, number);
+}
+
+void RunEvent(CInstance* self, CInstance* other, const CEvent& event, int32_t supplier, int32_t type,
+              int32_t number) {
+    if (event.e_actions.empty()) return;
+    EventScope scope({true, type, number, supplier, 0});
+    try {
+        ActionRunner(self, other, event.e_actions).Run();
+    } catch (const RunnerFault& fault) {
+        // A fault abandons the event; the guards have put back what the actions changed.
+        HandleRunnerFault(fault);
+    }
+}
+
+void Dispatch(int32_t type, int32_t number) {
+    ForEventInstances(type, number,
+                      [&](CInstance& instance) { PerformEvent(&instance, &instance, type, number); });
+}
+
+void DispatchStep(int32_t moment) {
+    if (Hooks().triggers) Hooks().triggers(moment);
+    if (!Requested()) Dispatch(ev_step, moment);
+}
+
+void DispatchAlarms() {
+    for (int32_t alarm = 0; alarm < kAlarmCount && !Requested(); ++alarm)
+        ForEventInstances(ev_alarm, alarm, [&](CInstance& instance) {
+            if (instance.TickAlarm(alarm)) PerformEvent(&instance, &instance, ev_alarm, alarm);
+        });
+}
+
+void DispatchKeyboard(const InputState& input) {
+    struct Kind {
+        int32_t type;
+        bool (*active)(const InputState&, int32_t);
+    };
+    static constexpr Kind kKinds[] = {
+        {ev_keyboard, [](const InputState& in, int32_t k) { return in.KeyHeld(k) || in.KeyPressed(k); }},
+        {ev_keypress, [](const InputState& in, int32_t k) { return in.KeyPressed(k); }},
+        {ev_keyrelease, [](const InputState& in, int32_t k) { return in.KeyReleased(k); }},
+    };
+    for (const Kind& kind : kKinds) {
+        bool any = false;
+        for (int32_t key = 8; key < kDispatchKeyCount && !Requested(); ++key) {
+            if (!kind.active(input, key)) continue;
+            any = true;
+            Dispatch(kind.type, key);
+        }
+        if (Requested()) return;
+        Dispatch(kind.type, any ? vk_anykey : vk_nokey);
+    }
+}
+
+void DispatchJoysticks(const InputPlatform& platform) {
+    constexpr uint32_t kLow = 20000, kHigh = 44000;
+    for (int32_t id = 0; id < 2 && !Requested(); ++id) {
+        const JoystickState joystick = platform.Joystick(id);
+        if (!joystick.available) continue;
+        const int32_t base = id == 0 ? ev_joystick1_left : ev_joystick2_left;
+        if (joystick.axis[0] < kLow) Dispatch(ev_mouse, base);
+        if (joystick.axis[0] > kHigh) Dispatch(ev_mouse, base + 1);
+        if (joystick.axis[1] < kLow) Dispatch(ev_mouse, base + 2);
+        if (joystick.axis[1] > kHigh) Dispatch(ev_mouse, base + 3);
+        for (int32_t button = 1; button <= 8; ++button)
+            if (joystick.button_bits & (1u << (button - 1))) Dispatch(ev_mouse, base + 4 + button);
+    }
+}
+
+void DispatchMouse(InputState& input) {
+    input.mouse_previous_x = input.mouse_x;
+    input.mouse_previous_y = input.mouse_y;
+    if (Hooks().mouse_to_room) {
+        Hooks().mouse_to_room(input);
+    } else {
+        input.mouse_x = input.window_mouse_x;
+        input.mouse_y = input.window_mouse_y;
+    }
+    const double mx = input.mouse_x, my = input.mouse_y;
+    const double px = input.mouse_previous_x, py = input.mouse_previous_y;
+    auto underMouse = [&](int32_t number) {
+        ForEventInstances(ev_mouse, number, [&](CInstance& instance) {
+            if (Contains(instance, mx, my)) PerformEvent(&instance, &instance, ev_mouse, number);
+        });
+    };
+    bool anyButton = false;
+    for (int32_t button = 1; button <= 3; ++button) {
+        if (!input.ButtonHeld(button) && !input.ButtonPressed(button)) continue;
+        anyButton = true;
+        underMouse(button - 1);
+        Dispatch(ev_mouse, 49 + button);
+    }
+    if (!anyButton) underMouse(ev_no_button);
+    for (int32_t button = 1; button <= 3; ++button) {
+        if (!input.ButtonPressed(button)) continue;
+        underMouse(button + 3);
+        Dispatch(ev_mouse, ev_global_press);
+        Dispatch(ev_mouse, 52 + button);
+    }
+    for (int32_t button = 1; button <= 3; ++button) {
+        if (!input.ButtonReleased(button)) continue;
+        underMouse(button + 6);
+        Dispatch(ev_mouse, ev_global_release);
+        Dispatch(ev_mouse, 55 + button);
+    }
+    ForEventInstances(ev_mouse, ev_mouse_enter, [&](CInstance& instance) {
+        if (Contains(instance, mx, my) && !Contains(instance, px, py))
+            PerformEvent(&instance, &instance, ev_mouse, ev_mouse_enter);
+    });
+    ForEventInstances(ev_mouse, ev_mouse_leave, [&](CInstance& instance) {
+        if (Contains(instance, px, py) && !Contains(instance, mx, my))
+            PerformEvent(&instance, &instance, ev_mouse, ev_mouse_leave);
+    });
+    if (input.WheelWentUp()) Dispatch(ev_mouse, ev_mouse_wheel_up);
+    if (input.WheelWentDown()) Dispatch(ev_mouse, ev_mouse_wheel_down);
+}
+
+bool InstanceOutside(const CInstance& instance, double left, double top, double right, double bottom) {
+    if (!HasBox(instance))
+        return instance.i_x < left || instance.i_x > right || instance.i_y < top || instance.i_y > bottom;
+    const RBox& b = instance.i_bbox;
+    return b.right < left || b.left > right || b.bottom < top || b.top > bottom;
+}
+
+bool InstanceOnBoundary(const CInstance& instance, double left, double top, double right, double bottom) {
+    if (!HasBox(instance))
+        return instance.i_x < left || instance.i_x > right || instance.i_y < top || instance.i_y > bottom;
+    const RBox& b = instance.i_bbox;
+    return b.left < left || b.right > right || b.top < top || b.bottom > bottom;
+}
+
+void DispatchBoundary() {
+    CRoom* room = World().Current();
+    if (!room) return;
+    auto check = [&](int32_t number, bool (*test)(const CInstance&, double, double, double, double),
+                     double left, double top, double right, double bottom) {
+        ForEventInstances(ev_other, number, [&](CInstance& instance) {
+            if (test(instance, left, top, right, bottom))
+                PerformEvent(&instance, &instance, ev_other, number);
+        });
+    };
+    check(ev_outside, InstanceOutside, 0, 0, room->r_width, room->r_height);
+    check(ev_boundary, InstanceOnBoundary, 0, 0, room->r_width, room->r_height);
+    if (!room->r_enableviews) return;
+    for (int32_t v = 0; v < kRoomViewCount && !Requested(); ++v) {
+        // Copied: an event may move the view while its instances are judged.
+        const CView view = room->r_view[static_cast<size_t>(v)];
+        if (!view.visible) continue;
+        const double left = view.xview, top = view.yview;
+        const double right = left + view.wview, bottom = top + view.hview;
+        check(ev_outside_view0 + v, InstanceOutside, left, top, right, bottom);
+        check(ev_boundary_view0 + v, InstanceOnBoundary, left, top, right, bottom);
+    }
+}
+
+void DispatchCollisions() {
+    auto goBack = [](CInstance& instance) {
+        instance.SetPosition(instance.i_xprevious, instance.i_yprevious);
+        instance.i_pathposition = instance.i_pathpositionprevious;
+    };
+    // A copy: events may change objects and rebuild the pair list.
+    const std::vector<std::pair<int32_t, int32_t>> pairs = CollisionPairs();
+    for (const auto& [a, b] : pairs) {
+        CRoom* room = World().Current();
+        if (!room || Requested()) return;
+        const int32_t countA = room->Obj_Number(a);
+        for (int32_t k = 0; k < countA && !Requested(); ++k) {
+            CInstance* i1 = room->Obj_Instance(a, k);
+            if (!i1 || i1->i_marked) continue;
+            const int32_t countB = room->Obj_Number(b);
+            for (int32_t m = a == b ? k : 0; m < countB && !Requested() && !i1->i_marked; ++m) {
+                CInstance* i2 = room->Obj_Instance(b, m);
+                if (!i2 || !Collide(*i1, *i2)) continue;
+                if (i1->i_solid || i2->i_solid) {
+                    goBack(*i1);
+                    goBack(*i2);
+                }
+                PerformEvent(i1, i2, ev_collision, i2->i_objectindex);
+                if (!i2->i_marked) PerformEvent(i2, i1, ev_collision, i1->i_objectindex);
+                if (Requested()) return;
+                if (i1->i_solid || i2->i_solid) {
+                    for (CInstance* instance : {i1, i2}) {
+                        if (Hooks().advance_path) (void)Hooks().advance_path(*instance);
+                        instance->SetPosition(instance->i_x + instance->i_hspeed,
+                                              instance->i_y + instance->i_vspeed);
+                    }
+                    if (Collide(*i1, *i2)) {
+                        goBack(*i1);
+                        goBack(*i2);
+                    }
+                }
+            }
+        }
+    }
+}
+
+std::span<const RFunctionSpec> EventFunctions() {
+    return kEventFunctions;
+}
+
+void BindEventVariables() {
+    (void)BindBuiltinVariable("event_type", ReadEventType, nullptr);
+    (void)BindBuiltinVariable("event_number", ReadEventNumber, nullptr);
+    (void)BindBuiltinVariable("event_object", ReadEventObject, nullptr);
+    (void)BindBuiltinVariable("event_action", ReadEventAction, nullptr);
+}
+
+} // namespace kestrin

@@ -1,0 +1,92 @@
+#pragma once
+// The main loop: one step runs the phases of the game in a fixed order, and between steps the
+// loop waits out the frame, shows it, counts the frame rate, pumps the window's messages and
+// carries out what scripts asked for in `room_request` (another room, end, restart, load).
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "runner/frame_pacing.h"
+#include "script/builtin_routine.h"
+
+namespace kestrin {
+
+class InputState;
+class InputPlatform;
+
+// Step phases that belong to subsystems built elsewhere; unset entries do nothing.
+struct LoopHooks {
+    std::function<bool()> gate;          // true: the step does nothing (information, splash, frozen)
+    std::function<void()> function_keys; // F1, F4, F5, F6, F9 (Escape is the loop's own)
+    std::function<bool()> window_active; // unset: active
+    std::function<void()> timelines;     // advance every instance's time line
+    std::function<void()> particles;     // systems that update automatically
+    std::function<void()> draw_room;     // the room through its views, draw events included
+    std::function<void()> debug_refresh; // the debug window, in debug mode
+    std::function<void()> age_depth_buffers;
+    std::function<void()> show_frame;                  // show the back buffer and begin the next frame
+    std::function<void(const std::string&)> load_game; // game_load's file
+    // Animation needs each sprite's image count; unset: no sprite has images.
+    std::function<int32_t(int32_t sprite)> image_count;
+};
+
+// The loop's state that scripts see (fps, automatic_draw, ...) and that saved games keep.
+struct LoopState {
+    bool automatic_draw = true;
+    int32_t cursor_frame = 0;
+    std::string load_file;
+    bool running = false;
+    bool escape_ends_game = true;
+    bool debug_mode = false;
+};
+
+class MainLoop {
+public:
+    MainLoop(StepClock& clock, InputState& input, InputPlatform& platform);
+    ~MainLoop();
+    MainLoop(const MainLoop&) = delete;
+    MainLoop& operator=(const MainLoop&) = delete;
+
+    LoopHooks hooks;
+    LoopState state;
+    double speed_factor = 1.0;
+    // Around every step (the step number counts from 1): replays feed input before, and
+    // recordings and frame limits look after. `after_step` answering false ends the game.
+    std::function<void(int64_t step)> before_step;
+    std::function<bool(int64_t step)> after_step;
+
+    // One step: the 24 phases, cut short at the first stop point where a request is pending.
+    void Step();
+    // Carries out room_request; false when the game is over (ended or aborted).
+    bool HandleRequest();
+    // Runs steps until the game ends; the game-end events are left to the caller.
+    void Loop();
+    // A single step for the debug window.
+    void StepOnce();
+
+    FramePacer& Pacer() { return pacer_; }
+    int64_t StepCount() const { return step_count_; }
+    int32_t Fps() const { return pacer_.Fps(); }
+
+private:
+    void PumpMessages();
+    void Animate();
+    void Motion();
+
+    StepClock& clock_;
+    InputState& input_;
+    InputPlatform& platform_;
+    FramePacer pacer_;
+    int64_t step_count_ = 0;
+    MainLoop* previous_ = nullptr;
+};
+
+// The loop being run (nullptr between runs); built-ins reach it through here.
+MainLoop* CurrentLoop();
+
+// game_end, game_restart, game_load's request, sleep.
+std::span<const RFunctionSpec> LoopFunctions();
+
+} // namespace kestrin
