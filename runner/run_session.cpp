@@ -69,6 +69,8 @@ private:
 };
 
 // Everything a replay feeds, and records, around the steps of one run.
+// FIXME: a windowed session's own input reaches the input state through the window's
+// handlers, which do not report to the recording yet; a recording holds the replayed events.
 class Session {
 public:
     Session(const RunOptions& options, const CSettings& settings, void (*messages)(const std::string&))
