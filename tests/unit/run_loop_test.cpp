@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "runner/run_session.h"
+#include "script/random.h"
 #include "tests/unit/run_fixture.h"
 
 namespace kestrin {
@@ -209,6 +211,32 @@ TEST_F(LoopTest, SleepWaitsOnTheLoopClock) {
     const int64_t before = clock_.NowMicros();
     EXPECT_EQ(Eval("sleep(25.0004); return 1", Nth(0)), "1.000000");
     EXPECT_EQ(clock_.NowMicros() - before, 25000);
+}
+
+TEST_F(LoopTest, StateHashSeesWhatAReplayMustReproduce) {
+    AddObject("a", ObjectWith({}));
+    StartRoom({{0, 5, 5}, {0, 9, 9}});
+    SetRandomSeed(7);
+    const uint32_t base = GameStateHash();
+    EXPECT_EQ(GameStateHash(), base);
+    struct Change {
+        const char* what;
+        std::function<void()> apply, undo;
+    } changes[] = {
+        {"position", [this] { Nth(1)->SetPosition(10, 9); }, [this] { Nth(1)->SetPosition(9, 9); }},
+        {"variable", [this] { (void)Eval("v = 1; return 0", Nth(0)); }, [this] { Nth(0)->i_vars.Clear(); }},
+        {"global", [this] { (void)Eval("global.g = 1; return 0", Nth(0)); }, [] { GlobalsInit(); }},
+        {"alarm", [this] { Nth(0)->SetAlarm(4, 3); }, [this] { Nth(0)->SetAlarm(4, -1); }},
+        {"seed", [] { SetRandomSeed(8); }, [] { SetRandomSeed(7); }},
+        {"score", [] { GameValues().score = 1; }, [] { GameValues().score = 0; }},
+        {"destroyed", [this] { Nth(1)->i_marked = true; }, [this] { Nth(1)->i_marked = false; }},
+    };
+    for (const Change& c : changes) {
+        c.apply();
+        EXPECT_NE(GameStateHash(), base) << c.what;
+        c.undo();
+        EXPECT_EQ(GameStateHash(), base) << c.what;
+    }
 }
 
 } // namespace
