@@ -148,6 +148,33 @@ int32_t CGameWorld::AddRoom(std::string_view name, std::unique_ptr<CRoom> room) 
     return RoomCount() - 1;
 }
 
+int32_t CGameWorld::AddNewRoom() {
+    return AddRoom("__newroom" + std::to_string(RoomCount()), std::make_unique<CRoom>());
+}
+
+int32_t CGameWorld::DuplicateRoom(int32_t source) {
+    const CRoom* from = StoredRoom(source);
+    if (!from) return -1;
+    auto copy = std::make_unique<CRoom>();
+    copy->Assign(*from);
+    return AddRoom("__newroom" + std::to_string(RoomCount()), std::move(copy));
+}
+
+bool CGameWorld::AssignRoom(int32_t target, int32_t source) {
+    const CRoom* from = StoredRoom(source);
+    // Growing the table to the target is bounded by the ids the resource built-ins accept.
+    if (!from || target < 0 || target >= kMaxRoomIndex) return false;
+    if (target == source) return true;
+    while (RoomCount() <= target) AddRoom("", nullptr);
+    Slot& slot = rooms_[static_cast<size_t>(target)];
+    if (!slot.room) {
+        slot.room = std::make_unique<CRoom>();
+        slot.name = "__newroom" + std::to_string(target);
+    }
+    slot.room->Assign(*from);
+    return true;
+}
+
 CRoom* CGameWorld::StoredRoom(int32_t index) const {
     return index >= 0 && index < RoomCount() ? rooms_[static_cast<size_t>(index)].room.get() : nullptr;
 }

@@ -54,6 +54,9 @@ struct WorldHooks {
     std::function<void()> draw_room; // draw, transition, next frame
 };
 
+// Room indices run below object designators' instance ids.
+inline constexpr int32_t kMaxRoomIndex = 100000;
+
 class CGameWorld {
 public:
     int32_t room_request = kRequestNone;
@@ -70,6 +73,14 @@ public:
     // A stored room, appended (tests and the resource built-ins); `room` null leaves the slot empty.
     int32_t AddRoom(std::string_view name, std::unique_ptr<CRoom> room);
     std::vector<int32_t>& RoomOrder() { return order_; }
+    // A new empty room named "__newroom" + index.
+    int32_t AddNewRoom();
+    // A new room (named as AddNewRoom names it) holding a copy of room `source`; -1 when the
+    // source does not exist.
+    int32_t DuplicateRoom(int32_t source);
+    // Room `target` becomes a copy of `source`, created when its slot is empty (or beyond the
+    // table); false when the source does not exist or the target is negative.
+    bool AssignRoom(int32_t target, int32_t source);
 
     int32_t RoomCount() const { return static_cast<int32_t>(rooms_.size()); }
     bool RoomExists(int32_t index) const { return StoredRoom(index) != nullptr; }

@@ -182,6 +182,33 @@ TEST_F(RoomTest, LoadingRoomsKeepsIdsUniqueAndRefusesDamagedRecords) {
     EXPECT_FALSE(World().LoadRooms(game));
 }
 
+TEST_F(RoomTest, RoomTableAddsDuplicatesAndAssigns) {
+    auto room = std::make_unique<CRoom>();
+    room->r_caption = "one";
+    room->AddInstance(0, 0, 0);
+    World().AddRoom("one", std::move(room));
+    World().AddRoom("", nullptr);
+    EXPECT_EQ(World().AddNewRoom(), 2);
+    EXPECT_EQ(World().RoomName(2), "__newroom2");
+    EXPECT_EQ(World().DuplicateRoom(0), 3);
+    EXPECT_EQ(World().RoomName(3), "__newroom3");
+    EXPECT_EQ(World().StoredRoom(3)->r_caption, "one");
+    EXPECT_EQ(World().StoredRoom(3)->r_numb(), 1);
+    EXPECT_NE(World().StoredRoom(3)->r_instance[0].get(), World().StoredRoom(0)->r_instance[0].get());
+    EXPECT_EQ(World().DuplicateRoom(1), -1);
+    // Assigning fills an empty slot, or grows the table to the target.
+    EXPECT_TRUE(World().AssignRoom(1, 0));
+    EXPECT_EQ(World().RoomName(1), "__newroom1");
+    EXPECT_EQ(World().StoredRoom(1)->r_caption, "one");
+    EXPECT_TRUE(World().AssignRoom(6, 3));
+    EXPECT_EQ(World().RoomCount(), 7);
+    EXPECT_FALSE(World().RoomExists(5));
+    EXPECT_FALSE(World().AssignRoom(2, 5));
+    EXPECT_FALSE(World().AssignRoom(-1, 0));
+    EXPECT_FALSE(World().AssignRoom(2000000000, 0));
+    EXPECT_TRUE(World().AssignRoom(0, 0));
+}
+
 TEST_F(RoomTest, SortingByDepthIsStable) {
     CRoom room;
     const double depths[] = {5, 10, 5, -1, 10, 5};
