@@ -8,6 +8,7 @@
 
 #include "graphics/bitmap32.h"
 #include "graphics/image_bmp.h"
+#include "graphics/image_jpeg.h"
 #include "graphics/image_png.h"
 #include "runner/stream.h"
 
@@ -68,6 +69,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 Check(DecodePng(EncodePng(bm), back));
                 Check(back == bm);
             }
+        }
+    }
+
+    {
+        TBitmap32 bm;
+        if (DecodeJpeg(bytes, bm)) {
+            CheckShape(bm);
+            for (TColor32 c : bm.s_data) Check(AlphaOf(c) == 255);
         }
     }
 

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "graphics/image_bmp.h"
+#include "graphics/image_jpeg.h"
 #include "graphics/image_png.h"
 #include "runner/stream.h"
 
@@ -240,21 +241,35 @@ void TBitmap32::SaveToStream(CStream& stream) const {
 
 bool TBitmap32::LoadFromImageFile(const std::string& fname) {
     const std::string ext = LowerExtension(fname);
-    enum class Decoder { None, Bmp, Png } decoder = Decoder::None;
+    enum class Decoder { None, Bmp, Png, Jpeg } decoder = Decoder::None;
     if (ext == "bmp" || ext == "dib" || ext == "rle")
         decoder = Decoder::Bmp;
     else if (ext == "png")
         decoder = Decoder::Png;
-    // FIXME: the other registered image formats have no decoder yet: ico; wmf, emf; jpg, jpeg,
-    // jpe, jfif; gif; tga, vda, icb, vst, win; tif, tiff, fax; eps; pcx, pcc, scr; rla, rpf;
+    else if (ext == "jpg" || ext == "jpeg" || ext == "jpe" || ext == "jfif")
+        decoder = Decoder::Jpeg;
+    // FIXME: the other registered image formats have no decoder yet: ico; wmf, emf;
+    // gif; tga, vda, icb, vst, win; tif, tiff, fax; eps; pcx, pcc, scr; rla, rpf;
     // sgi, rgb, rgba, bw; psd, pdd; ppm, pgm, pbm; cel, pic; pcd; cut; psp.
     if (decoder == Decoder::None) return false;
 
     std::vector<uint8_t> file;
     if (!ReadWholeFile(fname, file)) return false;
     TBitmap32 decoded;
-    const bool ok =
-        decoder == Decoder::Bmp ? DecodeBmp(file, decoded, BmpAlpha::TestAlpha) : DecodePng(file, decoded);
+    bool ok = false;
+    switch (decoder) {
+    case Decoder::Bmp:
+        ok = DecodeBmp(file, decoded, BmpAlpha::TestAlpha);
+        break;
+    case Decoder::Png:
+        ok = DecodePng(file, decoded);
+        break;
+    case Decoder::Jpeg:
+        ok = DecodeJpeg(file, decoded);
+        break;
+    case Decoder::None:
+        break;
+    }
     if (!ok) return false;
     *this = std::move(decoded);
     return true;

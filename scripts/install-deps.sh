@@ -3,6 +3,7 @@
 # running it again costs nothing.
 set -e
 PACKAGES="cmake ninja-build g++ make pkg-config ccache zlib1g-dev libpng-dev \
+libjpeg62-turbo-dev libgif-dev \
 nlohmann-json3-dev libgtest-dev libbenchmark-dev clang libclang-rt-14-dev \
 libsdl2-dev libepoxy-dev libegl-dev libegl-mesa0 libgl1-mesa-dri"
 if [ "$1" = "--bench" ]; then PACKAGES="$PACKAGES lua5.4"; fi

@@ -1,0 +1,195 @@
+// JPEG and GIF decoding: files made here with the libraries' own encoders.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "graphics/bitmap32.h"
+#include "graphics/image_jpeg.h"
+
+using namespace kestrin;
+
+namespace {
+
+// ---- JPEG ---------------------------------------------------------------------------------
+
+struct JpegSpec {
+    int width = 16;
+    int height = 16;
+    int components = 3; // 1 grey, 3 RGB, 4 CMYK
+    bool progressive = false;
+    // Colour of (x, y), `components` bytes.
+    std::vector<uint8_t> (*pixel)(int x, int y) = nullptr;
+    // CMYK with the Adobe marker is stored inverted (255 = no ink), without it as ink amounts.
+    bool adobe = true;
+};
+
+std::vector<uint8_t> MakeJpeg(const JpegSpec& s) {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = JDIMENSION(s.width);
+    cinfo.image_height = JDIMENSION(s.height);
+    cinfo.input_components = s.components;
+    cinfo.in_color_space = s.components == 1 ? JCS_GRAYSCALE : s.components == 3 ? JCS_RGB : JCS_CMYK;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 95, TRUE);
+    if (s.progressive) jpeg_simple_progression(&cinfo);
+    if (s.components == 4) cinfo.write_Adobe_marker = s.adobe ? TRUE : FALSE;
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<uint8_t> row(size_t(s.width) * size_t(s.components));
+    for (int y = 0; y < s.height; ++y) {
+        for (int x = 0; x < s.width; ++x) {
+            const std::vector<uint8_t> px = s.pixel(x, y);
+            std::copy(px.begin(), px.end(), row.begin() + x * s.components);
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&cinfo, &r, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+// Left half red, right half blue, in blocks wide enough that compression keeps them clean.
+std::vector<uint8_t> RedBlue(int x, int) {
+    return x < 8 ? std::vector<uint8_t>{220, 20, 30} : std::vector<uint8_t>{10, 40, 200};
+}
+std::vector<uint8_t> GreyRamp(int x, int) {
+    return {x < 8 ? uint8_t(40) : uint8_t(180)};
+}
+// Ink amounts: magenta and yellow make red; no ink is white; full black over cyan is black.
+std::vector<uint8_t> CmykInk(int x, int) {
+    return x < 8 ? std::vector<uint8_t>{0, 255, 255, 0} : std::vector<uint8_t>{0, 0, 0, 0};
+}
+std::vector<uint8_t> CmykAdobe(int x, int y) {
+    std::vector<uint8_t> ink = CmykInk(x, y);
+    for (uint8_t& v : ink) v = uint8_t(255 - v);
+    return ink;
+}
+
+void ExpectNear(TColor32 got, uint8_t r, uint8_t g, uint8_t b, int x, int y) {
+    SCOPED_TRACE(::testing::Message() << "pixel " << x << "," << y << " = " << std::hex << got);
+    EXPECT_EQ(AlphaOf(got), 255);
+    EXPECT_NEAR(int(got >> 16 & 0xFF), r, 12);
+    EXPECT_NEAR(int(got >> 8 & 0xFF), g, 12);
+    EXPECT_NEAR(int(got & 0xFF), b, 12);
+}
+
+TEST(BitmapJpeg, DecodesColourGreyAndCmykOpaque) {
+    struct Case {
+        const char* name;
+        JpegSpec spec;
+        uint8_t left[3];
+        uint8_t right[3];
+    };
+    const Case cases[] = {
+        {"rgb", {16, 16, 3, false, RedBlue}, {220, 20, 30}, {10, 40, 200}},
+        {"rgb progressive, odd size", {16, 9, 3, true, RedBlue}, {220, 20, 30}, {10, 40, 200}},
+        {"grey", {16, 8, 1, false, GreyRamp}, {40, 40, 40}, {180, 180, 180}},
+        {"cmyk adobe", {16, 8, 4, false, CmykAdobe, true}, {255, 0, 0}, {255, 255, 255}},
+        {"cmyk plain", {16, 8, 4, false, CmykInk, false}, {255, 0, 0}, {255, 255, 255}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TBitmap32 bm;
+        ASSERT_TRUE(DecodeJpeg(MakeJpeg(c.spec), bm));
+        ASSERT_EQ(bm.Width(), c.spec.width);
+        ASSERT_EQ(bm.Height(), c.spec.height);
+        ASSERT_EQ(bm.s_data.size(), size_t(c.spec.width * c.spec.height));
+        for (int y = 0; y < c.spec.height; ++y)
+            for (int x : {0, 3, 12, 15}) {
+                const uint8_t* want = x < 8 ? c.left : c.right;
+                ExpectNear(bm.GetPixel(x, y), want[0], want[1], want[2], x, y);
+            }
+    }
+}
+
+TEST(BitmapJpeg, DamagedFilesFailAndLeaveOutputUnchanged) {
+    const std::vector<uint8_t> good = MakeJpeg({16, 16, 3, false, RedBlue});
+    const std::vector<uint8_t> progressive = MakeJpeg({16, 16, 3, true, RedBlue});
+    std::vector<std::pair<const char*, std::vector<uint8_t>>> bad = {
+        {"empty", {}},
+        {"signature only", {0xFF, 0xD8, 0xFF}},
+        {"not a jpeg", {'G', 'I', 'F', '8', '9', 'a'}},
+        {"header only", std::vector<uint8_t>(good.begin(), good.begin() + 200)},
+        {"cut in the scan", std::vector<uint8_t>(good.begin(), good.end() - 40)},
+        {"progressive cut", std::vector<uint8_t>(progressive.begin(), progressive.end() - 40)},
+        {"no end marker", std::vector<uint8_t>(good.begin(), good.end() - 2)},
+    };
+    // Zero width in the frame header (SOF0: FF C0, length, precision, height, width).
+    std::vector<uint8_t> zeroWidth = good;
+    for (size_t i = 0; i + 8 < zeroWidth.size(); ++i)
+        if (zeroWidth[i] == 0xFF && zeroWidth[i + 1] == 0xC0) {
+            zeroWidth[i + 7] = 0, zeroWidth[i + 8] = 0;
+            break;
+        }
+    bad.emplace_back("zero width", zeroWidth);
+    // 65535 × 65535 exceeds the pixel limit; refused before any allocation.
+    std::vector<uint8_t> huge = good;
+    for (size_t i = 0; i + 8 < huge.size(); ++i)
+        if (huge[i] == 0xFF && huge[i + 1] == 0xC0) {
+            for (size_t k = 5; k <= 8; ++k) huge[i + k] = 0xFF;
+            break;
+        }
+    bad.emplace_back("huge", huge);
+
+    for (const auto& [name, bytes] : bad) {
+        SCOPED_TRACE(name);
+        TBitmap32 keep(1, 1, 7);
+        EXPECT_FALSE(DecodeJpeg(bytes, keep));
+        EXPECT_EQ(keep, TBitmap32(1, 1, 7));
+    }
+}
+
+// ---- Loading by file name -----------------------------------------------------------------
+
+class BitmapJpegGifFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("kestrin_jpeggif_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+        const std::string path = (dir_ / name).string();
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+    std::filesystem::path dir_;
+};
+
+TEST_F(BitmapJpegGifFile, JpegExtensions) {
+    const std::vector<uint8_t> jpeg = MakeJpeg({16, 16, 3, false, RedBlue});
+    TBitmap32 direct;
+    ASSERT_TRUE(DecodeJpeg(jpeg, direct));
+    for (const char* name : {"a.jpg", "a.JPEG", "a.Jpe", "a.jfif"}) {
+        SCOPED_TRACE(name);
+        TBitmap32 bm;
+        ASSERT_TRUE(bm.LoadFromImageFile(Write(name, jpeg)));
+        EXPECT_EQ(bm, direct);
+    }
+    TBitmap32 keep(1, 1, 7);
+    EXPECT_FALSE(keep.LoadFromImageFile(Write("jpeg_as.png", jpeg)));
+    EXPECT_FALSE(
+        keep.LoadFromImageFile(Write("cut.jpg", std::vector<uint8_t>(jpeg.begin(), jpeg.end() - 40))));
+    EXPECT_EQ(keep, TBitmap32(1, 1, 7));
+}
+
+} // namespace
