@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <span>
+#include <vector>
 
 #include "graphics/bitmap32.h"
 #include "graphics/image_bmp.h"
+#include "graphics/image_gif.h"
 #include "graphics/image_jpeg.h"
 #include "graphics/image_png.h"
 #include "runner/stream.h"
@@ -77,6 +79,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (DecodeJpeg(bytes, bm)) {
             CheckShape(bm);
             for (TColor32 c : bm.s_data) Check(AlphaOf(c) == 255);
+        }
+    }
+
+    {
+        std::vector<TBitmap32> frames;
+        if (DecodeGif(bytes, frames)) {
+            Check(!frames.empty() && frames.size() <= kMaxGifFrames);
+            for (const TBitmap32& f : frames) {
+                CheckShape(f);
+                Check(f.s_w == frames[0].s_w && f.s_h == frames[0].s_h);
+                for (TColor32 c : f.s_data) Check(AlphaOf(c) == 0 ? c == 0 : AlphaOf(c) == 255);
+            }
+            TBitmap32 first;
+            Check(DecodeGifFirstFrame(bytes, first));
+            Check(first.s_w == frames[0].s_w && first.s_h == frames[0].s_h);
+            for (size_t i = 0; i < first.s_data.size(); ++i)
+                Check(first.s_data[i] ==
+                      (frames[0].s_data[i] == 0 ? MakeColor32(1, 0, 0, 255) : frames[0].s_data[i]));
         }
     }
 

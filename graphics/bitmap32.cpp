@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "graphics/image_bmp.h"
+#include "graphics/image_gif.h"
 #include "graphics/image_jpeg.h"
 #include "graphics/image_png.h"
 #include "runner/stream.h"
@@ -241,15 +242,17 @@ void TBitmap32::SaveToStream(CStream& stream) const {
 
 bool TBitmap32::LoadFromImageFile(const std::string& fname) {
     const std::string ext = LowerExtension(fname);
-    enum class Decoder { None, Bmp, Png, Jpeg } decoder = Decoder::None;
+    enum class Decoder { None, Bmp, Png, Jpeg, Gif } decoder = Decoder::None;
     if (ext == "bmp" || ext == "dib" || ext == "rle")
         decoder = Decoder::Bmp;
     else if (ext == "png")
         decoder = Decoder::Png;
     else if (ext == "jpg" || ext == "jpeg" || ext == "jpe" || ext == "jfif")
         decoder = Decoder::Jpeg;
+    else if (ext == "gif")
+        decoder = Decoder::Gif;
     // FIXME: the other registered image formats have no decoder yet: ico; wmf, emf;
-    // gif; tga, vda, icb, vst, win; tif, tiff, fax; eps; pcx, pcc, scr; rla, rpf;
+    // tga, vda, icb, vst, win; tif, tiff, fax; eps; pcx, pcc, scr; rla, rpf;
     // sgi, rgb, rgba, bw; psd, pdd; ppm, pgm, pbm; cel, pic; pcd; cut; psp.
     if (decoder == Decoder::None) return false;
 
@@ -266,6 +269,9 @@ bool TBitmap32::LoadFromImageFile(const std::string& fname) {
         break;
     case Decoder::Jpeg:
         ok = DecodeJpeg(file, decoded);
+        break;
+    case Decoder::Gif:
+        ok = DecodeGifFirstFrame(file, decoded);
         break;
     case Decoder::None:
         break;

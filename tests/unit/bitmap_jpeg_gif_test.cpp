@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include <gif_lib.h>
 #include <jpeglib.h>
 
 #include "graphics/bitmap32.h"
+#include "graphics/image_gif.h"
 #include "graphics/image_jpeg.h"
 
 using namespace kestrin;
@@ -155,6 +157,172 @@ TEST(BitmapJpeg, DamagedFilesFailAndLeaveOutputUnchanged) {
     }
 }
 
+// ---- GIF ----------------------------------------------------------------------------------
+
+// Colour table of every test GIF: 0 black, 1 red, 2 green, 3 blue.
+constexpr TColor32 kBlack = 0xFF000000, kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
+
+struct GifImage {
+    int left = 0, top = 0, width = 1, height = 1;
+    std::vector<uint8_t> indices; // rows top to bottom
+    int disposal = -1;            // -1: no graphic control block
+    int transparent = NO_TRANSPARENT_COLOR;
+    bool interlace = false;
+};
+
+int AppendGifBytes(GifFileType* gif, const GifByteType* data, int n) {
+    auto* out = static_cast<std::vector<uint8_t>*>(gif->UserData);
+    out->insert(out->end(), data, data + n);
+    return n;
+}
+
+std::vector<uint8_t> MakeGif(int screenW, int screenH, const std::vector<GifImage>& images) {
+    std::vector<uint8_t> out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, AppendGifBytes, &error);
+    EXPECT_NE(gif, nullptr);
+    const GifColorType colors[4] = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+    ColorMapObject* map = GifMakeMapObject(4, colors);
+    EGifSetGifVersion(gif, true);
+    EXPECT_EQ(EGifPutScreenDesc(gif, screenW, screenH, 2, 0, map), GIF_OK);
+    for (const GifImage& im : images) {
+        if (im.disposal >= 0) {
+            GraphicsControlBlock gcb{im.disposal, false, 0, im.transparent};
+            GifByteType ext[4];
+            EGifGCBToExtension(&gcb, ext);
+            EXPECT_EQ(EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext), GIF_OK);
+        }
+        EXPECT_EQ(EGifPutImageDesc(gif, im.left, im.top, im.width, im.height, im.interlace, nullptr), GIF_OK);
+        std::vector<int> order;
+        if (im.interlace) {
+            for (int start : {0, 4, 2, 1})
+                for (int row = start; row < im.height; row += start == 0   ? 8
+                                                              : start == 4 ? 8
+                                                              : start == 2 ? 4
+                                                                           : 2)
+                    order.push_back(row);
+        } else {
+            for (int row = 0; row < im.height; ++row) order.push_back(row);
+        }
+        for (int row : order) {
+            std::vector<GifPixelType> line(im.indices.begin() + row * im.width,
+                                           im.indices.begin() + (row + 1) * im.width);
+            EXPECT_EQ(EGifPutLine(gif, line.data(), im.width), GIF_OK);
+        }
+    }
+    EXPECT_EQ(EGifCloseFile(gif, &error), GIF_OK);
+    GifFreeMapObject(map);
+    return out;
+}
+
+TEST(BitmapGif, DisposalMethodsComposeFramesOnTheScreen) {
+    // A blue screen is kept, red covers its right half with the disposal under test, then a
+    // green image with a transparent column lands across both.
+    constexpr TColor32 T = 0, B = kBlue, R = kRed, G = kGreen;
+    struct Case {
+        int disposal;
+        std::vector<TColor32> third;
+    };
+    const Case cases[] = {
+        {0, {B, G, R, R, B, G, R, R}},
+        {1, {B, G, R, R, B, G, R, R}},
+        {2, {B, G, T, T, B, G, T, T}},
+        {3, {B, G, B, B, B, G, B, B}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.disposal);
+        const std::vector<uint8_t> gif = MakeGif(4, 2,
+                                                 {
+                                                     {0, 0, 4, 2, {3, 3, 3, 3, 3, 3, 3, 3}, 1},
+                                                     {2, 0, 2, 2, {1, 1, 1, 1}, c.disposal},
+                                                     {1, 0, 2, 2, {2, 0, 2, 0}, 0, 0},
+                                                 });
+        std::vector<TBitmap32> frames;
+        ASSERT_TRUE(DecodeGif(gif, frames));
+        ASSERT_EQ(frames.size(), 3u);
+        for (const TBitmap32& f : frames) {
+            ASSERT_EQ(f.Width(), 4);
+            ASSERT_EQ(f.Height(), 2);
+        }
+        EXPECT_EQ(frames[0].s_data, std::vector<TColor32>(8, B));
+        EXPECT_EQ(frames[1].s_data, (std::vector<TColor32>{B, B, R, R, B, B, R, R}));
+        EXPECT_EQ(frames[2].s_data, c.third);
+    }
+}
+
+TEST(BitmapGif, ImagesAreClippedToTheScreenAndDeinterlaced) {
+    // 3 × 10 interlaced image at (2, -) on a 4 × 8 screen: its right column and last two rows
+    // fall outside. Row r of the image holds colour 1 + r % 3, transparent index 0 in column 1.
+    GifImage im{2, 0, 3, 10, {}, 0, 0, true};
+    for (int r = 0; r < 10; ++r) im.indices.insert(im.indices.end(), {uint8_t(1 + r % 3), 0, 2});
+    const std::vector<uint8_t> gif = MakeGif(4, 8, {im});
+    std::vector<TBitmap32> frames;
+    ASSERT_TRUE(DecodeGif(gif, frames));
+    ASSERT_EQ(frames.size(), 1u);
+    const TBitmap32& f = frames[0];
+    ASSERT_EQ(f.Width(), 4);
+    ASSERT_EQ(f.Height(), 8);
+    const TColor32 byRow[3] = {kRed, kGreen, kBlue};
+    for (int y = 0; y < 8; ++y) {
+        SCOPED_TRACE(y);
+        EXPECT_EQ(f.GetPixel(0, y), 0u);
+        EXPECT_EQ(f.GetPixel(1, y), 0u);
+        EXPECT_EQ(f.GetPixel(2, y), byRow[y % 3]);
+        EXPECT_EQ(f.GetPixel(3, y), 0u);
+    }
+
+    // The first frame as an image file: transparent parts are opaque red 1.
+    TBitmap32 first;
+    ASSERT_TRUE(DecodeGifFirstFrame(gif, first));
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(first.GetPixel(x, y), x == 2 ? byRow[y % 3] : MakeColor32(1, 0, 0, 255))
+                << x << "," << y;
+}
+
+TEST(BitmapGif, DamagedFilesFailAndLeaveOutputUnchanged) {
+    const std::vector<uint8_t> good =
+        MakeGif(2, 2, {{0, 0, 2, 2, {1, 2, 3, 0}, 1}, {0, 0, 2, 2, {3, 3, 3, 3}}});
+    std::vector<TBitmap32> check;
+    ASSERT_TRUE(DecodeGif(good, check));
+
+    auto patched = [](std::vector<uint8_t> bytes, size_t at, std::initializer_list<uint8_t> with) {
+        std::copy(with.begin(), with.end(), bytes.begin() + at);
+        return bytes;
+    };
+    // Header 6, screen descriptor 7, colour table 12; the first block is the control block.
+    const size_t firstImage = 6 + 7 + 12 + 8;
+    ASSERT_EQ(good[firstImage], 0x2C);
+    std::vector<uint8_t> noImages(good.begin(), good.begin() + 6 + 7 + 12);
+    noImages.push_back(0x3B);
+    std::vector<uint8_t> noColourTable = MakeGif(2, 2, {{0, 0, 1, 1, {1}}});
+    noColourTable[10] &= 0x7F; // no global table, and the image has none of its own
+    noColourTable.erase(noColourTable.begin() + 13, noColourTable.begin() + 13 + 12);
+    GifImage tiny{0, 0, 1, 1, {1}};
+
+    const std::vector<std::pair<const char*, std::vector<uint8_t>>> bad = {
+        {"empty", {}},
+        {"not a gif", {'G', 'I', 'X', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0}},
+        {"header only", std::vector<uint8_t>(good.begin(), good.begin() + 13)},
+        {"cut in the first image", std::vector<uint8_t>(good.begin(), good.begin() + firstImage + 12)},
+        {"cut in the second image", std::vector<uint8_t>(good.begin(), good.end() - 5)},
+        {"no trailer", std::vector<uint8_t>(good.begin(), good.end() - 1)},
+        {"no images", noImages},
+        {"zero-width image", patched(good, firstImage + 5, {0, 0})},
+        {"unknown record", patched(good, firstImage, {0x11})},
+        {"no colour table", noColourTable},
+        {"screen over the pixel limit", MakeGif(65535, 65535, {tiny})},
+        {"too many frames", MakeGif(1, 1, std::vector<GifImage>(kMaxGifFrames + 1, tiny))},
+    };
+    for (const auto& [name, bytes] : bad) {
+        SCOPED_TRACE(name);
+        std::vector<TBitmap32> frames(1, TBitmap32(1, 1, 7));
+        EXPECT_FALSE(DecodeGif(bytes, frames));
+        ASSERT_EQ(frames.size(), 1u);
+        EXPECT_EQ(frames[0], TBitmap32(1, 1, 7));
+    }
+}
+
 // ---- Loading by file name -----------------------------------------------------------------
 
 class BitmapJpegGifFile : public ::testing::Test {
@@ -189,6 +357,20 @@ TEST_F(BitmapJpegGifFile, JpegExtensions) {
     EXPECT_FALSE(keep.LoadFromImageFile(Write("jpeg_as.png", jpeg)));
     EXPECT_FALSE(
         keep.LoadFromImageFile(Write("cut.jpg", std::vector<uint8_t>(jpeg.begin(), jpeg.end() - 40))));
+    EXPECT_EQ(keep, TBitmap32(1, 1, 7));
+}
+
+TEST_F(BitmapJpegGifFile, GifLoadsItsFirstFrameOpaque) {
+    const std::vector<uint8_t> gif = MakeGif(2, 1, {{0, 0, 2, 1, {1, 0}, 0, 0}, {0, 0, 2, 1, {2, 2}}});
+    for (const char* name : {"a.gif", "a.GIF"}) {
+        SCOPED_TRACE(name);
+        TBitmap32 bm;
+        ASSERT_TRUE(bm.LoadFromImageFile(Write(name, gif)));
+        EXPECT_EQ(bm.s_data, (std::vector<TColor32>{kRed, MakeColor32(1, 0, 0, 255)}));
+    }
+    TBitmap32 keep(1, 1, 7);
+    EXPECT_FALSE(
+        keep.LoadFromImageFile(Write("cut.gif", std::vector<uint8_t>(gif.begin(), gif.begin() + 30))));
     EXPECT_EQ(keep, TBitmap32(1, 1, 7));
 }
 
