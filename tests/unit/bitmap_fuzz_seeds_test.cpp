@@ -102,6 +102,16 @@ TEST(BitmapFuzzSeeds, DISABLED_WriteFuzzSeeds) {
     key.rows = {{1, 2, 3, 4, 5, 6}};
     save("png_rgb_key", test::WriteWithLibpng(key));
 
+    save("jpeg_progressive",
+         test::MakeJpeg({16, 8, 3, true, [](int x, int y) {
+                             return std::vector<uint8_t>{uint8_t(x * 15), uint8_t(y * 30), 90};
+                         }}));
+    save("gif_two_frames", test::MakeGif(3, 2,
+                                         {
+                                             {0, 0, 3, 2, {1, 2, 3, 3, 2, 1}, 3, 0, true},
+                                             {1, 1, 3, 2, {0, 2, 0, 1, 1, 1}, 2, 0},
+                                         }));
+
     CStream record;
     Pattern(3, 2).SaveToStream(record);
     save("record", record.Bytes());

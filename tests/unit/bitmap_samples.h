@@ -1,12 +1,16 @@
 #pragma once
 // Builders of small image files for the bitmap tests and the fuzz seeds: BMP files laid out
-// field by field, and PNG files written by libpng itself (not by our writer).
+// field by field, and PNG, JPEG and GIF files written by their libraries' own encoders.
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
+#include <gif_lib.h>
+#include <jpeglib.h>
 #include <png.h>
 
 namespace kestrin::test {
@@ -116,6 +120,104 @@ inline std::vector<uint8_t> WriteWithLibpng(const LibpngImage& img) {
     png_set_write_fn(png, &out, AppendPngBytes, nullptr);
     const bool ok = WriteWithLibpngGuarded(png, info, &img, rows.data());
     png_destroy_write_struct(&png, &info);
+    if (!ok) out.clear();
+    return out;
+}
+
+struct JpegSpec {
+    int width = 16;
+    int height = 16;
+    int components = 3; // 1 grey, 3 RGB, 4 CMYK
+    bool progressive = false;
+    // Colour of (x, y), `components` bytes.
+    std::vector<uint8_t> (*pixel)(int x, int y) = nullptr;
+    // CMYK with the Adobe marker is stored inverted (255 = no ink), without it as ink amounts.
+    bool adobe = true;
+};
+
+inline std::vector<uint8_t> MakeJpeg(const JpegSpec& s) {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = JDIMENSION(s.width);
+    cinfo.image_height = JDIMENSION(s.height);
+    cinfo.input_components = s.components;
+    cinfo.in_color_space = s.components == 1 ? JCS_GRAYSCALE : s.components == 3 ? JCS_RGB : JCS_CMYK;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 95, TRUE);
+    if (s.progressive) jpeg_simple_progression(&cinfo);
+    if (s.components == 4) cinfo.write_Adobe_marker = s.adobe ? TRUE : FALSE;
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<uint8_t> row(size_t(s.width) * size_t(s.components));
+    for (int y = 0; y < s.height; ++y) {
+        for (int x = 0; x < s.width; ++x) {
+            const std::vector<uint8_t> px = s.pixel(x, y);
+            std::copy(px.begin(), px.end(), row.begin() + x * s.components);
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&cinfo, &r, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+struct GifImage {
+    int left = 0, top = 0, width = 1, height = 1;
+    std::vector<uint8_t> indices; // rows top to bottom
+    int disposal = -1;            // -1: no graphic control block
+    int transparent = NO_TRANSPARENT_COLOR;
+    bool interlace = false;
+};
+
+inline int AppendGifBytes(GifFileType* gif, const GifByteType* data, int n) {
+    auto* out = static_cast<std::vector<uint8_t>*>(gif->UserData);
+    out->insert(out->end(), data, data + n);
+    return n;
+}
+
+// Colour table of every GIF made here: 0 black, 1 red, 2 green, 3 blue.
+inline std::vector<uint8_t> MakeGif(int screenW, int screenH, const std::vector<GifImage>& images) {
+    std::vector<uint8_t> out;
+    int error = 0;
+    GifFileType* gif = EGifOpen(&out, AppendGifBytes, &error);
+    if (!gif) return {};
+    bool ok = true;
+    const GifColorType colors[4] = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+    ColorMapObject* map = GifMakeMapObject(4, colors);
+    EGifSetGifVersion(gif, true);
+    ok = ok && EGifPutScreenDesc(gif, screenW, screenH, 2, 0, map) == GIF_OK;
+    for (const GifImage& im : images) {
+        if (im.disposal >= 0) {
+            GraphicsControlBlock gcb{im.disposal, false, 0, im.transparent};
+            GifByteType ext[4];
+            EGifGCBToExtension(&gcb, ext);
+            ok = ok && EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext) == GIF_OK;
+        }
+        ok = ok &&
+             EGifPutImageDesc(gif, im.left, im.top, im.width, im.height, im.interlace, nullptr) == GIF_OK;
+        std::vector<int> order;
+        if (im.interlace) {
+            constexpr int kOffset[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
+            for (int pass = 0; pass < 4; ++pass)
+                for (int row = kOffset[pass]; row < im.height; row += kStep[pass]) order.push_back(row);
+        } else {
+            for (int row = 0; row < im.height; ++row) order.push_back(row);
+        }
+        for (int row : order) {
+            std::vector<GifPixelType> line(im.indices.begin() + row * im.width,
+                                           im.indices.begin() + (row + 1) * im.width);
+            ok = ok && EGifPutLine(gif, line.data(), im.width) == GIF_OK;
+        }
+    }
+    if (EGifCloseFile(gif, &error) != GIF_OK) ok = false;
+    GifFreeMapObject(map);
     if (!ok) out.clear();
     return out;
 }
