@@ -43,10 +43,16 @@ public:
     // for a key must not block.
     virtual bool InputCanArrive() const { return false; }
     virtual void Sleep(int milliseconds) { (void)milliseconds; }
-    virtual bool KeyDirect(int32_t key) const { (void)key; return false; }
+    virtual bool KeyDirect(int32_t key) const {
+        (void)key;
+        return false;
+    }
     virtual bool NumLockOn() const { return false; }
     virtual void ToggleNumLock() {}
-    virtual JoystickState Joystick(int32_t id) const { (void)id; return {}; }
+    virtual JoystickState Joystick(int32_t id) const {
+        (void)id;
+        return {};
+    }
 };
 
 class InputState {
@@ -56,7 +62,7 @@ public:
     // Window handlers.
     void KeyDown(int32_t virtualKey);
     void KeyUp(int32_t virtualKey);
-    void CharTyped(uint32_t codeUnit);  // one UTF-16 code unit, as the window reports them
+    void CharTyped(uint32_t codeUnit); // one UTF-16 code unit, as the window reports them
     void TextTyped(std::string_view utf8);
     void MouseDown(int32_t button);
     void MouseUp(int32_t button);
@@ -101,9 +107,11 @@ public:
 
     int32_t keyboard_key = 0;
     int32_t keyboard_lastkey = 0;
-    uint32_t keyboard_lastchar = 0;  // a code point; 0 for none
+    uint32_t keyboard_lastchar = 0; // a code point; 0 for none
     int32_t mouse_button = 0;
     int32_t mouse_lastbutton = 0;
+    // The game's setting: the close button counts as Escape.
+    bool close_as_escape = true;
     // The cursor in window pixels, as the window reports it, and in room coordinates, as the
     // mouse phase of each step converts it through the views.
     int32_t window_mouse_x = 0, window_mouse_y = 0;
@@ -122,7 +130,7 @@ private:
     std::array<bool, kKeyCount> pressed_{};
     std::array<bool, kKeyCount> released_{};
     std::array<int32_t, kKeyCount> map_{};
-    std::array<bool, 4> button_held_{};  // index 1..3
+    std::array<bool, 4> button_held_{}; // index 1..3
     std::array<bool, 4> button_pressed_{};
     std::array<bool, 4> button_released_{};
     bool wheel_up_ = false;
@@ -134,6 +142,6 @@ private:
 // The state and platform the input built-ins and variables use; a game installs its own.
 InputState& CurrentInput();
 InputPlatform& CurrentInputPlatform();
-void SetInputPlatform(InputPlatform* platform);  // null restores the headless platform
+void SetInputPlatform(InputPlatform* platform); // null restores the headless platform
 
 } // namespace kestrin

@@ -1,5 +1,7 @@
 #include "runner/run_session.h"
 
+#include "graphics/graphics_d3d.h"
+
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -212,6 +214,11 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
     loop.speed_factor = options.speed > 0 ? options.speed : 1.0;
     loop.state.escape_ends_game = settings.key_escape_ends;
     loop.state.debug_mode = debugMode;
+    // Without a device (headless) these do nothing.
+    loop.hooks.show_frame = [] {
+        (void)GR_D3D_End_Frame();
+        (void)GR_D3D_Start_Frame();
+    };
     loop.before_step = [&session](int64_t step) { session.BeforeStep(step); };
     loop.after_step = [&session](int64_t step) { return session.AfterStep(step); };
 

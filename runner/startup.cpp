@@ -26,22 +26,30 @@ namespace kestrin {
 
 namespace {
 
-void ReportToStderr(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+void ReportToStderr(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
 
 // Raising priority needs privileges on this system; a refusal leaves the run as it is.
 void SetProcessPriority(int32_t priority) {
-    if (priority == 1) (void)setpriority(PRIO_PROCESS, 0, -5);
-    else if (priority == 2) (void)setpriority(PRIO_PROCESS, 0, -10);
+    if (priority == 1)
+        (void)setpriority(PRIO_PROCESS, 0, -5);
+    else if (priority == 2)
+        (void)setpriority(PRIO_PROCESS, 0, -10);
 }
 
 } // namespace
 
-size_t GameDataSearchStart(const std::vector<uint8_t>& file) { return ElfImageEnd(file); }
+size_t GameDataSearchStart(const std::vector<uint8_t>& file) {
+    return ElfImageEnd(file);
+}
 
 Runner::Runner(RunOptions options, LoadingDisplay& display, MessageSink& messages)
     : options_(std::move(options)), display_(display), messages_(messages) {}
 
-Runner::~Runner() { SetIncludedFiles(nullptr, {}); }
+Runner::~Runner() {
+    SetIncludedFiles(nullptr, {});
+}
 
 void Runner::Progress(int percent, const std::string& text) {
     display_.Progress(percent, text);
@@ -80,15 +88,18 @@ int Runner::Run(const std::string& gameFile, const std::string& executableDir, b
     values.program_directory = executableDir;
     while (values.program_directory.size() > 1 && values.program_directory.back() == '/')
         values.program_directory.pop_back();
-    const int status = PlayGame(options_, game_.settings, game_.debug_mode, CurrentInputPlatform(), ReportToStderr);
-    if (!options_.headless || options_.verbose) {
-        size_t rooms = game_.Resources(ResourceKind::Room).size();
+    if (options_.verbose) {
         std::printf("Loaded game %d: %zu room(s), %zu object(s), %zu sprite(s), %zu script(s), "
                     "%zu included file(s)\n",
-                    game_.game_id, rooms, game_.Resources(ResourceKind::Object).size(),
-                    game_.Resources(ResourceKind::Sprite).size(), game_.Resources(ResourceKind::Script).size(),
-                    game_.included_files.files.size());
+                    game_.game_id, game_.Resources(ResourceKind::Room).size(),
+                    game_.Resources(ResourceKind::Object).size(),
+                    game_.Resources(ResourceKind::Sprite).size(),
+                    game_.Resources(ResourceKind::Script).size(), game_.included_files.files.size());
+        std::fflush(stdout);
     }
+    CurrentInput().close_as_escape = game_.settings.close_as_escape;
+    const int status =
+        PlayGame(options_, game_.settings, game_.debug_mode, CurrentInputPlatform(), ReportToStderr);
     Shutdown();
     return status;
 }
@@ -96,7 +107,8 @@ int Runner::Run(const std::string& gameFile, const std::string& executableDir, b
 bool Runner::Load(std::vector<uint8_t> image, size_t searchStart) {
     trace_.Line("Loading game data");
     LoadResult result = LoadGameData(
-        std::move(image), searchStart, game_, [this](int percent, const char* text) { Progress(percent, text); },
+        std::move(image), searchStart, game_,
+        [this](int percent, const char* text) { Progress(percent, text); },
         [this] {
             display_.Setup(game_.settings, game_.debug_mode);
             game_.settings.ReleaseLoadingImages();
@@ -146,7 +158,11 @@ std::vector<PrepareStep> Runner::PreparationTable() {
     DataFileContext files{temp_.Path(), false, ReportToStderr};
     SetIncludedFiles(&game_.included_files, files);
     return {
-        {-1, nullptr, nullptr, [this] { SetProcessPriority(game_.settings.priority); return true; }},
+        {-1, nullptr, nullptr,
+         [this] {
+             SetProcessPriority(game_.settings.priority);
+             return true;
+         }},
         {50, "Extracting included files", msg::kPrepareIncludedFiles,
          [this, files] { return game_.included_files.PrepareAll(files); }},
         {55, "Preparing extension packages", msg::kPrepareExtensions, [] { return true; }},
@@ -176,7 +192,7 @@ std::vector<PrepareStep> Runner::PreparationTable() {
          [this] { return CompileObjects([this](const std::string& text) { messages_.ShowMessage(text); }); }},
         {80, "Preparing sounds", msg::kPrepareSounds, [] { return true; }},
         {90, "Preparing graphics", nullptr, [this] { return Init_Graphics(game_.settings); }},
-        {-1, nullptr, nullptr, [] { return true; }},  // input handlers and a clear input state
+        {-1, nullptr, nullptr, [] { return true; }}, // input handlers and a clear input state
     };
 }
 
@@ -194,6 +210,7 @@ bool Runner::Prepare() {
 }
 
 void Runner::Shutdown() {
+    Finish_Graphics();
     SetIncludedFiles(nullptr, {});
     game_.included_files.RemoveAll(DataFileContext{temp_.Path(), false, ReportToStderr});
     if (!library_path_.empty()) {

@@ -12,6 +12,7 @@
 
 #include "runner/container.h"
 #include "runner/file_io.h"
+#include "runner/input_state.h"
 #include "runner/startup.h"
 #include "script/function_manifest.h"
 #include "tools/describe.h"
@@ -149,7 +150,9 @@ std::string ExecutablePath() {
     return ec ? std::string() : p.string();
 }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>& out) { return ReadWholeFile(path, out); }
+bool ReadFile(const std::string& path, std::vector<uint8_t>& out) {
+    return ReadWholeFile(path, out);
+}
 
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes, bool executable) {
     std::string temp = path + ".part";
@@ -166,14 +169,35 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes, bool 
     return !ec;
 }
 
+GamePlatformFactory g_platformFactory = nullptr;
+
 int PlayGame(RunOptions options, const std::string& gameFile, bool standalone) {
     StderrMessages messages;
     TerminalProgress terminal(stderr);
     LoadingDisplay quiet;
-    bool showBar = !options.headless && isatty(STDERR_FILENO);
+    std::unique_ptr<GamePlatform> platform;
+    if (!options.headless) {
+        std::string error = "no windowing backend";
+        if (g_platformFactory) platform = g_platformFactory(error);
+        if (!platform) {
+            std::fprintf(stderr, "No window (%s): running headless.\n", error.c_str());
+            options.headless = true;
+        }
+    }
+    LoadingDisplay* display = &quiet;
+    if (platform)
+        display = &platform->Loading();
+    else if (!options.headless && isatty(STDERR_FILENO))
+        display = &terminal;
+    if (platform) SetInputPlatform(&platform->Input());
     std::string exeDir = fs::path(ExecutablePath()).parent_path().string();
-    Runner runner(std::move(options), showBar ? static_cast<LoadingDisplay&>(terminal) : quiet, messages);
-    return runner.Run(gameFile, exeDir, standalone);
+    int status;
+    {
+        Runner runner(std::move(options), *display, messages);
+        status = runner.Run(gameFile, exeDir, standalone);
+    }
+    SetInputPlatform(nullptr);
+    return status;
 }
 
 int CommandRun(const std::vector<std::string>& args) {
@@ -216,7 +240,8 @@ int CommandRun(const std::vector<std::string>& args) {
         } else if (a == "--answers") {
             if (!value(options.answers_file)) return UsageError("--answers needs a file");
         } else if (a == "--speed") {
-            if (!value(v) || !ParseDouble(v, options.speed)) return UsageError("--speed needs a positive number");
+            if (!value(v) || !ParseDouble(v, options.speed))
+                return UsageError("--speed needs a positive number");
         } else if (a == "--screenshot") {
             if (!value(v) || !AddScreenshot(v, options)) return UsageError("--screenshot needs STEP:PATH");
         } else if (!a.empty() && a[0] == '-') {
@@ -249,7 +274,8 @@ int CommandBuild(const std::vector<std::string>& args) {
             debug = true;
         } else if (a == "--seed") {
             int64_t s;
-            if (i + 1 >= args.size() || !ParseInt64(args[++i], s) || s < 0) return UsageError("--seed needs a number");
+            if (i + 1 >= args.size() || !ParseInt64(args[++i], s) || s < 0)
+                return UsageError("--seed needs a number");
             seed = static_cast<uint64_t>(s);
         } else if (!a.empty() && a[0] == '-') {
             return UsageError("unknown option " + a + " for build");
@@ -395,11 +421,14 @@ RunOptions OptionsFromEnvironment(int argc, char** argv, bool& ok) {
         return v ? std::string(v) : std::string();
     };
     std::string v;
-    if (!(v = text("KESTRIN_FRAMES")).empty() && (!ParseInt64(v, options.frames) || options.frames < 0)) ok = false;
+    if (!(v = text("KESTRIN_FRAMES")).empty() && (!ParseInt64(v, options.frames) || options.frames < 0))
+        ok = false;
     if (!(v = text("KESTRIN_SEED")).empty()) {
         int64_t seed;
-        if (!ParseInt64(v, seed) || seed < 0 || seed > 0xFFFFFFFFll) ok = false;
-        else options.seed = static_cast<uint32_t>(seed);
+        if (!ParseInt64(v, seed) || seed < 0 || seed > 0xFFFFFFFFll)
+            ok = false;
+        else
+            options.seed = static_cast<uint32_t>(seed);
     }
     if (!(v = text("KESTRIN_SPEED")).empty() && !ParseDouble(v, options.speed)) ok = false;
     options.input_file = text("KESTRIN_INPUT");
@@ -418,15 +447,20 @@ RunOptions OptionsFromEnvironment(int argc, char** argv, bool& ok) {
 
 } // namespace
 
+void SetGamePlatformFactory(GamePlatformFactory factory) {
+    g_platformFactory = factory;
+}
+
 int KestrinMain(int argc, char** argv) {
     // A copy of kestrin with game data appended plays that game and nothing else.
     std::string self = ExecutablePath();
     int64_t selfSize = self.empty() ? -1 : RegularFileSize(self);
     if (selfSize > 0) {
         // Only the headers are read: the program itself can be large.
-        size_t end = ElfImageEnd(static_cast<uint64_t>(selfSize), [&](uint64_t offset, uint8_t* out, size_t count) {
-            return ReadFileRange(self, offset, out, count);
-        });
+        size_t end =
+            ElfImageEnd(static_cast<uint64_t>(selfSize), [&](uint64_t offset, uint8_t* out, size_t count) {
+                return ReadFileRange(self, offset, out, count);
+            });
         if (end > 0 && static_cast<int64_t>(end) + 20 <= selfSize) {
             bool ok;
             RunOptions options = OptionsFromEnvironment(argc, argv, ok);

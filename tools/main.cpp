@@ -1,9 +1,11 @@
 #include <clocale>
 
+#include "platform/sdl/sdl_game_platform.h"
 #include "tools/cli.h"
 
 int main(int argc, char** argv) {
     // Reals are written and read the same way everywhere.
     std::setlocale(LC_ALL, "C");
+    kestrin::SetGamePlatformFactory(kestrin::MakeSdlGamePlatform);
     return kestrin::KestrinMain(argc, argv);
 }

@@ -76,6 +76,8 @@ void SdlWindow::Repaint() {
 }
 
 void SdlWindow::Pump(const WindowEvents& events) {
+    // Destroying the loading window can leave no context current; drawing needs ours.
+    SDL_GL_MakeCurrent(window_, context_);
     WindowState& state = GameWindow();
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
@@ -134,6 +136,8 @@ void SdlWindow::Pump(const WindowEvents& events) {
 }
 
 std::unique_ptr<Device> SdlWindow::MakeDevice(int32_t backWidth, int32_t backHeight) {
+    // Other windows (the loading window) may have taken the current context since creation.
+    if (SDL_GL_MakeCurrent(window_, context_) != 0) return nullptr;
     GLDevice::Window w;
     SDL_Window* window = window_;
     w.swap = [window] { SDL_GL_SwapWindow(window); };

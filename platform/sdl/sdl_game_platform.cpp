@@ -1,0 +1,81 @@
+#include "platform/sdl/sdl_game_platform.h"
+
+#include <SDL.h>
+
+#include "graphics/function_graphics.h"
+#include "graphics/graphics_init.h"
+#include "graphics/graphics_window.h"
+#include "platform/sdl/sdl_loading.h"
+#include "platform/sdl/sdl_window.h"
+
+namespace kestrin {
+
+namespace {
+
+class SdlGamePlatform : public GamePlatform, public InputPlatform {
+public:
+    explicit SdlGamePlatform(std::unique_ptr<SdlWindow> window) : window_(std::move(window)) {
+        events_.key = [](int32_t vk, bool down) {
+            if (down)
+                CurrentInput().KeyDown(vk);
+            else
+                CurrentInput().KeyUp(vk);
+        };
+        events_.mouse_button = [](int32_t button, bool down) {
+            if (down)
+                CurrentInput().MouseDown(button);
+            else
+                CurrentInput().MouseUp(button);
+        };
+        events_.mouse_wheel = [](int32_t wheel) {
+            if (wheel > 0)
+                CurrentInput().WheelUp();
+            else if (wheel < 0)
+                CurrentInput().WheelDown();
+        };
+        events_.text = [](const std::string& utf8) { CurrentInput().TextTyped(utf8); };
+        events_.close = [] { CurrentInput().CloseRequest(CurrentInput().close_as_escape); };
+        SetPlatformWindow(window_.get());
+        int32_t w = 0, h = 0, depth = 0, frequency = 0;
+        window_->DisplayMode(w, h, depth, frequency);
+        SetDisplayMode(w, h, depth, frequency);
+        SdlWindow* raw = window_.get();
+        SetDeviceFactory([raw](int32_t width, int32_t height) { return raw->MakeDevice(width, height); });
+    }
+    ~SdlGamePlatform() override {
+        SetDeviceFactory(nullptr);
+        SetPlatformWindow(nullptr);
+    }
+
+    LoadingDisplay& Loading() override { return loading_; }
+    InputPlatform& Input() override { return *this; }
+
+    void PumpMessages() override {
+        window_->Pump(events_);
+        const WindowState& state = GameWindow();
+        CurrentInput().MouseMove(state.mouse_x, state.mouse_y);
+    }
+    bool InputCanArrive() const override { return true; }
+    void Sleep(int milliseconds) override {
+        SDL_Delay(static_cast<Uint32>(milliseconds > 0 ? milliseconds : 0));
+    }
+    // SDL knows the keyboard only through the window's events, which the input state holds.
+    bool KeyDirect(int32_t key) const override { return CurrentInput().KeyHeld(key); }
+    bool NumLockOn() const override { return (SDL_GetModState() & KMOD_NUM) != 0; }
+    void ToggleNumLock() override { SDL_SetModState(static_cast<SDL_Keymod>(SDL_GetModState() ^ KMOD_NUM)); }
+
+private:
+    std::unique_ptr<SdlWindow> window_;
+    WindowEvents events_;
+    SdlLoadingDisplay loading_;
+};
+
+} // namespace
+
+std::unique_ptr<GamePlatform> MakeSdlGamePlatform(std::string& error) {
+    std::unique_ptr<SdlWindow> window = SdlWindow::Create(error);
+    if (!window) return nullptr;
+    return std::make_unique<SdlGamePlatform>(std::move(window));
+}
+
+} // namespace kestrin
