@@ -1,5 +1,6 @@
 #include "runner/run_session.h"
 
+#include "graphics/bitmap32.h"
 #include "graphics/graphics_d3d.h"
 
 #include <bit>
@@ -121,6 +122,7 @@ public:
     }
 
     bool AfterStep(int64_t step) {
+        TakeScreenshots(step);
         if (pending_hash_ || (!options_.record_file.empty() && step % kHashInterval == 0)) {
             const uint32_t hash = GameStateHash();
             if (pending_hash_ && *pending_hash_ != hash && !diverged_) {
@@ -134,6 +136,18 @@ public:
     }
 
     bool Diverged() const { return diverged_; }
+
+    // The frame of a step as PNG files; needs a drawing device (a headless run asking for
+    // screenshots gets one on the offscreen GPU context).
+    void TakeScreenshots(int64_t step) {
+        for (const auto& shot : options_.screenshots) {
+            if (shot.step != step) continue;
+            std::optional<TBitmap32> frame = GR_D3D_CaptureAll();
+            if (!frame || !frame->SaveToImageFile(shot.path)) {
+                messages_(msg::kScreenshotFailed + shot.path);
+            }
+        }
+    }
 
     bool WriteRecording() const {
         if (options_.record_file.empty()) return true;

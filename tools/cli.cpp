@@ -170,6 +170,7 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes, bool 
 }
 
 GamePlatformFactory g_platformFactory = nullptr;
+OffscreenGraphicsFactory g_offscreenFactory = nullptr;
 
 int PlayGame(RunOptions options, const std::string& gameFile, bool standalone) {
     StderrMessages messages;
@@ -183,6 +184,14 @@ int PlayGame(RunOptions options, const std::string& gameFile, bool standalone) {
             std::fprintf(stderr, "No window (%s): running headless.\n", error.c_str());
             options.headless = true;
         }
+    }
+    std::unique_ptr<OffscreenGraphics> offscreen;
+    if (options.headless && !options.screenshots.empty()) {
+        std::string error = "no offscreen graphics backend";
+        if (g_offscreenFactory) offscreen = g_offscreenFactory(error);
+        if (!offscreen)
+            std::fprintf(stderr, "No offscreen drawing device (%s): screenshots cannot be taken.\n",
+                         error.c_str());
     }
     LoadingDisplay* display = &quiet;
     if (platform)
@@ -449,6 +458,9 @@ RunOptions OptionsFromEnvironment(int argc, char** argv, bool& ok) {
 
 void SetGamePlatformFactory(GamePlatformFactory factory) {
     g_platformFactory = factory;
+}
+void SetOffscreenGraphicsFactory(OffscreenGraphicsFactory factory) {
+    g_offscreenFactory = factory;
 }
 
 int KestrinMain(int argc, char** argv) {

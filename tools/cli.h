@@ -21,6 +21,15 @@ using GamePlatformFactory = std::unique_ptr<GamePlatform> (*)(std::string& error
 // headless.
 void SetGamePlatformFactory(GamePlatformFactory factory);
 
+// An offscreen drawing device for headless runs that take screenshots; it is installed while
+// the object lives.
+class OffscreenGraphics {
+public:
+    virtual ~OffscreenGraphics() = default;
+};
+using OffscreenGraphicsFactory = std::unique_ptr<OffscreenGraphics> (*)(std::string& error);
+void SetOffscreenGraphicsFactory(OffscreenGraphicsFactory factory);
+
 // The whole `kestrin` command: standalone play when game data is appended to the
 // executable, otherwise the command-line tool. Returns the process exit status.
 int KestrinMain(int argc, char** argv);

@@ -1,5 +1,6 @@
 #include <clocale>
 
+#include "platform/gl/offscreen_graphics.h"
 #include "platform/sdl/sdl_game_platform.h"
 #include "tools/cli.h"
 
@@ -7,5 +8,6 @@ int main(int argc, char** argv) {
     // Reals are written and read the same way everywhere.
     std::setlocale(LC_ALL, "C");
     kestrin::SetGamePlatformFactory(kestrin::MakeSdlGamePlatform);
+    kestrin::SetOffscreenGraphicsFactory(kestrin::MakeOffscreenGraphics);
     return kestrin::KestrinMain(argc, argv);
 }
