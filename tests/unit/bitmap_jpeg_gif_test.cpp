@@ -119,7 +119,7 @@ TEST(BitmapJpeg, DamagedFilesFailAndLeaveOutputUnchanged) {
 // ---- GIF ----------------------------------------------------------------------------------
 
 // Colour table of every test GIF: 0 black, 1 red, 2 green, 3 blue.
-constexpr TColor32 kBlack = 0xFF000000, kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
+constexpr TColor32 kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
 
 TEST(BitmapGif, DisposalMethodsComposeFramesOnTheScreen) {
     // A blue screen is kept, red covers its right half with the disposal under test, then a
