@@ -243,10 +243,9 @@ LoadResult LoadGameData(std::vector<uint8_t> image, size_t searchStart, GameData
         CStream resources = file.ReadStreamE();
         file = CStream();  // the image is not needed any more
         if (!ReadResourceStream(resources, game, progress, result.message)) return result;
-    } catch (const RunnerFault&) {
-        result.message = msg::kLoadCorrupted;
-        return result;
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
+        // A read past the end, or anything else the damaged data provokes (allocation
+        // included): the file is corrupted, never a crash.
         result.message = msg::kLoadCorrupted;
         return result;
     }

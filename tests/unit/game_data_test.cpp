@@ -140,7 +140,7 @@ TEST(GameData, WholeGameRoundTripsThroughTheContainer) {
 
     // Same seed, same bytes: builds are reproducible.
     StreamRandom again(11);
-    EXPECT_EQ(SaveGameData(back, again).size(), bytes.size());
+    EXPECT_EQ(SaveGameData(back, again), bytes);
 }
 
 TEST(GameData, EmptySectionsLoad) {
