@@ -76,8 +76,9 @@ void SdlWindow::Repaint() {
 }
 
 void SdlWindow::Pump(const WindowEvents& events) {
-    // Destroying the loading window can leave no context current; drawing needs ours.
-    SDL_GL_MakeCurrent(window_, context_);
+    // Destroying the loading window can leave no context current; drawing needs ours. The
+    // check is cheap: the loop pumps many times a frame while it waits.
+    if (SDL_GL_GetCurrentContext() != context_) SDL_GL_MakeCurrent(window_, context_);
     WindowState& state = GameWindow();
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
