@@ -26,14 +26,23 @@ void InputState::KeyUp(int32_t virtualKey) {
 
 void InputState::CharTyped(uint32_t unit) {
     keyboard_lastchar = unit;
-    if (typed_.size() > kKeyboardStringLimit) typed_.erase(0, typed_.size() - kKeyboardStringLimit);
+    // The text is typed_ from typed_start_ on. Trimming moves the start and compacts only
+    // now and then, so a long run of typed text costs constant time per character.
+    if (typed_.size() - typed_start_ > kKeyboardStringLimit) {
+        typed_start_ = typed_.size() - kKeyboardStringLimit;
+        if (typed_start_ >= kKeyboardStringLimit) {
+            typed_.erase(0, typed_start_);
+            typed_start_ = 0;
+        }
+    }
     if (unit == 8) {
-        if (typed_.empty()) return;
+        size_t n = typed_.size() - typed_start_;
+        if (n == 0) return;
         // A character outside the basic plane is two units; remove it whole.
-        size_t n = typed_.size();
-        bool pair = n >= 2 && typed_[n - 1] >= 0xDC00 && typed_[n - 1] <= 0xDFFF && typed_[n - 2] >= 0xD800 &&
-                    typed_[n - 2] <= 0xDBFF;
-        typed_.resize(n - (pair ? 2 : 1));
+        const char16_t* t = typed_.data() + typed_start_;
+        bool pair =
+            n >= 2 && t[n - 1] >= 0xDC00 && t[n - 1] <= 0xDFFF && t[n - 2] >= 0xD800 && t[n - 2] <= 0xDBFF;
+        typed_.resize(typed_.size() - (pair ? 2 : 1));
     } else if (unit > 31) {
         typed_.push_back(static_cast<char16_t>(unit));
     }
@@ -51,7 +60,9 @@ void InputState::TextTyped(std::string_view utf8) {
     }
 }
 
-static int32_t ButtonIndex(int32_t button) { return button >= 1 && button <= 3 ? button : 1; }
+static int32_t ButtonIndex(int32_t button) {
+    return button >= 1 && button <= 3 ? button : 1;
+}
 
 void InputState::MouseDown(int32_t button) {
     int32_t b = ButtonIndex(button);
@@ -78,6 +89,7 @@ void InputState::CloseRequest(bool closeAsEscape) {
 
 void InputState::Clear() {
     typed_.clear();
+    typed_start_ = 0;
     keyboard_key = keyboard_lastkey = 0;
     keyboard_lastchar = 0;
     mouse_button = mouse_lastbutton = 0;
@@ -124,9 +136,14 @@ bool InputState::CheckButtons(const std::array<bool, 4>& flags, int32_t button) 
     return button >= 1 && button <= 3 && flags[button];
 }
 
-std::string InputState::KeyboardString() const { return Utf16ToUtf8(typed_); }
+std::string InputState::KeyboardString() const {
+    return Utf16ToUtf8(std::u16string_view(typed_).substr(typed_start_));
+}
 
-void InputState::SetKeyboardString(std::string_view utf8) { typed_ = Utf8ToUtf16(utf8); }
+void InputState::SetKeyboardString(std::string_view utf8) {
+    typed_ = Utf8ToUtf16(utf8);
+    typed_start_ = 0;
+}
 
 namespace {
 InputPlatform g_headless;
@@ -138,8 +155,12 @@ InputState& CurrentInput() {
     return state;
 }
 
-InputPlatform& CurrentInputPlatform() { return *g_platform; }
+InputPlatform& CurrentInputPlatform() {
+    return *g_platform;
+}
 
-void SetInputPlatform(InputPlatform* platform) { g_platform = platform ? platform : &g_headless; }
+void SetInputPlatform(InputPlatform* platform) {
+    g_platform = platform ? platform : &g_headless;
+}
 
 } // namespace kestrin

@@ -137,6 +137,7 @@ private:
     bool wheel_down_ = false;
     bool close_event_pending_ = false;
     std::u16string typed_;
+    size_t typed_start_ = 0;
 };
 
 // The state and platform the input built-ins and variables use; a game installs its own.

@@ -105,6 +105,18 @@ TEST_F(InputTest, TypedTextLimitBackspaceAndControlCharacters) {
     EXPECT_EQ(in.KeyboardString(), "a") << "backspace removes the whole character";
     for (int i = 0; i < 1100; ++i) in.CharTyped('x');
     EXPECT_EQ(in.KeyboardString().size(), 1025u) << "1024 kept before the new character";
+
+    // Long runs keep exactly the last characters, and trimmed ones never come back.
+    in.Clear();
+    for (int i = 0; i < 100000; ++i) in.CharTyped(static_cast<uint32_t>('a' + i % 26));
+    std::string text = in.KeyboardString();
+    ASSERT_EQ(text.size(), 1025u);
+    EXPECT_EQ(text.back(), 'a' + (99999 % 26));
+    EXPECT_EQ(text.front(), 'a' + ((100000 - 1025) % 26));
+    for (int i = 0; i < 1500; ++i) in.CharTyped(8);
+    EXPECT_EQ(in.KeyboardString(), "");
+    in.CharTyped('z');
+    EXPECT_EQ(in.KeyboardString(), "z");
 }
 
 TEST_F(InputTest, CloseRequestEitherHoldsEscapeOrLeavesTheEventPending) {
