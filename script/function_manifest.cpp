@@ -1311,6 +1311,21 @@ constexpr ManifestFunction kManifest[] = {
     {"d3d_model_wall", 9, FunctionModule::ThreeD},
 };
 
+// Names after a heading, wrapped to lines of at most 100 columns.
+void AppendWrapped(std::string& out, const std::vector<std::string_view>& names) {
+    size_t column = 100;
+    for (const std::string_view name : names) {
+        if (column + name.size() + 1 > 100) {
+            out += "\n   ";
+            column = 3;
+        }
+        out += ' ';
+        out += name;
+        column += name.size() + 1;
+    }
+    out += '\n';
+}
+
 } // namespace
 
 std::string_view FunctionModuleName(FunctionModule module) {
@@ -1343,17 +1358,7 @@ std::string DescribeBuiltins() {
     for (const auto& [module, names] : missing) {
         out += "  missing in " + std::string(FunctionModuleName(module)) + " (" +
                std::to_string(names.size()) + "):";
-        size_t column = 100;
-        for (const std::string_view name : names) {
-            if (column + name.size() + 1 > 100) {
-                out += "\n   ";
-                column = 3;
-            }
-            out += ' ';
-            out += name;
-            column += name.size() + 1;
-        }
-        out += '\n';
+        AppendWrapped(out, names);
     }
     for (const std::string& m : mismatched) out += "  argument count differs: " + m + '\n';
     for (int32_t i = 0; i < FunctionCount(); ++i) {
@@ -1373,17 +1378,7 @@ std::string DescribeBuiltins() {
            " of " + std::to_string(variables) + " implemented\n";
     if (!unbound.empty()) {
         out += "  missing:";
-        size_t column = 100;
-        for (const std::string_view name : unbound) {
-            if (column + name.size() + 1 > 100) {
-                out += "\n   ";
-                column = 3;
-            }
-            out += ' ';
-            out += name;
-            column += name.size() + 1;
-        }
-        out += '\n';
+        AppendWrapped(out, unbound);
     }
     return out;
 }
