@@ -161,7 +161,8 @@ private:
             const bool answer = Applied(p);
             const size_t r = answer ? Execute(p + 1) : Skip(p + 1);
             if (r == kStop || Requested()) return kStop;
-            if (actions_[r].act_kind == kActionElse) return answer ? Skip(r + 1) : Execute(r + 1);
+            if (r < actions_.size() && actions_[r].act_kind == kActionElse)
+                return answer ? Skip(r + 1) : Execute(r + 1);
             return r;
         }
         (void)Applied(p);

@@ -51,6 +51,10 @@ TEST_F(DispatchTest, ActionListsRunByTheirStructure) {
         {"{ Pa", "a"},
         {"Pa }", "a"},
         {"Q1", ""},
+        // A question whose statement ends the list has no else to look at.
+        {"Q1 Pa", "a"},
+        {"Q0 Pa", ""},
+        {"Pa Q1 { Pb }", "a b"},
         {"Q0 Pa E", ""},
     };
     for (const Case& c : cases) {
