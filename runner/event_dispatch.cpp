@@ -101,6 +101,10 @@ template <typename Visit> void ForEventInstances(int32_t type, int32_t number, V
 // A position beyond every action list: the event ends.
 constexpr size_t kStop = std::numeric_limits<size_t>::max();
 
+// Blocks, questions and repeats nest by recursion; damaged data can nest them as deep as the
+// list is long, so deeper statements end the event instead of the stack.
+constexpr int32_t kMaxActionNesting = 1000;
+
 // Saves the argument slots a code action writes, and the relative flag, for the life of the
 // action, whatever way it ends.
 class ArgumentSlotsGuard {
@@ -135,7 +139,14 @@ public:
 
 private:
     size_t Execute(size_t p) {
-        if (p >= actions_.size() || Requested()) return kStop;
+        if (p >= actions_.size() || Requested() || depth_ >= kMaxActionNesting) return kStop;
+        ++depth_;
+        const size_t next = ExecuteAt(p);
+        --depth_;
+        return next;
+    }
+
+    size_t ExecuteAt(size_t p) {
         const CAction& action = actions_[p];
         switch (action.act_kind) {
         case kActionBegin: {
@@ -171,20 +182,22 @@ private:
 
     // The position after the statement at p, without running it.
     size_t Skip(size_t p) const {
-        if (p >= actions_.size()) return kStop;
-        const CAction& action = actions_[p];
-        if (action.act_kind == kActionBegin) {
-            int32_t depth = 0;
-            for (size_t q = p; q < actions_.size(); ++q) {
-                if (actions_[q].act_kind == kActionBegin)
-                    ++depth;
-                else if (actions_[q].act_kind == kActionEnd && --depth == 0)
-                    return q + 1;
+        for (; p < actions_.size(); ++p) {
+            const CAction& action = actions_[p];
+            if (action.act_kind == kActionBegin) {
+                int32_t depth = 0;
+                for (size_t q = p; q < actions_.size(); ++q) {
+                    if (actions_[q].act_kind == kActionBegin)
+                        ++depth;
+                    else if (actions_[q].act_kind == kActionEnd && --depth == 0)
+                        return q + 1;
+                }
+                return kStop;
             }
-            return kStop;
+            // A question or repeat is skipped with the statement it governs.
+            if (!action.act_isquestion && action.act_kind != kActionRepeat) return p + 1;
         }
-        if (action.act_isquestion || action.act_kind == kActionRepeat) return Skip(p + 1);
-        return p + 1;
+        return kStop;
     }
 
     int32_t RepeatCount(size_t p) {
@@ -279,6 +292,7 @@ private:
     CInstance* self_;
     CInstance* other_;
     const std::vector<CAction>& actions_;
+    int32_t depth_ = 0;
 };
 
 void DispatchPerformer(CInstance* self, CInstance* other, int32_t type, int32_t number) {

@@ -67,6 +67,26 @@ TEST_F(DispatchTest, ActionListsRunByTheirStructure) {
     }
 }
 
+TEST_F(DispatchTest, DamagedDataNestingActionsTooDeeplyEndsTheEventNotTheRunner) {
+    std::string deep = "Pa";
+    for (int32_t i = 0; i < 300000; ++i) deep += " {";
+    deep += " Pb";
+    AddActionObject("o", ev_create, 0, Actions(deep));
+    Log().clear();
+    StartRoom({{0}});
+    EXPECT_EQ(Take(), "a");
+
+    // Shallow nesting still runs, and skipping a long chain of questions costs no stack.
+    std::string chain = "Q0";
+    for (int32_t i = 0; i < 300000; ++i) chain += " R1";
+    chain += " Pa Pb";
+    Objects().Clear();
+    World().Clear();
+    AddActionObject("o", ev_create, 0, Actions("{ { { Pa } } } " + chain));
+    StartRoom({{0}});
+    EXPECT_EQ(Take(), "a b");
+}
+
 TEST_F(DispatchTest, AppliesToObjectAnswersForEveryInstance) {
     // Object 0 asks a question of object 1's instances; object 2 is a child of object 1.
     auto askAll = [](const std::string& question) {
