@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "graphics/function_args.h"
 #include "graphics/function_graphics.h"
 #include "graphics/graphics_d3d.h"
 #include "graphics/graphics_draw.h"
@@ -12,22 +13,16 @@ namespace kestrin {
 
 namespace {
 
-using Args = const RValue*;
-#define ROUTINE(name)                                                                                        \
-    void name(CScriptInstance*, CScriptInstance*, int32_t, [[maybe_unused]] Args a,                          \
-              [[maybe_unused]] RValue& r)
+using graphics_args::Args;
+using graphics_args::B;
+using graphics_args::D;
 
-double D(Args a, int i) {
-    return a[i].val();
-}
+// 64 bits here, unlike the other graphics tables: colours are reduced from the whole integer.
 int64_t I(Args a, int i) {
     return RoundToInt64Saturated(a[i].val());
 }
 int32_t C(Args a, int i) {
     return LowBits32(I(a, i));
-}
-bool B(Args a, int i) {
-    return IsTrue(a[i].val());
 }
 uint32_t Col(Args a, int i) {
     return ToDeviceColour(I(a, i), Draw_GetAlpha());

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "graphics/background.h"
+#include "graphics/function_args.h"
 #include "graphics/function_graphics.h"
 #include "graphics/graphics_d3d.h"
 #include "graphics/graphics_surface.h"
@@ -19,20 +20,7 @@ namespace kestrin {
 
 namespace {
 
-using Args = const RValue*;
-#define ROUTINE(name)                                                                                        \
-    void name(CScriptInstance*, CScriptInstance*, int32_t, [[maybe_unused]] Args a,                          \
-              [[maybe_unused]] RValue& r)
-
-double D(Args a, int i) {
-    return a[i].val();
-}
-int32_t I(Args a, int i) {
-    return RoundToInt32Saturated(a[i].val());
-}
-bool B(Args a, int i) {
-    return IsTrue(a[i].val());
-}
+using namespace graphics_args;
 constexpr double kRadians = M_PI / 180.0;
 
 void RoomArea(int32_t& w, int32_t& h) {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "graphics/function_args.h"
 #include "graphics/function_graphics.h"
 #include "graphics/graphics_d3d.h"
 #include "graphics/graphics_window.h"
@@ -19,20 +20,7 @@ bool g_automatic_draw = true;
 int32_t g_colour_depth = 32;
 int32_t g_frequency = 60;
 
-using Args = const RValue*;
-#define ROUTINE(name)                                                                                        \
-    void name(CScriptInstance*, CScriptInstance*, [[maybe_unused]] int32_t argc, [[maybe_unused]] Args a,    \
-              [[maybe_unused]] RValue& r)
-
-double D(Args a, int i) {
-    return a[i].val();
-}
-int32_t I(Args a, int i) {
-    return RoundToInt32Saturated(a[i].val());
-}
-bool B(Args a, int i) {
-    return IsTrue(a[i].val());
-}
+using namespace graphics_args;
 WindowState& W() {
     return GameWindow();
 }
