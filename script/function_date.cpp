@@ -128,6 +128,9 @@ int64_t Field(const RValue& value) {
 
 double MoveByMonths(double value, int64_t months) {
     months = months > kMaxMonthStep ? kMaxMonthStep : (months < -kMaxMonthStep ? -kMaxMonthStep : months);
+    // A date the fields cannot be read from faults as it does there; a larger day number would
+    // overflow the calendar arithmetic.
+    (void)ToTimeStamp(value);
     const double day = std::trunc(value);
     const double time = std::fabs(value - day);
     const CalendarDate date = DateOfDayNumber(TruncToInt64(day));

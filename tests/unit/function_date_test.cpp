@@ -242,6 +242,8 @@ TEST_F(FunctionDate, FaultsOnValuesThatAreNoDate) {
     EXPECT_THROW(CallReal("date_get_year", {NAN}), FloatingPointFault);
     EXPECT_THROW(CallReal("date_get_day", {1e300}), FloatingPointFault);
     EXPECT_THROW(CallReal("date_create_date", {NAN, 1, 1}), FloatingPointFault);
+    EXPECT_THROW(CallReal("date_inc_month", {9.2e18, 1}), FloatingPointFault);
+    EXPECT_THROW(CallReal("date_inc_year", {-9.2e18, 1}), FloatingPointFault);
     // Far beyond the year 9999 but within range: still a calendar, no fault.
     EXPECT_EQ(CallReal("date_get_month", {1e11}), CallReal("date_get_month", {1e11 + 365.2425 * 400 * 1000}));
 }
