@@ -315,12 +315,26 @@ bool ReadCodeFile(std::string_view name, std::string& text) {
     if (!in) return false;
     std::string line;
     text.clear();
-    while (std::getline(in, line)) {
+    const auto end_line = [&] {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (text.size() + line.size() + 1 > kMaxTextBytes) throw TextLimitFault();
         text += line;
         text += '\r';
+        line.clear();
+    };
+    // Read in blocks and check the limit after each, so a file without line ends (a device
+    // that never ends) cannot grow one line without bound.
+    char block[4096];
+    while (in.read(block, sizeof block), in.gcount() > 0) {
+        const auto count = static_cast<size_t>(in.gcount());
+        for (size_t i = 0; i < count; ++i) {
+            if (block[i] == '\n')
+                end_line();
+            else
+                line += block[i];
+        }
+        if (text.size() + line.size() + 1 > kMaxTextBytes) throw TextLimitFault();
     }
+    if (!line.empty()) end_line();
     return !in.bad();
 }
 
