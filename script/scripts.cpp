@@ -85,6 +85,13 @@ bool CScript::Compile() {
 
 void ClearScripts() {
     Table() = ScriptTable();
+    // Values written to the argument slots outside any call belong to the game that wrote
+    // them; a new script table starts a new game.
+    detail::ArgumentState& a = detail::g_arguments;
+    if (a.top == 0) {
+        for (RValue& slot : a.outside.slots) slot.Clear();
+        a.outside.used = 0;
+    }
 }
 
 int32_t AddScript(std::string_view name, std::string_view text) {
