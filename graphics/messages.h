@@ -8,5 +8,9 @@ inline constexpr const char* kSurfaceEmptyName = "Trying to save surface to empt
 inline constexpr const char* kScreenEmptyName = "Trying to save screen to empty image file name.";
 inline constexpr const char* kNoBackgroundTexture = "Trying to get texture from non-existing background.";
 inline constexpr const char* kDrawNoBackground = "Trying to draw non-existing background.";
+inline constexpr const char* kDrawNoSprite = "Trying to draw non-existing sprite.";
+inline constexpr const char* kNoSpriteTexture = "Trying to get texture from non-existing sprite.";
+inline constexpr const char* kNoTile = "Tile does not exist.";
+inline constexpr const char* kNoBackground = "Background does not exist.";
 
 } // namespace kestrin::graphics_msg
