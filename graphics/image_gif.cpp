@@ -92,7 +92,10 @@ bool DrawImage(GifFileType* gif, const ImagePlacement& p, int transparent, Canva
     return true;
 }
 
-bool Decode(std::span<const uint8_t> file, bool firstOnly, std::vector<TBitmap32>& frames) {
+// With `fill`, the canvas starts as that colour and returns to it after every image whose
+// disposal method is not "do not dispose"; without, disposal follows the file.
+bool Decode(std::span<const uint8_t> file, bool firstOnly, const TColor32* fill,
+            std::vector<TBitmap32>& frames) {
     if (file.size() < 6 || std::memcmp(file.data(), "GIF", 3) != 0) return false;
     GifSource source{file.data(), file.size(), 0};
     GifReader reader;
@@ -104,7 +107,7 @@ bool Decode(std::span<const uint8_t> file, bool firstOnly, std::vector<TBitmap32
     Canvas canvas{std::max(gif->SWidth, 1), std::max(gif->SHeight, 1), {}};
     const int64_t screenPixels = int64_t(canvas.w) * canvas.h;
     if (screenPixels > kMaxBitmapPixels) return false;
-    canvas.pixels.assign(static_cast<size_t>(screenPixels), 0);
+    canvas.pixels.assign(static_cast<size_t>(screenPixels), fill ? *fill : 0);
 
     std::vector<TBitmap32> out;
     std::vector<TColor32> previous;
@@ -135,14 +138,17 @@ bool Decode(std::span<const uint8_t> file, bool firstOnly, std::vector<TBitmap32
         decodedPixels += int64_t(place.width) * place.height;
         if (decodedPixels > kMaxDecodedPixels) return false;
 
-        if (gcb.DisposalMode == DISPOSE_PREVIOUS) previous = canvas.pixels;
+        if (!fill && gcb.DisposalMode == DISPOSE_PREVIOUS) previous = canvas.pixels;
         if (!DrawImage(gif, place, gcb.TransparentColor, canvas)) return false;
         TBitmap32& frame = out.emplace_back();
         frame.s_w = canvas.w;
         frame.s_h = canvas.h;
         frame.s_data = canvas.pixels;
 
-        if (gcb.DisposalMode == DISPOSE_BACKGROUND) {
+        if (fill) {
+            if (gcb.DisposalMode != DISPOSE_DO_NOT)
+                std::fill(canvas.pixels.begin(), canvas.pixels.end(), *fill);
+        } else if (gcb.DisposalMode == DISPOSE_BACKGROUND) {
             for (int32_t y = place.y0; y < place.y1; ++y)
                 std::fill_n(canvas.pixels.begin() + int64_t(y) * canvas.w + place.x0, place.x1 - place.x0, 0);
         } else if (gcb.DisposalMode == DISPOSE_PREVIOUS) {
@@ -159,13 +165,17 @@ bool Decode(std::span<const uint8_t> file, bool firstOnly, std::vector<TBitmap32
 
 } // namespace
 
+bool DecodeGifOnFill(std::span<const uint8_t> file, TColor32 fill, std::vector<TBitmap32>& frames) {
+    return Decode(file, false, &fill, frames);
+}
+
 bool DecodeGif(std::span<const uint8_t> file, std::vector<TBitmap32>& frames) {
-    return Decode(file, false, frames);
+    return Decode(file, false, nullptr, frames);
 }
 
 bool DecodeGifFirstFrame(std::span<const uint8_t> file, TBitmap32& out) {
     std::vector<TBitmap32> frames;
-    if (!Decode(file, true, frames)) return false;
+    if (!Decode(file, true, nullptr, frames)) return false;
     for (TColor32& c : frames[0].s_data)
         if (AlphaOf(c) == 0) c = MakeColor32(1, 0, 0, 255);
     out = std::move(frames[0]);

@@ -22,6 +22,13 @@ constexpr size_t kMaxGifFrames = 4096;
 // kMaxGifFrames or kMaxBitmapPixels in total.
 bool DecodeGif(std::span<const uint8_t> file, std::vector<TBitmap32>& frames);
 
+// Every image of a GIF as sprite frames take them: the canvas (the logical screen, each side
+// at least 1) starts filled with `fill`; each image is drawn over it with its transparent
+// colour and the canvas becomes one frame; then, unless the image's disposal method is
+// "do not dispose", the whole canvas is filled with `fill` again. Failures and limits as
+// DecodeGif.
+bool DecodeGifOnFill(std::span<const uint8_t> file, TColor32 fill, std::vector<TBitmap32>& frames);
+
 // The first frame as image files load it: opaque, with transparent parts in red 1,
 // green 0, blue 0. Data after the first image is not read.
 bool DecodeGifFirstFrame(std::span<const uint8_t> file, TBitmap32& out);
