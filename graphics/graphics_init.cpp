@@ -6,6 +6,7 @@
 #include "graphics/graphics_window.h"
 #include "runner/settings.h"
 #include "script/errors.h"
+#include "world/sprite.h"
 
 namespace kestrin {
 
@@ -42,8 +43,8 @@ bool Init_Graphics(const CSettings& settings) {
     GR_D3D_SetInterpolation(settings.interpolate);
     TraceLine("Init_Graphics :: Background_InitTextures");
     Background_InitTextures();
-    // FIXME: sprite and font textures join with their resources.
     TraceLine("Init_Graphics :: Sprite_InitTextures");
+    Sprite_InitTextures();
     TraceLine("Init_Graphics :: Background_FontTextures");
     TraceLine("Init_Graphics :: GR_D3D_Start_Frame");
     GR_D3D_Start_Frame();

@@ -16,6 +16,7 @@
 #include "script/numeric.h"
 #include "script/value.h"
 #include "script/variable_names.h"
+#include "world/sprite.h"
 
 namespace kestrin {
 
@@ -150,12 +151,19 @@ bool WriteImageSingle(CScriptInstance* s, int32_t, const RValue& v) {
     return true;
 }
 
-// FIXME: sprites are not built yet; an instance's sprite has no frames and no size.
 bool ReadImageNumber(CScriptInstance* s, int32_t, RValue& out) {
-    return AsInstance(s) && Real(0, out);
+    CInstance* i = AsInstance(s);
+    return i && Real(Sprite_ImageCount(i->i_spriteindex), out);
 }
-bool ReadSpriteZero(CScriptInstance* s, int32_t, RValue& out) {
-    return AsInstance(s) && Real(0, out);
+// A size or origin of the instance's sprite, scaled by the instance; 0 without a sprite.
+template <bool Origin, bool Vertical> bool ReadSpriteScaled(CScriptInstance* s, int32_t, RValue& out) {
+    CInstance* i = AsInstance(s);
+    if (!i) return false;
+    const CSprite* spr = Sprite_Get(i->i_spriteindex);
+    if (!spr) return Real(0, out);
+    const double value =
+        Origin ? (Vertical ? spr->i_yorig : spr->i_xorig) : (Vertical ? spr->GetHeight() : spr->GetWidth());
+    return Real(value * (Vertical ? i->i_imagescaley : i->i_imagescalex), out);
 }
 
 // ---- Game values ----
@@ -403,10 +411,10 @@ const Binding kBindings[] = {
     {"image_index", ReadReal<&CInstance::i_imageindex>, WriteReal<&CInstance::i_imageindex>},
     {"image_single", ReadImageSingle, WriteImageSingle},
     {"image_number", ReadImageNumber, nullptr},
-    {"sprite_width", ReadSpriteZero, nullptr},
-    {"sprite_height", ReadSpriteZero, nullptr},
-    {"sprite_xoffset", ReadSpriteZero, nullptr},
-    {"sprite_yoffset", ReadSpriteZero, nullptr},
+    {"sprite_width", ReadSpriteScaled<false, false>, nullptr},
+    {"sprite_height", ReadSpriteScaled<false, true>, nullptr},
+    {"sprite_xoffset", ReadSpriteScaled<true, false>, nullptr},
+    {"sprite_yoffset", ReadSpriteScaled<true, true>, nullptr},
     {"image_xscale", ReadReal<&CInstance::i_imagescalex>, WriteThrough<&CInstance::SetImageScaleX>},
     {"image_yscale", ReadReal<&CInstance::i_imagescaley>, WriteThrough<&CInstance::SetImageScaleY>},
     {"image_angle", ReadReal<&CInstance::i_imageangle>, WriteThrough<&CInstance::SetImageAngle>},

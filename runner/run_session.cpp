@@ -24,6 +24,7 @@
 #include "script/errors.h"
 #include "script/random.h"
 #include "script/variables.h"
+#include "world/sprite.h"
 
 namespace kestrin {
 
@@ -228,6 +229,7 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
     loop.speed_factor = options.speed > 0 ? options.speed : 1.0;
     loop.state.escape_ends_game = settings.key_escape_ends;
     loop.state.debug_mode = debugMode;
+    loop.hooks.image_count = Sprite_ImageCount;
     // Without a device (headless) these do nothing.
     loop.hooks.show_frame = [] {
         (void)GR_D3D_End_Frame();

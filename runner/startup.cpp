@@ -19,6 +19,7 @@
 #include "script/errors.h"
 #include "script/game_preparation.h"
 #include "script/scripts.h"
+#include "world/sprite.h"
 
 namespace fs = std::filesystem;
 
@@ -124,6 +125,10 @@ bool Runner::Load(std::vector<uint8_t> image, size_t searchStart) {
             if (nl == std::string::npos) break;
             from = nl + 1;
         }
+        return false;
+    }
+    if (!Sprite_LoadRecords(game_.Resources(ResourceKind::Sprite))) {
+        Fail(msg::kResourceData);
         return false;
     }
     // Objects and rooms are kept as records by the loader; a damaged one fails the load here.

@@ -305,6 +305,11 @@ int32_t Sprite_Count() {
     return static_cast<int32_t>(g_sprites.size());
 }
 
+int32_t Sprite_ImageCount(int32_t ind) {
+    const CSprite* spr = Sprite_Get(ind);
+    return spr ? spr->i_numb : 0;
+}
+
 int32_t Sprite_AddNew(std::unique_ptr<CSprite> spr) {
     const int32_t ind = Sprite_Count();
     g_sprites.push_back(spr ? std::move(spr) : std::make_unique<CSprite>());

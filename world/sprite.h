@@ -140,6 +140,8 @@ CSprite* Sprite_Get(int32_t ind);
 std::string Sprite_GetName(int32_t ind);
 int32_t Sprite_Find(const std::string& name);
 int32_t Sprite_Count();
+// Frames of sprite ind; 0 when it does not exist.
+int32_t Sprite_ImageCount(int32_t ind);
 // Appends a sprite named "__newsprite" + index; an empty sprite when spr is null.
 int32_t Sprite_AddNew(std::unique_ptr<CSprite> spr = nullptr);
 // -1 when the file does not load, else the new index.
