@@ -10,8 +10,15 @@
 #include "graphics/bitmap32.h"
 #include "graphics/image_bmp.h"
 #include "graphics/image_gif.h"
+#include "graphics/image_ico.h"
 #include "graphics/image_jpeg.h"
+#include "graphics/image_pcx.h"
 #include "graphics/image_png.h"
+#include "graphics/image_pnm.h"
+#include "graphics/image_psd.h"
+#include "graphics/image_sgi.h"
+#include "graphics/image_tga.h"
+#include "graphics/image_tiff.h"
 #include "runner/stream.h"
 
 using namespace kestrin;
@@ -43,6 +50,13 @@ bool IsHugeRunLengthBmp(std::span<const uint8_t> f) {
     if (compression != 1 && compression != 2) return false;
     const int64_t w = i32(18), h = i32(22);
     return w * (h < 0 ? -h : h) > (int64_t(1) << 20);
+}
+
+// SGI rows may share their run-length data, so a few kilobytes can describe a large image.
+bool IsHugeRunLengthSgi(std::span<const uint8_t> f) {
+    if (f.size() < 12 || f[0] != 0x01 || f[1] != 0xDA || f[2] != 1) return false;
+    const int64_t w = f[6] << 8 | f[7], h = f[8] << 8 | f[9];
+    return w * h > (int64_t(1) << 20);
 }
 
 } // namespace
@@ -98,6 +112,47 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 Check(first.s_data[i] ==
                       (frames[0].s_data[i] == 0 ? MakeColor32(1, 0, 0, 255) : frames[0].s_data[i]));
         }
+    }
+
+    // The small readers: whatever they accept has a sane shape, and those that promise opaque
+    // pixels keep the promise.
+    {
+        TBitmap32 bm;
+        if (DecodeTga(bytes, bm)) CheckShape(bm);
+    }
+    {
+        TBitmap32 bm;
+        if (DecodePcx(bytes, bm)) CheckShape(bm);
+    }
+    {
+        TBitmap32 bm;
+        if (DecodePnm(bytes, bm)) {
+            CheckShape(bm);
+            for (TColor32 c : bm.s_data) Check(AlphaOf(c) == 255);
+        }
+    }
+    {
+        TBitmap32 bm;
+        if (!IsHugeRunLengthSgi(bytes) && DecodeSgi(bytes, bm)) CheckShape(bm);
+    }
+    {
+        TBitmap32 bm;
+        if (DecodePsd(bytes, bm)) CheckShape(bm);
+    }
+    {
+        const TColor32 shown = MakeColor32(1, 0, 0, 255);
+        TBitmap32 bm, masked;
+        if (DecodeIco(bytes, bm)) {
+            CheckShape(bm);
+            Check(DecodeIco(bytes, masked, shown));
+            Check(masked.s_w == bm.s_w && masked.s_h == bm.s_h);
+            for (size_t i = 0; i < bm.s_data.size(); ++i)
+                Check(masked.s_data[i] == bm.s_data[i] || (bm.s_data[i] == 0 && masked.s_data[i] == shown));
+        }
+    }
+    {
+        TBitmap32 bm;
+        if (DecodeTiff(bytes, bm)) CheckShape(bm);
     }
 
     {

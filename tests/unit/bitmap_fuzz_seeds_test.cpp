@@ -10,6 +10,7 @@
 #include "graphics/image_bmp.h"
 #include "graphics/image_png.h"
 #include "runner/stream.h"
+#include "tests/unit/bitmap_format_samples.h"
 #include "tests/unit/bitmap_samples.h"
 
 using namespace kestrin;
@@ -111,6 +112,66 @@ TEST(BitmapFuzzSeeds, DISABLED_WriteFuzzSeeds) {
                                              {0, 0, 3, 2, {1, 2, 3, 3, 2, 1}, 3, 0, true},
                                              {1, 1, 3, 2, {0, 2, 0, 1, 1, 1}, 2, 0},
                                          }));
+
+    test::TgaSpec tga;
+    tga.type = 10, tga.width = 3, tga.height = 2, tga.bits = 32, tga.descriptor = 0x28;
+    tga.data = {0x83, 1, 2, 3, 4, 0x01, 5, 6, 7, 8, 9, 10, 11, 12};
+    save("tga_rle32", test::MakeTga(tga));
+    tga = {};
+    tga.type = 1, tga.width = 2, tga.bits = 8, tga.mapLength = 2, tga.mapBits = 16;
+    tga.map = {0x1F, 0x80, 0xE0, 0x03};
+    tga.data = {1, 0};
+    save("tga_mapped", test::MakeTga(tga));
+    test::PcxSpec pcx;
+    pcx.width = 3, pcx.height = 2, pcx.lineBytes = 4;
+    pcx.data = {0xC3, 5, 0, 1, 2, 3, 0};
+    pcx.palette.assign(768, 0x40);
+    save("pcx_8bit", test::MakePcx(pcx));
+    pcx = {};
+    pcx.width = 2, pcx.planes = 3, pcx.lineBytes = 2;
+    pcx.data = {10, 20, 0xC4, 30};
+    save("pcx_24bit", test::MakePcx(pcx));
+    auto text = [](const std::string& t, std::vector<uint8_t> tail = {}) {
+        std::vector<uint8_t> v(t.begin(), t.end());
+        v.insert(v.end(), tail.begin(), tail.end());
+        return v;
+    };
+    save("pnm_p1", text("P1\n# c\n3 2\n010\n1 1 0\n"));
+    save("pnm_p3", text("P3 2 1 1000 1000 0 500 0 1000 7\n"));
+    save("pnm_p5_16bit", text("P5 2 1 65535\n", {0xFF, 0xFF, 0x80, 0x00}));
+    save("pnm_p6", text("P6 2 1 255\n", {1, 2, 3, 4, 5, 6}));
+    test::SgiSpec sgi;
+    sgi.rle = true, sgi.width = 4, sgi.channels = 4;
+    sgi.rows = {{{1, 1, 1, 2}}, {{3, 4, 4, 4}}, {{5, 5, 6, 6}}, {{0x80, 0x80, 0x80, 0x40}}};
+    save("sgi_rgba_rle", test::MakeSgi(sgi));
+    sgi.rle = false;
+    save("sgi_rgba", test::MakeSgi(sgi));
+    test::PsdSpec psd;
+    psd.width = 3, psd.height = 2, psd.channels = 4, psd.rle = true;
+    psd.rows = {
+        {{1, 1, 1}, {2, 3, 4}}, {{5, 5, 6}, {7, 7, 7}}, {{8, 9, 9}, {0, 0, 0}}, {{255, 255, 0}, {1, 1, 1}}};
+    save("psd_rgba_rle", test::MakePsd(psd));
+    psd = {};
+    psd.mode = 1, psd.depth = 16, psd.channels = 1, psd.width = 2;
+    psd.rows = {{{0x12, 0x34, 0xAB, 0xCD}}};
+    save("psd_grey16", test::MakePsd(psd));
+    BmpSpec icon = bmp(40, 2, 2, 8, 0);
+    icon.colorsUsed = 2;
+    icon.palette = {0xFF0000, 0x00FF00};
+    icon.rows = {{0, 1}, {1, 0}};
+    BmpSpec icon32 = bmp(40, 1, 1, 32, 0);
+    icon32.rows = {{1, 2, 3, 0x80}};
+    save("ico_two_images", test::MakeIco({{1, 1, 32, test::IconBitmap(icon32, {{0}})},
+                                          {2, 2, 8, test::IconBitmap(icon, {{0x40}, {0}})}}));
+    save("ico_png", test::MakeIco({{0, 0, 32, EncodePng(Pattern(2, 2))}}));
+    test::TiffSpec tiff;
+    tiff.width = 2, tiff.height = 2, tiff.samples = 4, tiff.alpha = true, tiff.compression = COMPRESSION_LZW;
+    tiff.rows = {{1, 2, 3, 4, 5, 6, 7, 8}, {9, 10, 11, 12, 13, 14, 15, 16}};
+    save("tiff_rgba_lzw", test::MakeTiff(tiff));
+    tiff = {};
+    tiff.width = 9, tiff.samples = 1, tiff.bits = 1, tiff.photometric = PHOTOMETRIC_MINISWHITE;
+    tiff.rows = {{0x80, 0x80}};
+    save("tiff_bilevel", test::MakeTiff(tiff));
 
     CStream record;
     Pattern(3, 2).SaveToStream(record);
