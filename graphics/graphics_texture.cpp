@@ -56,7 +56,21 @@ int32_t GR_Texture_Create_And_Fill(int32_t w, int32_t h, const TColor32* pixels)
     Trace("GR_Texture_Create_And_Fill :: D3DXCreateTextureFromFileInMemoryEx w=" + std::to_string(t.wt) +
           " h=" + std::to_string(t.ht));
     t.tex = d->CreateTexture(t.wt, t.ht, false);
-    if (t.tex == 0 || !d->UploadTexture(t.tex, w, h, pixels)) {
+    // Filtered sampling at the right and bottom edges reaches one texel into the padding;
+    // a copy of the edge there keeps transparent black from bleeding in.
+    const int32_t uw = std::min(w + 1, t.wt), uh = std::min(h + 1, t.ht);
+    std::vector<TColor32> padded;
+    if (uw != w || uh != h) {
+        padded.resize(size_t(uw) * size_t(uh));
+        for (int32_t y = 0; y < uh; ++y) {
+            const TColor32* src = pixels + size_t(std::min(y, h - 1)) * size_t(w);
+            TColor32* dst = padded.data() + size_t(y) * size_t(uw);
+            std::copy(src, src + w, dst);
+            if (uw > w) dst[w] = src[w - 1];
+        }
+        pixels = padded.data();
+    }
+    if (t.tex == 0 || !d->UploadTexture(t.tex, uw, uh, pixels)) {
         if (t.tex) d->FreeTexture(t.tex);
         Trace("GR_Texture_Create_Empty :: D3DXError = texture creation failed");
         return -1;

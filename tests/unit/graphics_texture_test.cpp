@@ -46,7 +46,41 @@ TEST_F(GraphicsTextures, PaddingShowsThroughTextureSize) {
     // The image sits in the top-left corner of the padded texture.
     const TBitmap32* image = device.Image(t->tex);
     EXPECT_EQ(image->GetPixel(99, 49), 0xFFFFFFFFu);
-    EXPECT_EQ(image->GetPixel(100, 49), 0u);
+    EXPECT_EQ(image->GetPixel(101, 49), 0u);
+    EXPECT_EQ(image->GetPixel(99, 51), 0u);
+}
+
+// One texel past the right and bottom edges repeats the edge, so filtered sampling there
+// does not blend in the transparent padding; the reported size stays the image's.
+TEST_F(GraphicsTextures, PaddingRepeatsTheEdgeTexel) {
+    TBitmap32 bm(3, 2);
+    for (int32_t y = 0; y < 2; ++y)
+        for (int32_t x = 0; x < 3; ++x)
+            bm.SetPixel(x, y, MakeColor32(uint8_t(10 * x), uint8_t(10 * y), 1, 255));
+    const int32_t id = GR_Texture_Create_From_Bitmap(&bm);
+    const RTexture* t = GR_Texture_Get(id);
+    ASSERT_NE(t, nullptr);
+    ASSERT_EQ(t->wt, 4);
+    ASSERT_EQ(t->ht, 2);
+    EXPECT_EQ(t->w, 3);
+    EXPECT_EQ(Real("texture_get_width", {double(id)}), 0.75);
+    EXPECT_EQ(Real("texture_get_height", {double(id)}), 1.0);
+    const TBitmap32* image = device.Image(t->tex);
+    for (int32_t y = 0; y < 2; ++y) {
+        for (int32_t x = 0; x < 3; ++x) EXPECT_EQ(image->GetPixel(x, y), bm.GetPixel(x, y));
+        EXPECT_EQ(image->GetPixel(3, y), bm.GetPixel(2, y)) << "row " << y;
+    }
+
+    // Both directions padded: the row below repeats the last row, corner included.
+    TBitmap32 tall(2, 3);
+    for (int32_t y = 0; y < 3; ++y)
+        for (int32_t x = 0; x < 2; ++x) tall.SetPixel(x, y, MakeColor32(uint8_t(x), uint8_t(y), 7, 200));
+    const RTexture* u = GR_Texture_Get(GR_Texture_Create_From_Bitmap(&tall));
+    ASSERT_NE(u, nullptr);
+    ASSERT_EQ(u->ht, 4);
+    const TBitmap32* padded = device.Image(u->tex);
+    EXPECT_EQ(padded->GetPixel(0, 3), tall.GetPixel(0, 2));
+    EXPECT_EQ(padded->GetPixel(1, 3), tall.GetPixel(1, 2));
 }
 
 TEST_F(GraphicsTextures, QuadsShiftByHalfAPixel) {
