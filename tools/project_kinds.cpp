@@ -1,5 +1,6 @@
 #include "tools/project_kinds.h"
 
+#include "tools/project_sprite.h"
 #include "tools/project_world.h"
 
 namespace kestrin::project {
@@ -34,7 +35,7 @@ namespace {
 // ORDER ResourceKind
 constexpr std::array<ResourceFormat, kResourceKindCount> kFormats = {{
     {ResourceKind::Sound, "sounds", SaveRawRecord, LoadRawRecord},
-    {ResourceKind::Sprite, "sprites", SaveRawRecord, LoadRawRecord},
+    {ResourceKind::Sprite, "sprites", SaveSprite, LoadSprite},
     {ResourceKind::Background, "backgrounds", SaveRawRecord, LoadRawRecord},
     {ResourceKind::Path, "paths", SaveRawRecord, LoadRawRecord},
     {ResourceKind::Script, "scripts", SaveRawRecord, LoadRawRecord},
