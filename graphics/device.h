@@ -88,6 +88,12 @@ Matrix PerspectiveLH(float w, float h, float zn, float zf);
 // Where a point lands after the matrix (divided by w).
 std::array<float, 3> TransformPoint(const Matrix& m, float x, float y, float z);
 
+// The matrix that takes normals through `world` (row vectors, n' = n · N): the inverse
+// transpose of its upper 3 × 3, or its cofactors when it is singular.
+std::array<std::array<float, 3>, 3> NormalMatrix(const Matrix& world);
+std::array<float, 3> TransformNormal(const std::array<std::array<float, 3>, 3>& normalMatrix,
+                                     const std::array<float, 3>& normal);
+
 enum class TransformKind : int32_t { World = 0, View = 1, Projection = 2 };
 
 // Position, ARGB diffuse colour and one texture pair: 24 bytes, as the 2D drawing hands them over.
@@ -98,6 +104,66 @@ struct Vertex {
     bool operator==(const Vertex&) const = default;
 };
 static_assert(sizeof(Vertex) == 24);
+
+// The 3D vertex: position, normal, ARGB colour and one texture pair, 36 bytes; the layout of
+// recorded models and of the stream lit drawing takes.
+struct Vertex3D {
+    float x = 0, y = 0, z = 0;
+    float nx = 0, ny = 0, nz = 0;
+    uint32_t colour = 0;
+    float u = 0, v = 0;
+    bool operator==(const Vertex3D&) const = default;
+};
+static_assert(sizeof(Vertex3D) == 36);
+
+// Colours of lights and materials: red, green, blue, alpha, nominally 0..1.
+struct LightColour {
+    float r = 0, g = 0, b = 0, a = 0;
+    bool operator==(const LightColour&) const = default;
+};
+LightColour ColourFromArgb(uint32_t argb);
+
+// Light kinds in the device's numbering (spot lights are not used by the runner).
+enum class LightType : int32_t { Point = 1, Directional = 3 };
+
+// A light in world space. Directional lights use `direction` (where the light travels);
+// point lights use `position`, reach `range` and fade by 1 / (a0 + a1·d + a2·d²).
+struct Light {
+    LightType type = LightType::Directional;
+    LightColour diffuse, ambient;
+    std::array<float, 3> position{}, direction{0, 0, 1};
+    float range = 0;
+    float attenuation0 = 0, attenuation1 = 0, attenuation2 = 0;
+    bool operator==(const Light&) const = default;
+};
+
+// Lit vertices take their diffuse colour (and alpha) from the vertex colour; the material gives
+// the ambient reflectance and the emissive colour. Specular highlights are never switched on.
+struct Material {
+    LightColour diffuse, ambient, specular, emissive;
+    float power = 0;
+    bool operator==(const Material&) const = default;
+};
+
+// Lights the device can hold; indices outside 0..kMaxLights-1 are ignored.
+constexpr int32_t kMaxLights = 8;
+
+// What lighting uses, as a device keeps it between draws.
+struct LightingState {
+    std::array<Light, kMaxLights> lights{};
+    std::array<bool, kMaxLights> enabled{};
+    Material material;
+    uint32_t ambient = 0; // ARGB of the ambient light
+    bool operator==(const LightingState&) const = default;
+};
+
+// Lighting as the fixed-function device computes it for one vertex, per channel clamped to
+// 0..1: emissive + material ambient × ambient light + for each enabled light its attenuation
+// × (material ambient × light ambient + vertex colour × light diffuse × max(0, N·L)), with
+// position and normal in world space (the normal normalised; a zero normal gets no diffuse
+// light). Alpha is the vertex colour's. The recording device and tests use it as the reference.
+uint32_t LightVertex(const LightingState& lighting, const std::array<float, 3>& position,
+                     const std::array<float, 3>& normal, uint32_t colour);
 
 struct Viewport {
     int32_t x = 0, y = 0, w = 0, h = 0;
@@ -142,6 +208,16 @@ public:
     virtual void Clear(uint32_t flags, uint32_t argb, float z) = 0;
     // Draws from memory; `vertices` holds VertexCountOf(type, count) entries.
     virtual void DrawPrimitive(PrimitiveType type, int32_t count, const Vertex* vertices) = 0;
+    // The same with normals, for lit drawing. Vertices without normals (above) light as if
+    // their normal were zero: only ambient and emissive light reaches them.
+    virtual void DrawPrimitive3D(PrimitiveType type, int32_t count, const Vertex3D* vertices) = 0;
+
+    // Lighting applies while RenderStates::lighting is on. Lights, their switches, the
+    // material and the ambient colour stay as set until changed; all start off or zero.
+    virtual void SetLight(int32_t index, const Light& light) = 0;
+    virtual void LightEnable(int32_t index, bool enable) = 0;
+    virtual void SetMaterial(const Material& material) = 0;
+    virtual void SetAmbient(uint32_t argb) = 0;
 
     // Drawing goes into a render-target texture, or the back buffer for 0.
     virtual bool SetRenderTarget(DeviceTexture texture) = 0;

@@ -55,20 +55,13 @@ void CGraphicsRecorder::Draw(DeviceTexture texture, double x, double y, double z
     const Matrix saved = GR_D3D_GetWorld();
     GR_D3D_SetWorld(Multiply(Translation(float(x), float(y), float(z)), saved));
     d->SetTexture(texture);
-    // FIXME: normals reach the device when lighting does.
-    std::vector<Vertex> out;
     auto send = [&](const std::vector<Vertex3D>& list, PrimitiveType type, size_t per) {
         if (list.size() < per) return;
         // Long lists go in pieces the device accepts.
         const size_t chunk = std::max<size_t>(per, size_t(d->MaxPrimitiveCount()) * per);
         for (size_t start = 0; start + per <= list.size(); start += chunk) {
             const size_t n = std::min(chunk, list.size() - start) / per * per;
-            out.clear();
-            for (size_t i = start; i < start + n; ++i) {
-                const Vertex3D& s = list[i];
-                out.push_back({s.x, s.y, s.z, s.colour, s.u, s.v});
-            }
-            d->DrawPrimitive(type, static_cast<int32_t>(n / per), out.data());
+            d->DrawPrimitive3D(type, static_cast<int32_t>(n / per), list.data() + start);
         }
     };
     send(m_Triangles, PrimitiveType::TriangleList, 3);

@@ -11,15 +11,6 @@
 
 namespace kestrin {
 
-struct Vertex3D {
-    float x = 0, y = 0, z = 0;
-    float nx = 0, ny = 0, nz = 0;
-    uint32_t colour = 0;
-    float u = 0, v = 0;
-    bool operator==(const Vertex3D&) const = default;
-};
-static_assert(sizeof(Vertex3D) == 36);
-
 class CGraphicsRecorder {
 public:
     // Appends `count` vertices of a primitive list of that kind, converted to a list.

@@ -102,6 +102,7 @@ void RecordingDevice::DrawPrimitive(PrimitiveType type, int32_t count, const Ver
     d.count = count;
     d.vertices.assign(vertices, vertices + VertexCountOf(type, count));
     d.states = states_;
+    d.lighting = lighting_;
     d.texture = texture_;
     d.target = target_;
     d.world = world_;
@@ -109,6 +110,25 @@ void RecordingDevice::DrawPrimitive(PrimitiveType type, int32_t count, const Ver
     d.projection = projection_;
     d.viewport = viewport_;
     draws.push_back(std::move(d));
+}
+
+void RecordingDevice::DrawPrimitive3D(PrimitiveType type, int32_t count, const Vertex3D* vertices) {
+    const auto n = static_cast<size_t>(VertexCountOf(type, count));
+    std::vector<Vertex> flat(n);
+    for (size_t i = 0; i < n; ++i) {
+        const Vertex3D& v = vertices[i];
+        flat[i] = {v.x, v.y, v.z, v.colour, v.u, v.v};
+    }
+    DrawPrimitive(type, count, flat.data());
+    draws.back().vertices3d.assign(vertices, vertices + n);
+}
+
+void RecordingDevice::SetLight(int32_t index, const Light& light) {
+    if (index >= 0 && index < kMaxLights) lighting_.lights[size_t(index)] = light;
+}
+
+void RecordingDevice::LightEnable(int32_t index, bool enable) {
+    if (index >= 0 && index < kMaxLights) lighting_.enabled[size_t(index)] = enable;
 }
 
 bool RecordingDevice::SetRenderTarget(DeviceTexture texture) {

@@ -13,8 +13,10 @@ namespace kestrin {
 struct RecordedDraw {
     PrimitiveType type = PrimitiveType::PointList;
     int32_t count = 0;
-    std::vector<Vertex> vertices;
+    std::vector<Vertex> vertices;     // every draw's vertices without their normals
+    std::vector<Vertex3D> vertices3d; // DrawPrimitive3D only: the vertices as given
     RenderStates states;
+    LightingState lighting;
     DeviceTexture texture = 0;
     DeviceTexture target = 0;
     Matrix world, view, projection;
@@ -47,6 +49,11 @@ public:
     void SetViewport(const Viewport& viewport) override { viewport_ = viewport; }
     void Clear(uint32_t flags, uint32_t argb, float z) override;
     void DrawPrimitive(PrimitiveType type, int32_t count, const Vertex* vertices) override;
+    void DrawPrimitive3D(PrimitiveType type, int32_t count, const Vertex3D* vertices) override;
+    void SetLight(int32_t index, const Light& light) override;
+    void LightEnable(int32_t index, bool enable) override;
+    void SetMaterial(const Material& material) override { lighting_.material = material; }
+    void SetAmbient(uint32_t argb) override { lighting_.ambient = argb; }
     bool SetRenderTarget(DeviceTexture texture) override;
     bool ReadPixels(const IntRect& area, TBitmap32& out) override;
     bool CopyRect(DeviceTexture source, const IntRect& area, DeviceTexture dest, int32_t x,
@@ -63,6 +70,7 @@ public:
     TBitmap32* Image(DeviceTexture texture);
     int32_t LiveTextures() const;
     const RenderStates& States() const { return states_; }
+    const LightingState& Lighting() const { return lighting_; }
     DeviceTexture BoundTexture() const { return texture_; }
     DeviceTexture Target() const { return target_; }
     const Viewport& CurrentViewport() const { return viewport_; }
@@ -79,6 +87,7 @@ private:
     TBitmap32 back_;
     std::vector<Texture> textures_; // handle = index + 1
     RenderStates states_;
+    LightingState lighting_;
     DeviceTexture texture_ = 0;
     DeviceTexture target_ = 0;
     Matrix world_ = Matrix::Identity(), view_ = Matrix::Identity(), projection_ = Matrix::Identity();

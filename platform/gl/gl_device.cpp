@@ -22,14 +22,49 @@ const char* kVertexShader = R"(#version 330 core
 layout(location = 0) in vec3 a_position;
 layout(location = 1) in vec4 a_colour; // bytes b, g, r, a
 layout(location = 2) in vec2 a_uv;
+layout(location = 3) in vec3 a_normal; // (0, 0, 0) for vertices given without one
 uniform mat4 u_wvp;
 uniform mat4 u_wv;
 uniform vec2 u_pixel; // one pixel of the viewport in clip units: (2/w, 2/h)
 uniform vec2 u_fog_range;
+// Per-vertex lighting of the fixed-function pipeline, in world space.
+uniform bool u_lighting;
+uniform mat4 u_world;
+uniform mat3 u_normal;
+uniform vec3 u_ambient;          // emissive + material ambient x ambient light
+uniform vec3 u_material_ambient;
+uniform int u_light_count;       // enabled lights, packed from index 0
+uniform vec4 u_light_position[8]; // w = 1 for point lights, 0 for directional ones
+uniform vec3 u_light_direction[8];
+uniform vec3 u_light_diffuse[8];
+uniform vec3 u_light_ambient[8];
+uniform vec4 u_light_falloff[8]; // attenuation 0, 1, 2 and range
 out vec4 v_colour;
 flat out vec4 v_flat_colour;
 out vec2 v_uv;
 out float v_fog;
+vec4 Lit(vec4 c) {
+    vec3 wp = (u_world * vec4(a_position, 1.0)).xyz;
+    vec3 n = u_normal * a_normal;
+    float nl = length(n);
+    n = nl > 0.0 ? n / nl : vec3(0.0);
+    vec3 sum = u_ambient;
+    for (int i = 0; i < u_light_count; ++i) {
+        vec3 l = -u_light_direction[i];
+        float att = 1.0;
+        if (u_light_position[i].w > 0.5) {
+            l = u_light_position[i].xyz - wp;
+            float d = length(l);
+            if (d > u_light_falloff[i].w) continue;
+            float fall = u_light_falloff[i].x + u_light_falloff[i].y * d + u_light_falloff[i].z * d * d;
+            att = fall > 0.0 ? 1.0 / fall : 1.0;
+        }
+        float len = length(l);
+        float facing = len > 0.0 ? max(0.0, dot(n, l) / len) : 0.0;
+        sum += att * (u_material_ambient * u_light_ambient[i] + c.rgb * u_light_diffuse[i] * facing);
+    }
+    return vec4(clamp(sum, 0.0, 1.0), c.a);
+}
 void main() {
     vec4 p = u_wvp * vec4(a_position, 1.0);
     // Pixel centres on integer coordinates, the first row at the top, depth from 0 to 1.
@@ -38,8 +73,9 @@ void main() {
     p.z = 2.0 * p.z - p.w;
     gl_Position = p;
     gl_PointSize = 1.0;
-    v_colour = a_colour.bgra;
-    v_flat_colour = a_colour.bgra;
+    vec4 c = u_lighting ? Lit(a_colour.bgra) : a_colour.bgra;
+    v_colour = c;
+    v_flat_colour = c;
     v_uv = a_uv;
     float d = (u_wv * vec4(a_position, 1.0)).z;
     float span = u_fog_range.y - u_fog_range.x;
@@ -147,6 +183,7 @@ GLDevice::~GLDevice() {
     glDeleteRenderbuffers(1, &back_depth_);
     glDeleteBuffers(1, &vbo_);
     glDeleteVertexArrays(1, &vao_);
+    glDeleteVertexArrays(1, &vao3d_);
     glDeleteSamplers(1, &sampler_);
     glDeleteProgram(program_);
 }
@@ -185,11 +222,24 @@ bool GLDevice::Build() {
     u_fog_range_ = glGetUniformLocation(program_, "u_fog_range");
     u_sampler_ = glGetUniformLocation(program_, "u_sampler");
     glUniform1i(u_sampler_, 0);
+    u_lighting_ = glGetUniformLocation(program_, "u_lighting");
+    u_world_ = glGetUniformLocation(program_, "u_world");
+    u_normal_ = glGetUniformLocation(program_, "u_normal");
+    u_ambient_ = glGetUniformLocation(program_, "u_ambient");
+    u_material_ambient_ = glGetUniformLocation(program_, "u_material_ambient");
+    u_light_count_ = glGetUniformLocation(program_, "u_light_count");
+    u_light_position_ = glGetUniformLocation(program_, "u_light_position");
+    u_light_direction_ = glGetUniformLocation(program_, "u_light_direction");
+    u_light_diffuse_ = glGetUniformLocation(program_, "u_light_diffuse");
+    u_light_ambient_ = glGetUniformLocation(program_, "u_light_ambient");
+    u_light_falloff_ = glGetUniformLocation(program_, "u_light_falloff");
 
-    glGenVertexArrays(1, &vao_);
-    glBindVertexArray(vao_);
+    // Two layouts over one buffer: 2D vertices, whose normal is the constant (0, 0, 0), and
+    // vertices with normals.
     glGenBuffers(1, &vbo_);
     glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+    glGenVertexArrays(1, &vao_);
+    glBindVertexArray(vao_);
     glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex),
                           reinterpret_cast<void*>(offsetof(Vertex, x)));
@@ -199,6 +249,22 @@ bool GLDevice::Build() {
     glEnableVertexAttribArray(2);
     glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex),
                           reinterpret_cast<void*>(offsetof(Vertex, u)));
+    glVertexAttrib3f(3, 0.0f, 0.0f, 0.0f);
+    glGenVertexArrays(1, &vao3d_);
+    glBindVertexArray(vao3d_);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex3D),
+                          reinterpret_cast<void*>(offsetof(Vertex3D, x)));
+    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(1, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex3D),
+                          reinterpret_cast<void*>(offsetof(Vertex3D, colour)));
+    glEnableVertexAttribArray(2);
+    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex3D),
+                          reinterpret_cast<void*>(offsetof(Vertex3D, u)));
+    glEnableVertexAttribArray(3);
+    glVertexAttribPointer(3, 3, GL_FLOAT, GL_FALSE, sizeof(Vertex3D),
+                          reinterpret_cast<void*>(offsetof(Vertex3D, nx)));
+    glBindVertexArray(vao_);
     glGenSamplers(1, &sampler_);
     glBindSampler(0, sampler_);
     glActiveTexture(GL_TEXTURE0);
@@ -372,7 +438,14 @@ void GLDevice::ApplyStates() {
         // matrix-times-column product equal the row-vector product.
         glUniformMatrix4fv(u_wvp_, 1, GL_FALSE, &wvp.m[0][0]);
         glUniformMatrix4fv(u_wv_, 1, GL_FALSE, &wv.m[0][0]);
+        glUniformMatrix4fv(u_world_, 1, GL_FALSE, &world_.m[0][0]);
+        const auto normal = NormalMatrix(world_);
+        glUniformMatrix3fv(u_normal_, 1, GL_FALSE, &normal[0][0]);
         transform_dirty_ = false;
+    }
+    if (lighting_dirty_) {
+        ApplyLighting();
+        lighting_dirty_ = false;
     }
     if (!states_dirty_) return;
     const RenderStates& s = states_;
@@ -397,7 +470,7 @@ void GLDevice::ApplyStates() {
     glUniform3f(u_fog_colour_, float(s.fog_colour >> 16 & 0xFF) / 255.0f,
                 float(s.fog_colour >> 8 & 0xFF) / 255.0f, float(s.fog_colour & 0xFF) / 255.0f);
     glUniform2f(u_fog_range_, s.fog_start, s.fog_end);
-    // FIXME: lighting (up to 8 lights) joins with the 3D drawing; lit vertices draw unlit.
+    glUniform1i(u_lighting_, s.lighting);
     const GLint filter = s.filter == TextureFilter::Linear ? GL_LINEAR : GL_NEAREST;
     glSamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER, filter);
     glSamplerParameteri(sampler_, GL_TEXTURE_MAG_FILTER, filter);
@@ -412,71 +485,156 @@ void GLDevice::ApplyStates() {
     states_dirty_ = false;
 }
 
-void GLDevice::Append(Batch kind, const Vertex* v, size_t n) {
-    if (batch_ != kind) Flush();
-    batch_ = kind;
-    pending_.insert(pending_.end(), v, v + n);
-}
+namespace {
 
-void GLDevice::DrawPrimitive(PrimitiveType type, int32_t count, const Vertex* v) {
-    if (count <= 0 || !v) return;
-    const auto n = static_cast<size_t>(VertexCountOf(type, count));
-    // Strips and fans become lists so that consecutive draws can share one call; the first
-    // vertex of each triangle stays the one flat shading takes.
+// Strips and fans become lists so that consecutive draws can share one call; the first
+// vertex of each triangle stays the one flat shading takes.
+template <class V> void AppendAsList(PrimitiveType type, const V* v, size_t n, std::vector<V>& out) {
     switch (type) {
     case PrimitiveType::PointList:
-        Append(Batch::Points, v, n);
-        break;
     case PrimitiveType::LineList:
-        Append(Batch::Lines, v, n);
-        break;
     case PrimitiveType::TriangleList:
-        Append(Batch::Triangles, v, n);
+        out.insert(out.end(), v, v + n);
         break;
     case PrimitiveType::LineStrip:
-        if (batch_ != Batch::Lines) Flush();
-        batch_ = Batch::Lines;
         for (size_t i = 0; i + 1 < n; ++i) {
-            pending_.push_back(v[i]);
-            pending_.push_back(v[i + 1]);
+            out.push_back(v[i]);
+            out.push_back(v[i + 1]);
         }
         break;
     case PrimitiveType::TriangleStrip:
-        if (batch_ != Batch::Triangles) Flush();
-        batch_ = Batch::Triangles;
         for (size_t i = 0; i + 2 < n; ++i) {
-            pending_.push_back(v[i]);
-            pending_.push_back(v[i % 2 ? i + 2 : i + 1]);
-            pending_.push_back(v[i % 2 ? i + 1 : i + 2]);
+            out.push_back(v[i]);
+            out.push_back(v[i % 2 ? i + 2 : i + 1]);
+            out.push_back(v[i % 2 ? i + 1 : i + 2]);
         }
         break;
     case PrimitiveType::TriangleFan:
-        if (batch_ != Batch::Triangles) Flush();
-        batch_ = Batch::Triangles;
         for (size_t i = 1; i + 1 < n; ++i) {
-            pending_.push_back(v[i]);
-            pending_.push_back(v[i + 1]);
-            pending_.push_back(v[0]);
+            out.push_back(v[i]);
+            out.push_back(v[i + 1]);
+            out.push_back(v[0]);
         }
         break;
     }
 }
 
+} // namespace
+
+GLDevice::Batch GLDevice::BatchOf(PrimitiveType type) {
+    switch (type) {
+    case PrimitiveType::PointList:
+        return Batch::Points;
+    case PrimitiveType::LineList:
+    case PrimitiveType::LineStrip:
+        return Batch::Lines;
+    default:
+        return Batch::Triangles;
+    }
+}
+
+void GLDevice::DrawPrimitive(PrimitiveType type, int32_t count, const Vertex* v) {
+    if (count <= 0 || !v) return;
+    const Batch kind = BatchOf(type);
+    if (batch_ != kind || with_normals_) Flush();
+    batch_ = kind;
+    with_normals_ = false;
+    AppendAsList(type, v, static_cast<size_t>(VertexCountOf(type, count)), pending_);
+}
+
+void GLDevice::DrawPrimitive3D(PrimitiveType type, int32_t count, const Vertex3D* v) {
+    if (count <= 0 || !v) return;
+    const Batch kind = BatchOf(type);
+    if (batch_ != kind || !with_normals_) Flush();
+    batch_ = kind;
+    with_normals_ = true;
+    AppendAsList(type, v, static_cast<size_t>(VertexCountOf(type, count)), pending3d_);
+}
+
+void GLDevice::SetLight(int32_t index, const Light& light) {
+    if (index < 0 || index >= kMaxLights || lighting_.lights[size_t(index)] == light) return;
+    Flush();
+    lighting_.lights[size_t(index)] = light;
+    lighting_dirty_ = true;
+}
+
+void GLDevice::LightEnable(int32_t index, bool enable) {
+    if (index < 0 || index >= kMaxLights || lighting_.enabled[size_t(index)] == enable) return;
+    Flush();
+    lighting_.enabled[size_t(index)] = enable;
+    lighting_dirty_ = true;
+}
+
+void GLDevice::SetMaterial(const Material& material) {
+    if (lighting_.material == material) return;
+    Flush();
+    lighting_.material = material;
+    lighting_dirty_ = true;
+}
+
+void GLDevice::SetAmbient(uint32_t argb) {
+    if (lighting_.ambient == argb) return;
+    Flush();
+    lighting_.ambient = argb;
+    lighting_dirty_ = true;
+}
+
+void GLDevice::ApplyLighting() {
+    const Material& m = lighting_.material;
+    const LightColour a = ColourFromArgb(lighting_.ambient);
+    glUniform3f(u_ambient_, m.emissive.r + m.ambient.r * a.r, m.emissive.g + m.ambient.g * a.g,
+                m.emissive.b + m.ambient.b * a.b);
+    glUniform3f(u_material_ambient_, m.ambient.r, m.ambient.g, m.ambient.b);
+    float position[4 * kMaxLights] = {}, falloff[4 * kMaxLights] = {};
+    float direction[3 * kMaxLights] = {}, diffuse[3 * kMaxLights] = {}, ambient[3 * kMaxLights] = {};
+    int32_t n = 0;
+    for (int32_t i = 0; i < kMaxLights; ++i) {
+        if (!lighting_.enabled[size_t(i)]) continue;
+        const Light& l = lighting_.lights[size_t(i)];
+        const auto k = size_t(n++);
+        const bool point = l.type == LightType::Point;
+        for (size_t c = 0; c < 3; ++c) {
+            position[4 * k + c] = l.position[c];
+            direction[3 * k + c] = l.direction[c];
+        }
+        position[4 * k + 3] = point ? 1.0f : 0.0f;
+        diffuse[3 * k] = l.diffuse.r, diffuse[3 * k + 1] = l.diffuse.g, diffuse[3 * k + 2] = l.diffuse.b;
+        ambient[3 * k] = l.ambient.r, ambient[3 * k + 1] = l.ambient.g, ambient[3 * k + 2] = l.ambient.b;
+        falloff[4 * k] = l.attenuation0, falloff[4 * k + 1] = l.attenuation1;
+        falloff[4 * k + 2] = l.attenuation2, falloff[4 * k + 3] = l.range;
+    }
+    glUniform1i(u_light_count_, n);
+    glUniform4fv(u_light_position_, kMaxLights, position);
+    glUniform3fv(u_light_direction_, kMaxLights, direction);
+    glUniform3fv(u_light_diffuse_, kMaxLights, diffuse);
+    glUniform3fv(u_light_ambient_, kMaxLights, ambient);
+    glUniform4fv(u_light_falloff_, kMaxLights, falloff);
+}
+
 void GLDevice::Flush() {
-    if (pending_.empty()) {
+    const size_t count = with_normals_ ? pending3d_.size() : pending_.size();
+    if (count == 0) {
         batch_ = Batch::None;
         return;
     }
     ApplyStates();
     glBindBuffer(GL_ARRAY_BUFFER, vbo_);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(pending_.size() * sizeof(Vertex)), pending_.data(),
-                 GL_STREAM_DRAW);
+    if (with_normals_) {
+        glBindVertexArray(vao3d_);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count * sizeof(Vertex3D)), pending3d_.data(),
+                     GL_STREAM_DRAW);
+    } else {
+        glBindVertexArray(vao_);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count * sizeof(Vertex)), pending_.data(),
+                     GL_STREAM_DRAW);
+    }
     const GLenum mode = batch_ == Batch::Points  ? GL_POINTS
                         : batch_ == Batch::Lines ? GL_LINES
                                                  : GL_TRIANGLES;
-    glDrawArrays(mode, 0, static_cast<GLsizei>(pending_.size()));
+    glDrawArrays(mode, 0, static_cast<GLsizei>(count));
     ++gpu_draws_;
     pending_.clear();
+    pending3d_.clear();
     batch_ = Batch::None;
 }
 

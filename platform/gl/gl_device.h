@@ -43,6 +43,11 @@ public:
     void SetViewport(const Viewport& viewport) override;
     void Clear(uint32_t flags, uint32_t argb, float z) override;
     void DrawPrimitive(PrimitiveType type, int32_t count, const Vertex* vertices) override;
+    void DrawPrimitive3D(PrimitiveType type, int32_t count, const Vertex3D* vertices) override;
+    void SetLight(int32_t index, const Light& light) override;
+    void LightEnable(int32_t index, bool enable) override;
+    void SetMaterial(const Material& material) override;
+    void SetAmbient(uint32_t argb) override;
     bool SetRenderTarget(DeviceTexture texture) override;
     bool ReadPixels(const IntRect& area, TBitmap32& out) override;
     bool CopyRect(DeviceTexture source, const IntRect& area, DeviceTexture dest, int32_t x,
@@ -63,21 +68,27 @@ private:
     bool Build();
     void ApplyStates();
     void ApplyTarget();
-    void Append(Batch kind, const Vertex* v, size_t n);
+    static Batch BatchOf(PrimitiveType type);
+    void ApplyLighting();
 
     bool ok_ = false;
     std::string error_;
     Window window_;
     int32_t back_w_, back_h_;
     std::vector<Texture*> textures_; // handle = index + 1
-    uint32_t program_ = 0, vao_ = 0, vbo_ = 0, sampler_ = 0;
+    uint32_t program_ = 0, vao_ = 0, vao3d_ = 0, vbo_ = 0, sampler_ = 0;
     uint32_t back_fbo_ = 0, back_colour_ = 0, back_depth_ = 0;
     int32_t u_wvp_ = -1, u_wv_ = -1, u_pixel_ = -1, u_textured_ = -1, u_modulate_ = -1, u_alpha_test_ = -1,
             u_alpha_ref_ = -1, u_flat_ = -1, u_fog_ = -1, u_fog_colour_ = -1, u_fog_range_ = -1,
             u_sampler_ = -1;
+    int32_t u_lighting_ = -1, u_world_ = -1, u_normal_ = -1, u_ambient_ = -1, u_material_ambient_ = -1,
+            u_light_count_ = -1, u_light_position_ = -1, u_light_direction_ = -1, u_light_diffuse_ = -1,
+            u_light_ambient_ = -1, u_light_falloff_ = -1;
 
     RenderStates states_;
     bool states_dirty_ = true;
+    LightingState lighting_;
+    bool lighting_dirty_ = true;
     DeviceTexture texture_ = 0;
     DeviceTexture target_ = 0;
     bool target_dirty_ = true;
@@ -87,7 +98,9 @@ private:
     bool viewport_dirty_ = true;
 
     Batch batch_ = Batch::None;
+    bool with_normals_ = false; // which of the two lists the batch fills
     std::vector<Vertex> pending_;
+    std::vector<Vertex3D> pending3d_;
     int64_t gpu_draws_ = 0;
 };
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "graphics/background.h"
 #include "graphics/graphics_d3d.h"
@@ -221,6 +222,70 @@ TEST_F(Golden, ConsecutiveDrawsShareOneCallInOrder) {
     Call("draw_rectangle", {0, 30, 4, 34, 0});
     EXPECT_EQ(Call("draw_getpixel", {1, 31}), 65280);
     EXPECT_EQ(device_->GpuDrawCalls(), before + 4);
+}
+
+// Per-vertex lighting: flat quads under a directional light show exactly the reference
+// lighting of one vertex; a point light shades a quad across its corners; 2D vertices, which
+// have no normal, only take ambient light.
+TEST_F(Golden, LitPrimitives) {
+    LightingState l;
+    l.material.ambient = {1, 1, 1, 1};
+    l.ambient = 0xFF303030;
+    l.lights[0].type = LightType::Directional;
+    l.lights[0].direction = {0, 0, 1};
+    l.lights[0].diffuse = ColourFromArgb(0xFFFFC080);
+    l.enabled[0] = true;
+    l.lights[5].type = LightType::Point;
+    l.lights[5].position = {56, 56, -8};
+    l.lights[5].range = 30;
+    l.lights[5].attenuation0 = 1;
+    l.lights[5].attenuation1 = 0.1f;
+    l.lights[5].diffuse = ColourFromArgb(0xFF4080FF);
+    l.enabled[5] = true;
+    device_->SetMaterial(l.material);
+    device_->SetAmbient(l.ambient);
+    for (int32_t i = 0; i < kMaxLights; ++i) {
+        device_->SetLight(i, l.lights[size_t(i)]);
+        device_->LightEnable(i, l.enabled[size_t(i)]);
+    }
+    GR_D3D_SetLighting(true);
+    GR_D3D_ApplyStates();
+
+    auto quad = [&](float x, float y, float size, std::array<float, 3> n, uint32_t colour) {
+        std::array<Vertex3D, 4> v;
+        const float xs[4] = {x, x + size, x + size, x}, ys[4] = {y, y, y + size, y + size};
+        for (size_t i = 0; i < 4; ++i) v[i] = {xs[i], ys[i], 0, n[0], n[1], n[2], colour, 0, 0};
+        device_->DrawPrimitive3D(PrimitiveType::TriangleFan, 2, v.data());
+    };
+    const std::array<float, 3> facing = {0, 0, -1}, tilted = {0.8f, 0, -0.6f}, away = {0, 0, 1};
+    quad(0, 0, 16, facing, 0xFFFFFFFF);
+    quad(16, 0, 16, tilted, 0xFF80FF40);
+    quad(32, 0, 16, away, 0xFFFFFFFF);
+    quad(32, 32, 32, facing, 0xFFFFFFFF);
+    const Vertex flat[4] = {{0, 32, 0, 0xFFFFFFFF, 0, 0},
+                            {16, 32, 0, 0xFFFFFFFF, 0, 0},
+                            {16, 48, 0, 0xFFFFFFFF, 0, 0},
+                            {0, 48, 0, 0xFFFFFFFF, 0, 0}};
+    device_->DrawPrimitive(PrimitiveType::TriangleFan, 2, flat);
+    GR_D3D_SetLighting(false);
+
+    const TBitmap32 s = Screen();
+    auto near = [](TColor32 a, TColor32 b) {
+        for (int shift = 0; shift < 24; shift += 8)
+            if (std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)) > 2) return false;
+        return true;
+    };
+    // Every vertex of the top row is out of the point light's range.
+    for (auto [x, y, n, colour] :
+         {std::tuple{8, 8, facing, 0xFFFFFFFFu}, std::tuple{24, 8, tilted, 0xFF80FF40u},
+          std::tuple{40, 8, away, 0xFFFFFFFFu}}) {
+        const TColor32 want = LightVertex(l, {float(x), float(y), 0}, n, colour);
+        EXPECT_TRUE(near(s.GetPixel(x, y), want)) << x << ": " << std::hex << s.GetPixel(x, y) << " " << want;
+    }
+    EXPECT_TRUE(near(s.GetPixel(8, 40), 0xFF303030)) << std::hex << s.GetPixel(8, 40);
+    // The lit corner nearest the point light is brighter in blue than the far one.
+    EXPECT_GT(s.GetPixel(48, 48) & 0xFF, s.GetPixel(33, 33) & 0xFF);
+    Compare(s, "lighting", 2, 0);
 }
 
 } // namespace
