@@ -53,7 +53,7 @@ bool HasBox(const CInstance& instance) {
     return !(b.left == none.left && b.top == none.top && b.right == none.right && b.bottom == none.bottom);
 }
 
-// FIXME: precise masks come with sprites; until then instances collide by their boxes.
+// Without the collision module (tests of dispatch alone) instances collide by their boxes.
 bool BoxesCollide(CInstance& a, CInstance& b) {
     if (!HasBox(a) || !HasBox(b)) return false;
     return a.i_bbox.left <= b.i_bbox.right && b.i_bbox.left <= a.i_bbox.right &&
@@ -610,13 +610,88 @@ void DispatchBoundary() {
     }
 }
 
+namespace {
+
+void GoBack(CInstance& instance) {
+    instance.SetPosition(instance.i_xprevious, instance.i_yprevious);
+    instance.i_pathposition = instance.i_pathpositionprevious;
+}
+
+// i1 and i2 collide: solids go back, both events run, and solids make their move again,
+// going back once more if they still collide.
+void HandleCollision(CInstance* i1, CInstance* i2) {
+    if (i1->i_solid || i2->i_solid) {
+        GoBack(*i1);
+        GoBack(*i2);
+    }
+    PerformEvent(i1, i2, ev_collision, i2->i_objectindex);
+    if (!i2->i_marked) PerformEvent(i2, i1, ev_collision, i1->i_objectindex);
+    if (Requested()) return;
+    if (i1->i_solid || i2->i_solid) {
+        for (CInstance* instance : {i1, i2}) {
+            if (Hooks().advance_path) (void)Hooks().advance_path(*instance);
+            instance->SetPosition(instance->i_x + instance->i_hspeed, instance->i_y + instance->i_vspeed);
+        }
+        if (Collide(*i1, *i2)) {
+            GoBack(*i1);
+            GoBack(*i2);
+        }
+    }
+}
+
+// The place of the instance with list order `order` in object b's list, between from and
+// end: the lists keep the order the room stamped.
+int32_t PositionInList(const CRoom& room, int32_t b, uint32_t order, int32_t from, int32_t end) {
+    while (from < end) {
+        const int32_t mid = from + (end - from) / 2;
+        if (room.Obj_Instance(b, mid)->i_listorder < order)
+            from = mid + 1;
+        else
+            end = mid;
+    }
+    return from;
+}
+
+// i1 against object b's instances from list position m up to countB, exactly as the plain
+// walk goes, but trying only the instances whose box meets i1's: between two collisions
+// nothing changes, so the next one is the first candidate that collides; after one the
+// candidates are asked again, as its events may have moved, made or changed anything.
+// False when no index answered.
+bool CollideThroughIndex(CRoom& room, CInstance* i1, int32_t b, int32_t m, int32_t countB,
+                         std::vector<CInstance*>& candidates) {
+    bool first = true;
+    while (m < countB && !Requested() && !i1->i_marked) {
+        const int32_t end = std::min(countB, room.Obj_Number(b));
+        if (m >= end) break;
+        if (!Hooks().box_candidates(*i1, b, candidates)) {
+            if (first) return false;
+            break;
+        }
+        first = false;
+        const uint32_t lo = room.Obj_Instance(b, m)->i_listorder;
+        const uint32_t hi = room.Obj_Instance(b, end - 1)->i_listorder;
+        CInstance* hit = nullptr;
+        for (CInstance* i2 : candidates) {
+            if (i2->i_listorder < lo) continue;
+            if (i2->i_listorder > hi) break;
+            if (Collide(*i1, *i2)) {
+                hit = i2;
+                break;
+            }
+        }
+        if (!hit) break;
+        m = PositionInList(room, b, hit->i_listorder, m, end) + 1;
+        HandleCollision(i1, hit);
+    }
+    return true;
+}
+
+} // namespace
+
 void DispatchCollisions() {
-    auto goBack = [](CInstance& instance) {
-        instance.SetPosition(instance.i_xprevious, instance.i_yprevious);
-        instance.i_pathposition = instance.i_pathpositionprevious;
-    };
     // A copy: events may change objects and rebuild the pair list.
     const std::vector<std::pair<int32_t, int32_t>> pairs = CollisionPairs();
+    std::vector<CInstance*> candidates;
     for (const auto& [a, b] : pairs) {
         CRoom* room = World().Current();
         if (!room || Requested()) return;
@@ -625,27 +700,14 @@ void DispatchCollisions() {
             CInstance* i1 = room->Obj_Instance(a, k);
             if (!i1 || i1->i_marked) continue;
             const int32_t countB = room->Obj_Number(b);
-            for (int32_t m = a == b ? k : 0; m < countB && !Requested() && !i1->i_marked; ++m) {
+            const int32_t start = a == b ? k : 0;
+            if (Hooks().box_candidates && CollideThroughIndex(*room, i1, b, start, countB, candidates))
+                continue;
+            for (int32_t m = start; m < countB && !Requested() && !i1->i_marked; ++m) {
                 CInstance* i2 = room->Obj_Instance(b, m);
                 if (!i2 || !Collide(*i1, *i2)) continue;
-                if (i1->i_solid || i2->i_solid) {
-                    goBack(*i1);
-                    goBack(*i2);
-                }
-                PerformEvent(i1, i2, ev_collision, i2->i_objectindex);
-                if (!i2->i_marked) PerformEvent(i2, i1, ev_collision, i1->i_objectindex);
+                HandleCollision(i1, i2);
                 if (Requested()) return;
-                if (i1->i_solid || i2->i_solid) {
-                    for (CInstance* instance : {i1, i2}) {
-                        if (Hooks().advance_path) (void)Hooks().advance_path(*instance);
-                        instance->SetPosition(instance->i_x + instance->i_hspeed,
-                                              instance->i_y + instance->i_vspeed);
-                    }
-                    if (Collide(*i1, *i2)) {
-                        goBack(*i1);
-                        goBack(*i2);
-                    }
-                }
             }
         }
     }

@@ -14,6 +14,15 @@ InstanceSpriteHooks& SpriteHooks() {
     return hooks;
 }
 
+BoxChangeListener& BoxListener() {
+    static BoxChangeListener listener = nullptr;
+    return listener;
+}
+
+bool SameBox(const RBox& a, const RBox& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
 constexpr double kSnap = 0.0001;
 constexpr double kDegrees = 180.0 / std::numbers::pi;
 
@@ -25,6 +34,10 @@ double WrapDegrees(double value) {
 
 void SetInstanceSpriteHooks(const InstanceSpriteHooks& hooks) {
     SpriteHooks() = hooks;
+}
+
+void SetBoxChangeListener(BoxChangeListener listener) {
+    BoxListener() = listener;
 }
 
 double SnapToInteger(double value) {
@@ -66,6 +79,7 @@ void CInstance::Create(double x, double y, int32_t id, int32_t objectind) {
 void CInstance::Assign(const CInstance& other) {
     if (this == &other) return;
     const double pathx = i_pathxstart, pathy = i_pathystart;
+    const RBox oldBox = i_bbox;
     static_cast<CScriptInstance&>(*this) = other; // id, marked, variables (deep)
     i_spriteindex = other.i_spriteindex;
     i_imageindex = other.i_imageindex;
@@ -114,6 +128,7 @@ void CInstance::Assign(const CInstance& other) {
     i_timelinerunning = other.i_timelinerunning;
     i_timelineloop = other.i_timelineloop;
     i_initcode = other.i_initcode;
+    if (BoxListener() && !SameBox(oldBox, i_bbox)) BoxListener()(*this);
 }
 
 void CInstance::SetPosition(double nx, double ny) {
@@ -127,7 +142,9 @@ void CInstance::Compute_BoundingBox() {
     RBox box;
     const auto routine = SpriteHooks().bounding_box;
     if (!routine || !routine(*this, box)) box = RBox();
+    if (SameBox(box, i_bbox)) return;
     i_bbox = box;
+    if (BoxListener()) BoxListener()(*this);
 }
 
 void CInstance::SetObjectIndex(int32_t objectind) {

@@ -26,6 +26,11 @@ struct InstanceSpriteHooks {
 };
 void SetInstanceSpriteHooks(const InstanceSpriteHooks& hooks);
 
+// Told after an instance's box changed, so that an index over boxes can follow; unset, no one
+// listens.
+using BoxChangeListener = void (*)(class CInstance& instance);
+void SetBoxChangeListener(BoxChangeListener listener);
+
 // A value within 0.0001 of an integer becomes that integer (ties to even).
 double SnapToInteger(double value);
 
@@ -72,6 +77,10 @@ public:
     bool i_timelinerunning = false;
     bool i_timelineloop = false;
     std::string i_initcode;
+    // Kept by the room and the collision index, never copied: the place in the per-object
+    // lists' order (stamped as the room lists the instance) and the index's entry.
+    uint32_t i_listorder = 0;
+    int32_t i_broadslot = -1;
 
     CInstance() {
         i_timer.fill(-1);

@@ -30,6 +30,15 @@ void SetBackgroundSizeHook(BackgroundSizeHook hook) {
     BackgroundSize() = hook;
 }
 
+RoomListChanges& ListChanges() {
+    static RoomListChanges changes;
+    return changes;
+}
+
+CRoom::~CRoom() {
+    ++ListChanges().rebuilt;
+}
+
 void CRoom::Clear() {
     r_caption.clear();
     r_speed = 30;
@@ -199,6 +208,7 @@ const std::vector<CInstance*>* CRoom::ListOf(const std::vector<std::vector<CInst
 
 void CRoom::AddToLists(CInstance* instance) {
     by_id_[instance->i_id] = instance;
+    instance->i_listorder = next_list_order_++;
     const CObjectTable& objects = Objects();
     int32_t objind = instance->i_objectindex;
     if (!objects.Exists(objind)) return;
@@ -221,6 +231,8 @@ void CRoom::RebuildLists() {
     obj_instance_.clear();
     obj_instance_recursive_.clear();
     by_id_.clear();
+    next_list_order_ = 0;
+    ++ListChanges().rebuilt;
     for (const auto& instance : r_instance) AddToLists(instance.get());
 }
 
@@ -271,6 +283,7 @@ void CRoom::SortInstances() {
     for (size_t i = 1; i < r_instance.size() && sorted; ++i)
         sorted = !(r_instance[i]->i_depth > r_instance[i - 1]->i_depth);
     if (sorted) return;
+    ++ListChanges().reordered;
     for (size_t i = 1; i < r_instance.size(); ++i) {
         auto moving = std::move(r_instance[i]);
         size_t j = i;

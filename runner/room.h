@@ -64,6 +64,15 @@ WorldIds& LastIds();
 using BackgroundSizeHook = bool (*)(int32_t background, int32_t& width, int32_t& height);
 void SetBackgroundSizeHook(BackgroundSizeHook hook);
 
+// Counts of the changes an index over the running room's instances must follow: lists
+// rebuilt (instances may have been freed, list order restarted) and the active list reordered
+// by depth.
+struct RoomListChanges {
+    uint64_t rebuilt = 0;
+    uint64_t reordered = 0;
+};
+RoomListChanges& ListChanges();
+
 class CRoom : public InstanceWorld {
 public:
     std::string r_caption;
@@ -83,6 +92,7 @@ public:
     int32_t r_lasttile = -1;
 
     CRoom() = default;
+    ~CRoom() override;
     CRoom(const CRoom&) = delete;
     CRoom& operator=(const CRoom&) = delete;
 
@@ -150,6 +160,7 @@ private:
     std::vector<std::vector<CInstance*>> obj_instance_;
     std::vector<std::vector<CInstance*>> obj_instance_recursive_;
     std::unordered_map<int32_t, CInstance*> by_id_;
+    uint32_t next_list_order_ = 0;
 };
 
 } // namespace kestrin

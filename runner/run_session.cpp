@@ -24,6 +24,7 @@
 #include "script/errors.h"
 #include "script/random.h"
 #include "script/variables.h"
+#include "world/collision.h"
 #include "world/sprite.h"
 
 namespace kestrin {
@@ -239,6 +240,7 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
     loop.after_step = [&session](int64_t step) { return session.AfterStep(step); };
 
     InstallEventDispatch();
+    InstallCollision();
     CGameWorld& world = World();
     world.hooks.reset_game_variables = ResetForGameStart;
     world.hooks.clear_input = [] { CurrentInput().Clear(); };

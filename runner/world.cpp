@@ -408,9 +408,33 @@ CInstance* CGameWorld::CreateInstance(double x, double y, int32_t objectind) {
     return instance;
 }
 
-void CGameWorld::DestroyInstance(CInstance* instance) {
-    if (!instance || instance->i_marked) return;
+namespace {
+
+// Instances whose destroy event is running. One destroyed again meanwhile (from its own
+// destroy event, directly or through others) is already on its way out: the event runs once.
+std::vector<const CInstance*>& Destroying() {
+    static std::vector<const CInstance*> instances;
+    return instances;
+}
+
+bool BeingDestroyed(const CInstance* instance) {
+    const auto& list = Destroying();
+    return std::find(list.begin(), list.end(), instance) != list.end();
+}
+
+void PerformDestroyEvent(CInstance* instance) {
+    Destroying().push_back(instance);
+    struct Pop {
+        ~Pop() { Destroying().pop_back(); }
+    } pop;
     PerformEvent(instance, instance, ev_destroy, 0);
+}
+
+} // namespace
+
+void CGameWorld::DestroyInstance(CInstance* instance) {
+    if (!instance || instance->i_marked || BeingDestroyed(instance)) return;
+    PerformDestroyEvent(instance);
     instance->i_marked = true;
 }
 
@@ -419,8 +443,10 @@ CInstance* CGameWorld::ChangeInstance(CInstance* instance, int32_t objectind, bo
         ReportRunError(msg::kChangeMissingObject + std::to_string(objectind), false);
         return nullptr;
     }
-    if (!instance || !current_) return nullptr;
-    if (performEvents) PerformEvent(instance, instance, ev_destroy, 0);
+    // A destroyed instance, also one destroyed by its own destroy event here, changes no more.
+    if (!instance || !current_ || instance->i_marked) return nullptr;
+    if (performEvents && !BeingDestroyed(instance)) PerformDestroyEvent(instance);
+    if (instance->i_marked) return nullptr;
     CInstance* changed = current_->AddInstance(instance->i_x, instance->i_y, objectind);
     changed->Assign(*instance);
     changed->SetObjectIndex(objectind);

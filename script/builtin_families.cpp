@@ -15,6 +15,7 @@
 #include "script/scripts.h"
 #include "script/variable_functions.h"
 #include "world/ds_functions.h"
+#include "world/function_interaction.h"
 
 namespace kestrin {
 
@@ -29,6 +30,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(MathFunctions());         // Function_Math
     RegisterFunctions(StringFunctions());       // Function_Math
     RegisterFunctions(LoopFunctions());         // Function_Interaction
+    RegisterFunctions(InteractionFunctions());  // Function_Interaction
     RegisterFunctions(IncludedFileFunctions()); // Function_File
     RegisterFunctions(InputFunctions());        // Function_Misc
     RegisterFunctions(ScriptFunctions());   // Function_Game (and the script_* of Function_Resource)

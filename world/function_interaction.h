@@ -1,0 +1,33 @@
+#pragma once
+// The interaction built-ins: probing places and points, the collision searches, finding and
+// counting instances, distances, the movement routines (contact, outside, random, snap, wrap,
+// towards, bounce), creating, copying, changing and destroying instances, and activation.
+
+#include <cstdint>
+#include <span>
+
+#include "script/builtin_routine.h"
+
+namespace kestrin {
+
+class CInstance;
+
+// Designators of instances.
+inline constexpr int32_t kSelf = -1;
+inline constexpr int32_t kOther = -2;
+inline constexpr int32_t kAll = -3;
+inline constexpr int32_t kNoone = -4;
+inline constexpr int32_t kFirstInstanceDesignator = 100000;
+
+// The searches behind the built-ins, for the collision benchmark and the tests.
+bool PlaceFree(CInstance& self, double x, double y);
+bool PlaceEmpty(CInstance& self, double x, double y);
+// Id of the first instance designated by obj that self placed at (x, y) meets, or -4.
+int32_t InstancePlace(CInstance& self, double x, double y, int32_t obj);
+// Id of the first designated instance whose rectangle test succeeds, or -4.
+int32_t CollisionRectangle(CInstance* self, double x1, double y1, double x2, double y2, int32_t obj,
+                           bool prec, bool notme);
+
+std::span<const RFunctionSpec> InteractionFunctions();
+
+} // namespace kestrin
