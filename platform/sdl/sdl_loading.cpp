@@ -1,8 +1,11 @@
 #include "platform/sdl/sdl_loading.h"
 
 #include <SDL.h>
+#include <SDL_shape.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "runner/settings.h"
 
@@ -22,6 +25,24 @@ SDL_Texture* Upload(SDL_Renderer* r, const TBitmap32& bm) {
     SDL_SetTextureBlendMode(t, SDL_BLENDMODE_BLEND);
     return t;
 }
+
+bool ShapeByColourKey(SDL_Window* window, const TBitmap32& image) {
+    SDL_Surface* shape =
+        SDL_CreateRGBSurfaceWithFormat(0, image.Width(), image.Height(), 32, SDL_PIXELFORMAT_ARGB8888);
+    if (!shape) return false;
+    for (int32_t y = 0; y < image.Height(); ++y)
+        std::copy(
+            image.Row(y), image.Row(y) + image.Width(),
+            reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(shape->pixels) + ptrdiff_t(y) * shape->pitch));
+    const TColor32 key = image.GetPixel(0, image.Height() - 1);
+    SDL_WindowShapeMode mode;
+    mode.mode = ShapeModeColorKey;
+    mode.parameters.colorKey = {uint8_t(key >> 16), uint8_t(key >> 8), uint8_t(key), 255};
+    const bool ok = SDL_SetWindowShape(window, shape, &mode) == 0;
+    SDL_FreeSurface(shape);
+    return ok;
+}
+
 } // namespace
 
 LoadingLayout LayoutLoadingWindow(const CSettings& s, bool debugMode) {
@@ -50,10 +71,35 @@ SdlLoadingDisplay::~SdlLoadingDisplay() {
 void SdlLoadingDisplay::Setup(const CSettings& settings, bool debugMode) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
     layout_ = LayoutLoadingWindow(settings, debugMode);
-    window_ = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, layout_.client_w,
-                               layout_.client_h, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+    const Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN;
+    const bool keyed =
+        settings.loading_transparent && settings.loading_image && !settings.loading_image->Empty();
+    // A transparent image shows through where it has the colour of its bottom-left pixel; that
+    // needs a shaped window, and without one the image shows whole.
+    if (keyed) {
+        window_ = SDL_CreateShapedWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                         static_cast<unsigned>(layout_.client_w),
+                                         static_cast<unsigned>(layout_.client_h), flags);
+        if (window_ && !ShapeByColourKey(window_, *settings.loading_image)) {
+            SDL_DestroyWindow(window_);
+            window_ = nullptr;
+        }
+    }
+    if (!window_)
+        window_ = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, layout_.client_w,
+                                   layout_.client_h, flags);
     if (!window_) return;
-    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    {
+        // SDL's texture-backed window surface would recreate the window, losing its shape.
+        const char* previous = SDL_GetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
+        const std::string saved = previous ? previous : "";
+        if (keyed) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+        if (keyed && previous)
+            SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, saved.c_str());
+        else if (keyed)
+            SDL_ResetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
+    }
     if (!renderer_) return;
     if (settings.loading_image) image_ = Upload(renderer_, *settings.loading_image);
     if (settings.show_progress && settings.bar_back && settings.bar_front) {
@@ -63,7 +109,6 @@ void SdlLoadingDisplay::Setup(const CSettings& settings, bool debugMode) {
         full_h_ = settings.bar_front->Height();
     }
     stretch_full_ = settings.scale_progress;
-    // FIXME: the transparent colour key of a transparent loading image needs window shapes.
     if (settings.loading_alpha < 255) SDL_SetWindowOpacity(window_, float(settings.loading_alpha) / 255.0f);
     Progress(0, "Loading");
     SDL_ShowWindow(window_);

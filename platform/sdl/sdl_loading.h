@@ -1,6 +1,6 @@
 #pragma once
 // The loading window on SDL: the game's loading image, the empty and full bar images with the
-// progress, borderless and centred on the screen.
+// progress, borderless and centred on the screen; a transparent image shapes the window.
 
 #include <memory>
 #include <string>
@@ -33,6 +33,8 @@ public:
     void Setup(const CSettings& settings, bool debugMode) override;
     void Progress(int percent, const std::string& text) override;
     void Hide() override;
+    // The window while it is shown, for tests.
+    SDL_Window* Window() const { return window_; }
 
 private:
     void Draw();

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <SDL_shape.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "keep_drivers.h"
 #include "platform/sdl/sdl_loading.h"
@@ -39,6 +41,43 @@ TEST(PlatformLoading, BarsSitAboveTheBottomAcrossTheImage) {
     EXPECT_EQ(FullBarWidth(50, 284), 142);
     EXPECT_EQ(FullBarWidth(33, 10), 3);
     EXPECT_EQ(FullBarWidth(100, 284), 284);
+}
+
+// Needs a display with window shapes (an X server, Xvfb in tests); skipped elsewhere.
+TEST(PlatformLoading, TransparentImageShapesTheWindowByItsBottomLeftColour) {
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    const std::string saved = driver ? driver : "";
+    unsetenv("SDL_VIDEODRIVER");
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    CSettings s;
+    s.loading_image = TBitmap32(40, 20, 0xFF123456);
+    s.loading_image->SetPixel(0, 19, 0xFFFF00FF);
+    s.loading_image->SetPixel(5, 5, 0xFFFF00FF);
+    s.loading_transparent = true;
+    SdlLoadingDisplay shown;
+    shown.Setup(s, false);
+    if (!shown.Window()) GTEST_SKIP() << "no SDL window: " << SDL_GetError();
+    ASSERT_TRUE(SDL_IsShapedWindow(shown.Window()));
+    SDL_WindowShapeMode mode;
+    ASSERT_EQ(SDL_GetShapedWindowMode(shown.Window(), &mode), 0);
+    EXPECT_EQ(mode.mode, ShapeModeColorKey);
+    EXPECT_EQ(mode.parameters.colorKey.r, 255);
+    EXPECT_EQ(mode.parameters.colorKey.g, 0);
+    EXPECT_EQ(mode.parameters.colorKey.b, 255);
+    int w = 0, h = 0;
+    SDL_GetWindowSize(shown.Window(), &w, &h);
+    EXPECT_EQ(w, 40);
+    EXPECT_EQ(h, 20);
+    shown.Progress(50, "Loading");
+    shown.Hide();
+
+    s.loading_transparent = false; // an opaque image keeps a plain window
+    SdlLoadingDisplay plain;
+    plain.Setup(s, false);
+    ASSERT_NE(plain.Window(), nullptr);
+    EXPECT_FALSE(SDL_IsShapedWindow(plain.Window()));
+    plain.Hide();
+    if (!saved.empty()) setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
 }
 
 TEST(PlatformKeys, VirtualKeyCodes) {
