@@ -203,8 +203,10 @@ bool TMask::LoadFromStream(CStream& stream) {
         loaded.i_h = h;
         loaded.i_bbox = box;
         loaded.i_mask.assign(static_cast<size_t>(pixels), 0);
-        for (int32_t y = 0; y < h; ++y)
-            for (int32_t x = 0; x < w; ++x) loaded.Set(x, y, stream.ReadBoolean());
+        // A mask with no pixels may still claim a huge height or width: loop only over pixels.
+        if (pixels > 0)
+            for (int32_t y = 0; y < h; ++y)
+                for (int32_t x = 0; x < w; ++x) loaded.Set(x, y, stream.ReadBoolean());
         *this = std::move(loaded);
         return true;
     } catch (const StreamError&) {
@@ -221,6 +223,7 @@ void TMask::SaveToStream(CStream& stream) const {
     stream.WriteInteger(i_bbox.Right);
     stream.WriteInteger(i_bbox.Bottom);
     stream.WriteInteger(i_bbox.Top);
+    if (i_w <= 0 || i_h <= 0) return;
     for (int32_t y = 0; y < i_h; ++y)
         for (int32_t x = 0; x < i_w; ++x) stream.WriteBoolean(Get(x, y));
 }

@@ -12,8 +12,15 @@ namespace {
 
 constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
 
-std::vector<std::unique_ptr<CSprite>> g_sprites;
-std::vector<std::string> g_names;
+// Never destroyed: sprites free their textures, and at exit the texture table may be gone first.
+struct SpriteTable {
+    std::vector<std::unique_ptr<CSprite>> sprites;
+    std::vector<std::string> names;
+};
+SpriteTable& Table() {
+    static auto* table = new SpriteTable();
+    return *table;
+}
 
 } // namespace
 
@@ -284,25 +291,25 @@ void CSprite::DrawSpritePos(int32_t ind, double x1, double y1, double x2, double
 // ---- The sprite table ----
 
 bool Sprite_Exists(int32_t ind) {
-    return ind >= 0 && ind < Sprite_Count() && g_sprites[size_t(ind)] != nullptr;
+    return ind >= 0 && ind < Sprite_Count() && Table().sprites[size_t(ind)] != nullptr;
 }
 
 CSprite* Sprite_Get(int32_t ind) {
-    return Sprite_Exists(ind) ? g_sprites[size_t(ind)].get() : nullptr;
+    return Sprite_Exists(ind) ? Table().sprites[size_t(ind)].get() : nullptr;
 }
 
 std::string Sprite_GetName(int32_t ind) {
-    return Sprite_Exists(ind) ? g_names[size_t(ind)] : "<undefined>";
+    return Sprite_Exists(ind) ? Table().names[size_t(ind)] : "<undefined>";
 }
 
 int32_t Sprite_Find(const std::string& name) {
     for (int32_t i = 0; i < Sprite_Count(); ++i)
-        if (g_sprites[size_t(i)] && g_names[size_t(i)] == name) return i;
+        if (Table().sprites[size_t(i)] && Table().names[size_t(i)] == name) return i;
     return -1;
 }
 
 int32_t Sprite_Count() {
-    return static_cast<int32_t>(g_sprites.size());
+    return static_cast<int32_t>(Table().sprites.size());
 }
 
 int32_t Sprite_ImageCount(int32_t ind) {
@@ -312,8 +319,8 @@ int32_t Sprite_ImageCount(int32_t ind) {
 
 int32_t Sprite_AddNew(std::unique_ptr<CSprite> spr) {
     const int32_t ind = Sprite_Count();
-    g_sprites.push_back(spr ? std::move(spr) : std::make_unique<CSprite>());
-    g_names.push_back("__newsprite" + std::to_string(ind));
+    Table().sprites.push_back(spr ? std::move(spr) : std::make_unique<CSprite>());
+    Table().names.push_back("__newsprite" + std::to_string(ind));
     return ind;
 }
 
@@ -328,7 +335,7 @@ bool Sprite_ReplaceFromFile(int32_t ind, const std::string& fname, int32_t imgnu
                             bool smooth, int32_t xo, int32_t yo) {
     if (ind < 0 || ind >= Sprite_Count()) return false;
     // The sprite keeps its frames when the file does not load (LoadFromFile decodes aside).
-    auto& slot = g_sprites[size_t(ind)];
+    auto& slot = Table().sprites[size_t(ind)];
     if (slot) return slot->LoadFromFile(fname, imgnumb, removeback, smooth, xo, yo);
     auto spr = std::make_unique<CSprite>();
     if (!spr->LoadFromFile(fname, imgnumb, removeback, smooth, xo, yo)) return false;
@@ -344,7 +351,7 @@ int32_t Sprite_AddFromSpriteFile(const std::string& fname) {
 
 bool Sprite_ReplaceFromSpriteFile(int32_t ind, const std::string& fname) {
     if (ind < 0 || ind >= Sprite_Count()) return false;
-    auto& slot = g_sprites[size_t(ind)];
+    auto& slot = Table().sprites[size_t(ind)];
     if (slot) return slot->LoadFromSpriteFile(fname);
     auto spr = std::make_unique<CSprite>();
     if (!spr->LoadFromSpriteFile(fname)) return false;
@@ -354,35 +361,35 @@ bool Sprite_ReplaceFromSpriteFile(int32_t ind, const std::string& fname) {
 
 bool Sprite_Delete(int32_t ind) {
     if (!Sprite_Exists(ind)) return false;
-    g_sprites[size_t(ind)].reset();
-    g_names[size_t(ind)].clear();
+    Table().sprites[size_t(ind)].reset();
+    Table().names[size_t(ind)].clear();
     return true;
 }
 
 int32_t Sprite_Duplicate(int32_t ind) {
     if (!Sprite_Exists(ind)) return -1;
     auto spr = std::make_unique<CSprite>();
-    spr->Assign(*g_sprites[size_t(ind)]);
+    spr->Assign(*Table().sprites[size_t(ind)]);
     return Sprite_AddNew(std::move(spr));
 }
 
 bool Sprite_Assign(int32_t ind, int32_t src) {
     if (!Sprite_Exists(src) || ind < 0 || ind >= Sprite_Count()) return false;
     if (ind == src) return true;
-    auto& slot = g_sprites[size_t(ind)];
+    auto& slot = Table().sprites[size_t(ind)];
     if (!slot) slot = std::make_unique<CSprite>();
-    slot->Assign(*g_sprites[size_t(src)]);
+    slot->Assign(*Table().sprites[size_t(src)]);
     return true;
 }
 
 bool Sprite_LoadRecords(const std::vector<RawResource>& records) {
     Sprite_ClearAll();
-    g_sprites.reserve(records.size());
-    g_names.reserve(records.size());
+    Table().sprites.reserve(records.size());
+    Table().names.reserve(records.size());
     for (const RawResource& item : records) {
         if (!item.present) {
-            g_sprites.emplace_back();
-            g_names.emplace_back();
+            Table().sprites.emplace_back();
+            Table().names.emplace_back();
             continue;
         }
         auto spr = std::make_unique<CSprite>();
@@ -391,20 +398,20 @@ bool Sprite_LoadRecords(const std::vector<RawResource>& records) {
             Sprite_ClearAll();
             return false;
         }
-        g_sprites.push_back(std::move(spr));
-        g_names.push_back(item.name);
+        Table().sprites.push_back(std::move(spr));
+        Table().names.push_back(item.name);
     }
     return true;
 }
 
 void Sprite_InitTextures() {
-    for (auto& s : g_sprites)
+    for (auto& s : Table().sprites)
         if (s) s->InitTexture();
 }
 
 void Sprite_ClearAll() {
-    g_sprites.clear();
-    g_names.clear();
+    Table().sprites.clear();
+    Table().names.clear();
 }
 
 } // namespace kestrin

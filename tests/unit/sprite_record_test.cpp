@@ -118,6 +118,16 @@ TEST(SpriteRecord, DamagedRecordsFailSafely) {
     EXPECT_FALSE(m.LoadFromStream(ms));
     EXPECT_EQ(m.i_w, 0);
     EXPECT_TRUE(m.i_mask.empty());
+
+    // No pixels, however tall: read and written without walking the height.
+    CStream flat;
+    for (int32_t v : {800, 0, 0x7FFFFFFF, 0, 0, 0, 0}) flat.WriteInteger(v);
+    CStream fl(flat.Bytes());
+    ASSERT_TRUE(m.LoadFromStream(fl));
+    EXPECT_EQ(m.i_h, 0x7FFFFFFF);
+    CStream again;
+    m.SaveToStream(again);
+    EXPECT_EQ(again.Bytes(), flat.Bytes());
 }
 
 TEST(SpriteRecord, TableLoadsRecordsAndRefusesDamagedOnes) {
