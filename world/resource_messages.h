@@ -1,0 +1,17 @@
+#pragma once
+// The messages the resource built-ins show to a player.
+
+namespace kestrin::msg {
+
+inline constexpr const char* kSpriteAddMissing = "Trying to add to non-existing sprite.";
+inline constexpr const char* kSpriteReplaceMissing = "Trying to replace non-existing sprite.";
+inline constexpr const char* kSpriteDeleteMissing = "Trying to delete non-existing sprite.";
+inline constexpr const char* kSpriteDuplicateMissing = "Trying to duplicate non-existing sprite.";
+inline constexpr const char* kSpriteAssignFailed = "Error assigning a sprite.";
+inline constexpr const char* kSpriteMergeToMissing = "Trying to merge to non-existing sprite.";
+inline constexpr const char* kSpriteMergeFromMissing = "Trying to merge from non-existing sprite.";
+inline constexpr const char* kSpriteSaveMissing = "Trying to save non-existing sprite bitmap.";
+inline constexpr const char* kSpriteSaveEmptyName = "Trying to save sprite bitmap to empty image file name.";
+inline constexpr const char* kSpriteMaskMissing = "Trying to set collision mode for non-existing sprite.";
+
+} // namespace kestrin::msg
