@@ -15,8 +15,8 @@
 #include "script/scripts.h"
 #include "script/variable_functions.h"
 #include "world/ds_functions.h"
-#include "world/function_sprite.h"
 #include "world/function_interaction.h"
+#include "world/function_sprite.h"
 
 namespace kestrin {
 
@@ -39,7 +39,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(DateFunctions());     // Function_Game
     RegisterFunctions(RoomFunctions());     // Function_Game
     RegisterFunctions(EventFunctions());    // Function_Game
-    RegisterFunctions(SpriteFunctions());        // Function_Resource
+    RegisterFunctions(SpriteFunctions());   // Function_Resource
     RegisterFunctions(DataStructureFunctions()); // Function_Data_Structures
 
     BindArgumentVariables();
