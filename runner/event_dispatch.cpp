@@ -671,16 +671,18 @@ bool CollideThroughIndex(CRoom& room, CInstance* i1, int32_t b, int32_t m, int32
         const uint32_t lo = room.Obj_Instance(b, m)->i_listorder;
         const uint32_t hi = room.Obj_Instance(b, end - 1)->i_listorder;
         CInstance* hit = nullptr;
+        int32_t at = end;
         for (CInstance* i2 : candidates) {
             if (i2->i_listorder < lo) continue;
             if (i2->i_listorder > hi) break;
-            if (Collide(*i1, *i2)) {
+            at = PositionInList(room, b, i2->i_listorder, m, end);
+            if (at < end && room.Obj_Instance(b, at) == i2 && Collide(*i1, *i2)) {
                 hit = i2;
                 break;
             }
         }
         if (!hit) break;
-        m = PositionInList(room, b, hit->i_listorder, m, end) + 1;
+        m = at + 1;
         HandleCollision(i1, hit);
     }
     return true;

@@ -31,8 +31,8 @@ struct DispatchHooks {
     bool (*collide)(CInstance& a, CInstance& b) = nullptr;
     // Whether an instance's mask holds a room point; unset: its bounding box holds it.
     bool (*contains_point)(CInstance& instance, double x, double y) = nullptr;
-    // The instances of exactly object `objind` whose box meets `instance`'s box, in the order
-    // of the per-object lists; false when no index is kept, and every instance is tried.
+    // The instances whose box meets `instance`'s box, at least those of object `objind`, in
+    // the order of the per-object lists; false when no index is kept, and every one is tried.
     bool (*box_candidates)(const CInstance& instance, int32_t objind, std::vector<CInstance*>& out) = nullptr;
     // Advances an instance along its path once; true when the path's end was reached.
     bool (*advance_path)(CInstance& instance) = nullptr;

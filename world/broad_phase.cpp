@@ -45,8 +45,7 @@ public:
         room_ = nullptr;
     }
 
-    void Query(const CRoom& room, const QueryRegion& q, CandidateOrder order, std::vector<CInstance*>& out,
-               int32_t exactObject) {
+    void Query(const CRoom& room, const QueryRegion& q, CandidateOrder order, std::vector<CInstance*>& out) {
         Listen();
         Sync(room);
         ++stats_.queries;
@@ -60,8 +59,7 @@ public:
             Entry& e = entries_[static_cast<size_t>(slot)];
             if (e.stamp == stamp_) return;
             e.stamp = stamp_;
-            if (Meets(e.box, q) && (exactObject < 0 || e.instance->i_objectindex == exactObject))
-                found_.push_back(slot);
+            if (Meets(e.box, q)) found_.push_back(slot);
         };
         const int64_t c0 = Column(q.left), c1 = Column(q.right), r0 = Row(q.top), r1 = Row(q.bottom);
         const int64_t cellCount = q.everything ? INT64_MAX : (c1 - c0 + 1) * (r1 - r0 + 1);
@@ -293,8 +291,8 @@ QueryRegion RegionOf(double x1, double y1, double x2, double y2) {
 }
 
 void BroadPhaseQuery(const CRoom& room, const QueryRegion& region, CandidateOrder order,
-                     std::vector<CInstance*>& out, int32_t exactObject) {
-    TheIndex().Query(room, region, order, out, exactObject);
+                     std::vector<CInstance*>& out) {
+    TheIndex().Query(room, region, order, out);
 }
 
 BroadPhaseStats CurrentBroadPhaseStats() {

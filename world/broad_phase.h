@@ -35,10 +35,9 @@ enum class CandidateOrder : uint8_t {
     None,  // any order
 };
 
-// The instances of `room` (its active list, marked ones included) whose box meets the region;
-// with `exactObject` 0 or more only the instances of exactly that object.
+// The instances of `room` (its active list, marked ones included) whose box meets the region.
 void BroadPhaseQuery(const CRoom& room, const QueryRegion& region, CandidateOrder order,
-                     std::vector<CInstance*>& out, int32_t exactObject = -1);
+                     std::vector<CInstance*>& out);
 
 // Cells, entries and rebuilds since the start, for tests and benchmarks.
 struct BroadPhaseStats {

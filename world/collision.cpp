@@ -50,12 +50,13 @@ bool ContainsPoint(CInstance& instance, double x, double y) {
     return Collision_Point(instance, x, y, true);
 }
 
-bool BoxCandidates(const CInstance& instance, int32_t objind, std::vector<CInstance*>& out) {
+// Dispatch checks each candidate against the object's list itself, so the instances of every
+// object are handed over.
+bool BoxCandidates(const CInstance& instance, int32_t, std::vector<CInstance*>& out) {
     const CRoom* room = World().Current();
     if (!BroadPhaseEnabled() || !room) return false;
     const RBox& b = instance.i_bbox;
-    BroadPhaseQuery(*room, QueryRegion{b.left, b.top, b.right, b.bottom, false}, CandidateOrder::Lists, out,
-                    objind);
+    BroadPhaseQuery(*room, QueryRegion{b.left, b.top, b.right, b.bottom, false}, CandidateOrder::Lists, out);
     return true;
 }
 

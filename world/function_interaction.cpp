@@ -56,6 +56,21 @@ bool InObject(const CInstance& instance, int32_t obj) {
     return false;
 }
 
+// Whether an instance is in the room's list of `obj` (its instances and its descendants'):
+// the lists keep the order the room stamped, so a binary search finds it.
+bool InObjectList(const CRoom& room, const CInstance& instance, int32_t obj) {
+    const int32_t count = room.Obj_Number_Recursive(obj);
+    int32_t lo = 0, hi = count;
+    while (lo < hi) {
+        const int32_t mid = lo + (hi - lo) / 2;
+        if (room.Obj_Instance_Recursive(obj, mid)->i_listorder < instance.i_listorder)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo < count && room.Obj_Instance_Recursive(obj, lo) == &instance;
+}
+
 std::vector<CInstance*>& Scratch() {
     static std::vector<CInstance*> found;
     return found;
@@ -80,7 +95,8 @@ CInstance* FirstDesignated(int32_t obj, const QueryRegion* region, bool anyOrder
                                                    : CandidateOrder::Lists;
         BroadPhaseQuery(*room, *region, order, found);
         for (CInstance* instance : found)
-            if (!instance->i_marked && (obj == kAll || InObject(*instance, obj)) && test(*instance))
+            if (!instance->i_marked && (obj == kAll || InObjectList(*room, *instance, obj)) &&
+                test(*instance))
                 return instance;
         return nullptr;
     }

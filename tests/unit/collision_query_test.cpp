@@ -168,6 +168,18 @@ TEST_F(Interaction, Activation) {
     EXPECT_EQ(Value("instance_number(all)"), 4);
 }
 
+TEST_F(Interaction, CollisionEventsTestTheMasks) {
+    const int32_t ringObject = AddSpriteObject(
+        "ring", ring_, false, {{ev_collision, 4, "show_debug_message(\"hit \" + string(other.x))"}});
+    const int32_t dot = AddSpriteObject("dot", AddBlock(1, 1));
+    ASSERT_EQ(dot, 4);
+    World().Clear();
+    StartRoom({{ringObject, 10, 10}, {dot, 11, 11}, {dot, 13, 12}, {dot, 30, 30}});
+    Log().clear();
+    Loop().Step();
+    EXPECT_EQ(Take(), "hit 13") << "the dot in the hole lies inside the box but off the mask";
+}
+
 TEST_F(Interaction, ContactAndOutside) {
     CInstance* me = Put(mover_, 0, 0);
     Put(wall_, 100, 0);
