@@ -1,8 +1,10 @@
 #include "graphics/graphics_init.h"
 
 #include "graphics/background.h"
+#include "graphics/font.h"
 #include "graphics/graphics_d3d.h"
 #include "graphics/graphics_draw.h"
+#include "graphics/graphics_text.h"
 #include "graphics/graphics_window.h"
 #include "runner/settings.h"
 #include "script/errors.h"
@@ -46,6 +48,7 @@ bool Init_Graphics(const CSettings& settings) {
     TraceLine("Init_Graphics :: Sprite_InitTextures");
     Sprite_InitTextures();
     TraceLine("Init_Graphics :: Background_FontTextures");
+    Font_InitTextures();
     TraceLine("Init_Graphics :: GR_D3D_Start_Frame");
     GR_D3D_Start_Frame();
     TraceLine("Init_Graphics :: Finished");
@@ -53,6 +56,8 @@ bool Init_Graphics(const CSettings& settings) {
 }
 
 void Finish_Graphics() {
+    // The default font's texture goes with the device; it is made again on next use.
+    Text_Reset();
     GR_D3D_Finish();
     g_device.reset();
 }

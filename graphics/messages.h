@@ -12,5 +12,9 @@ inline constexpr const char* kDrawNoSprite = "Trying to draw non-existing sprite
 inline constexpr const char* kNoSpriteTexture = "Trying to get texture from non-existing sprite.";
 inline constexpr const char* kNoTile = "Tile does not exist.";
 inline constexpr const char* kNoBackground = "Background does not exist.";
+inline constexpr const char* kFontNoSprite = "Trying to create font from non-existing sprite.";
+inline constexpr const char* kReplaceNoFont = "Trying to replace non-existing font.";
+inline constexpr const char* kReplaceFontNoSprite = "Trying to replace font from non-existing sprite.";
+inline constexpr const char* kDeleteNoFont = "Trying to delete non-existing font.";
 
 } // namespace kestrin::graphics_msg

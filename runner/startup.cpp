@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "graphics/font.h"
 #include "graphics/graphics_init.h"
 #include "runner/container.h"
 #include "runner/file_io.h"
@@ -133,6 +134,10 @@ bool Runner::Load(std::vector<uint8_t> image, size_t searchStart) {
     }
     // Objects and rooms are kept as records by the loader; a damaged one fails the load here.
     if (!LoadObjects(game_.Resources(ResourceKind::Object)) || !World().LoadRooms(game_)) {
+        Fail(msg::kResourceData);
+        return false;
+    }
+    if (!Font_LoadRecords(game_.Resources(ResourceKind::Font))) {
         Fail(msg::kResourceData);
         return false;
     }

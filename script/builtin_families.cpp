@@ -1,6 +1,7 @@
 #include "script/builtin_families.h"
 
 #include "graphics/function_graphics.h"
+#include "graphics/function_text.h"
 #include "runner/event_dispatch.h"
 #include "runner/function_datafile.h"
 #include "runner/function_input.h"
@@ -28,6 +29,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(WindowFunctions());       // Function_Graphics
     RegisterFunctions(DrawFunctions());         // Function_Graphics
     RegisterFunctions(TextureFunctions());      // Function_Graphics
+    RegisterFunctions(TextFunctions());         // Function_Graphics
     RegisterFunctions(MathFunctions());         // Function_Math
     RegisterFunctions(StringFunctions());       // Function_Math
     RegisterFunctions(LoopFunctions());         // Function_Interaction
@@ -39,6 +41,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(DateFunctions());     // Function_Game
     RegisterFunctions(RoomFunctions());     // Function_Game
     RegisterFunctions(EventFunctions());    // Function_Game
+    RegisterFunctions(FontFunctions());     // Function_Resource
     RegisterFunctions(SpriteFunctions());   // Function_Resource
     RegisterFunctions(DataStructureFunctions()); // Function_Data_Structures
 

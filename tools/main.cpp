@@ -1,5 +1,6 @@
 #include <clocale>
 
+#include "platform/font/freetype_glyphs.h"
 #include "platform/gl/offscreen_graphics.h"
 #include "platform/sdl/sdl_game_platform.h"
 #include "tools/cli.h"
@@ -9,5 +10,6 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "C");
     kestrin::SetGamePlatformFactory(kestrin::MakeSdlGamePlatform);
     kestrin::SetOffscreenGraphicsFactory(kestrin::MakeOffscreenGraphics);
+    kestrin::SetGlyphSource(kestrin::MakeFreeTypeGlyphSource());
     return kestrin::KestrinMain(argc, argv);
 }

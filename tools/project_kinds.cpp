@@ -1,5 +1,6 @@
 #include "tools/project_kinds.h"
 
+#include "tools/project_font.h"
 #include "tools/project_script.h"
 #include "tools/project_sprite.h"
 #include "tools/project_world.h"
@@ -40,7 +41,7 @@ constexpr std::array<ResourceFormat, kResourceKindCount> kFormats = {{
     {ResourceKind::Background, "backgrounds", SaveRawRecord, LoadRawRecord},
     {ResourceKind::Path, "paths", SaveRawRecord, LoadRawRecord},
     {ResourceKind::Script, "scripts", SaveScript, LoadScript},
-    {ResourceKind::Font, "fonts", SaveRawRecord, LoadRawRecord},
+    {ResourceKind::Font, "fonts", SaveFont, LoadFont},
     {ResourceKind::TimeLine, "timelines", SaveRawRecord, LoadRawRecord},
     {ResourceKind::Object, "objects", SaveObject, LoadObject},
     {ResourceKind::Room, "rooms", SaveRoom, LoadRoom},
