@@ -359,6 +359,36 @@ void CFont::Draw_String_Transformed_Color(double x, double y, std::string_view s
     DrawGlyphs(x, y, str, xsc, ysc, angle, c, true, alpha);
 }
 
+TBitmap32 RenderTextImage(const CFont& font, std::string_view text) {
+    constexpr int32_t kMaxSide = 4096;
+    TBitmap32 out;
+    if (font.IsSpriteFont() ||
+        font.s_bytes.size() < size_t(std::max(font.s_bw, 0)) * size_t(std::max(font.s_bh, 0)))
+        return out;
+    const int32_t w = std::clamp(font.TextWidth(text), 1, kMaxSide);
+    const int32_t h = std::clamp(font.s_FontHeight, 1, kMaxSide);
+    if (!out.Resize(w, h, 0x00FFFFFF)) return out;
+    int64_t pen = 0;
+    for (char ch : font.Glyphs(text)) {
+        const auto g = static_cast<unsigned char>(ch);
+        if (g >= font.s_first && g <= font.s_last) {
+            for (int32_t y = 0; y < font.s_h[g] && y < h; ++y)
+                for (int32_t x = 0; x < font.s_w[g]; ++x) {
+                    const int64_t sx = int64_t(font.s_x[g]) + x, sy = int64_t(font.s_y[g]) + y;
+                    const int64_t dx = pen + font.s_offset[g] + x;
+                    if (sx < 0 || sy < 0 || sx >= font.s_bw || sy >= font.s_bh || dx < 0 || dx >= w || y < 0)
+                        continue;
+                    const uint8_t a = font.s_bytes[size_t(sy) * size_t(font.s_bw) + size_t(sx)];
+                    const TColor32 old = out.GetPixel(int32_t(dx), y);
+                    if (a > AlphaOf(old)) out.SetPixel(int32_t(dx), y, 0x00FFFFFFu | uint32_t(a) << 24);
+                }
+        }
+        pen += font.Advance(g);
+        if (pen >= w) break;
+    }
+    return out;
+}
+
 // ---- The font list ----
 
 bool Font_Exists(int32_t ind) {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "graphics/bitmap32.h"
+
 namespace kestrin {
 
 class CStream;
@@ -88,6 +90,11 @@ private:
     void DrawGlyphs(double x, double y, std::string_view str, double xsc, double ysc, double angle,
                     const int32_t* c4, bool gradient, double alpha) const;
 };
+
+// One line of text drawn from an atlas font into an image of its own, for windows that have
+// no drawing device: white pixels whose alpha is the glyphs' coverage, as wide as the text
+// and as tall as the font (each at most 4096). Sprite fonts give an empty image.
+TBitmap32 RenderTextImage(const CFont& font, std::string_view text);
 
 // The font list. A valid index is in range and not empty.
 bool Font_Exists(int32_t ind);

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <string>
 
+#include "graphics/font.h"
 #include "runner/settings.h"
 
 namespace kestrin {
@@ -15,6 +17,16 @@ namespace {
 constexpr int32_t kBarOffset = 8;
 constexpr int32_t kBarAboveBottom = 32;
 constexpr int32_t kDefaultBarHeight = 16;
+
+// The label's font, rendered on first use by the glyph renderer the executable installed.
+const CFont& LabelFont() {
+    static std::unique_ptr<CFont> font;
+    if (!font) {
+        font = std::make_unique<CFont>();
+        font->CreateFont("Arial", 9, false, false, 32, 127);
+    }
+    return *font;
+}
 
 SDL_Texture* Upload(SDL_Renderer* r, const TBitmap32& bm) {
     if (bm.Empty()) return nullptr;
@@ -146,7 +158,14 @@ void SdlLoadingDisplay::Draw() {
             SDL_RenderFillRect(renderer_, &filled);
         }
     }
-    // FIXME: the label text waits for font rendering.
+    if (layout_.show_label && !label_.empty()) {
+        const TBitmap32 text = RenderTextImage(LabelFont(), label_);
+        if (SDL_Texture* t = Upload(renderer_, text)) {
+            const SDL_Rect at{layout_.bar_x, layout_.bar_y - text.Height() - 2, text.Width(), text.Height()};
+            SDL_RenderCopy(renderer_, t, nullptr, &at);
+            SDL_DestroyTexture(t);
+        }
+    }
     SDL_RenderPresent(renderer_);
 }
 

@@ -122,6 +122,23 @@ TEST_F(FontText, TextGoldenFromTheRepositoryFont) {
     EXPECT_EQ(differ, 0);
 }
 
+TEST_F(FontText, TextImagesForWindowsWithoutADevice) {
+    const CFont& f = Text_DrawingFont();
+    const TBitmap32 image = RenderTextImage(f, "Loading sprites");
+    EXPECT_EQ(image.Width(), f.TextWidth("Loading sprites"));
+    EXPECT_EQ(image.Height(), f.s_FontHeight);
+    int solid = 0;
+    for (TColor32 p : image.s_data) {
+        EXPECT_EQ(p & 0xFFFFFF, 0xFFFFFFu);
+        solid += AlphaOf(p) == 255;
+    }
+    EXPECT_GT(solid, 20);
+    EXPECT_EQ(RenderTextImage(f, "").Width(), 1);
+    CFont sprite;
+    sprite.s_spr = 0;
+    EXPECT_TRUE(RenderTextImage(sprite, "x").Empty());
+}
+
 TEST_F(FontText, FontAddFindsMetricCompatibleSubstitutes) {
     // The system's fonts this time: families of the original platform map to their substitutes.
     SetGlyphSource(MakeFreeTypeGlyphSource());
