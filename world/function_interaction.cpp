@@ -617,7 +617,9 @@ void instance_copy(CScriptInstance* self, CScriptInstance*, int32_t, const RValu
     CInstance* copy = room->AddInstance(me->i_x, me->i_y, me->i_objectindex);
     const int32_t id = copy->i_id;
     copy->Assign(*me);
+    // A new, live instance, even when copied from one destroyed earlier in the step.
     copy->i_id = id;
+    copy->i_marked = false;
     result.SetReal(id);
     if (Flag(args[0])) PerformEvent(copy, copy, ev_create, 0);
 }
