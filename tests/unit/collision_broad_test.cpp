@@ -38,7 +38,8 @@ protected:
             "show_debug_message(string(id) + \">\" + string(other.id)); x += id mod 5 - 2; "
             "if (id mod 17 == 0) instance_destroy(); "
             "if (id mod 23 == 0) instance_create(x + 3, y, object_index); "
-            "if (id mod 29 == 0) instance_change(1, false);";
+            "if (id mod 29 == 0) instance_change(1, false); "
+            "if (id mod 31 == 0) instance_deactivate_object(other.id);";
         std::vector<EventCode> parentEvents, childEvents;
         if (events) {
             parentEvents = {{ev_collision, 0, react}, {ev_collision, 1, react}};
