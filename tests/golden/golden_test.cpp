@@ -288,4 +288,20 @@ TEST_F(Golden, LitPrimitives) {
     Compare(s, "lighting", 2, 0);
 }
 
+// Filtered sampling at a texture's right and bottom edges stays inside the picture: the
+// padding repeats the edge, so a stretched opaque image keeps opaque, unblended edges.
+TEST_F(Golden, FilteredEdgesDoNotBlendInThePadding) {
+    const TBitmap32 white(3, 3, 0xFFFFFFFF);
+    const int32_t tex = GR_Texture_Create_From_Bitmap(&white);
+    GR_D3D_SetInterpolation(true);
+    Call("draw_clear", {255}); // red, so any transparency shows
+    GR_Texture_DrawTransformed(tex, 0xFFFFFF, 0, 0, 8, 8, 10, 10, 0, 1.0);
+    GR_D3D_SetInterpolation(false);
+    const TBitmap32 s = Screen();
+    for (int32_t i = 8; i < 38; ++i) {
+        EXPECT_EQ(s.GetPixel(37, i), 0xFFFFFFFFu) << "right edge, row " << i;
+        EXPECT_EQ(s.GetPixel(i, 37), 0xFFFFFFFFu) << "bottom edge, column " << i;
+    }
+}
+
 } // namespace
