@@ -8,6 +8,7 @@
 #include "graphics/graphics_draw.h"
 #include "graphics/graphics_texture.h"
 #include "runner/file_io.h"
+#include "runner/game_data.h"
 #include "runner/stream.h"
 #include "script/numeric.h"
 
@@ -334,6 +335,24 @@ bool Background_LoadChunk(CStream& stream) {
     } catch (const RunnerFault&) {
         return false;
     }
+}
+
+bool Background_LoadRecords(const std::vector<RawResource>& records) {
+    Background_ClearAll();
+    for (const RawResource& record : records) {
+        std::unique_ptr<CBackground> back;
+        if (record.present) {
+            back = std::make_unique<CBackground>();
+            CStream in(record.record);
+            if (!back->LoadFromStream(in)) {
+                Background_ClearAll();
+                return false;
+            }
+        }
+        g_names.push_back(record.present ? record.name : std::string());
+        g_backgrounds.push_back(std::move(back));
+    }
+    return true;
 }
 
 void Background_SaveChunk(CStream& stream) {

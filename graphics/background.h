@@ -12,6 +12,7 @@
 namespace kestrin {
 
 class CStream;
+struct RawResource;
 
 inline constexpr int32_t kBackgroundRecordVersion = 710;
 inline constexpr int32_t kBackgroundChunkVersion = 800;
@@ -81,5 +82,8 @@ void Background_ClearAll();
 // The chunk of the game data; false for a bad version or record.
 [[nodiscard]] bool Background_LoadChunk(CStream& stream);
 void Background_SaveChunk(CStream& stream);
+// The game data's backgrounds, one slot per record (an absent one leaves its slot empty); false
+// for a damaged record, leaving the list empty.
+[[nodiscard]] bool Background_LoadRecords(const std::vector<RawResource>& records);
 
 } // namespace kestrin

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "graphics/background.h"
 #include "runner/loop_messages.h"
 #include "runner/main_loop.h"
 #include "runner/messages.h"
@@ -363,10 +364,10 @@ template <auto Member> constexpr auto kWriteBack = WriteLayerField<CBack, Member
 template <auto Member> constexpr auto kReadView = ReadLayerField<CView, Member, &CRoom::r_view>;
 template <auto Member> constexpr auto kWriteView = WriteLayerField<CView, Member, &CRoom::r_view>;
 
-// FIXME: background resources are not built yet; every layer's background reads as missing.
 bool ReadBackgroundSize(int32_t element, bool height, RValue& out) {
-    (void)element, (void)height;
-    return Real(0, out);
+    const CBackground* back = Background_Get(*FieldOf<CBack, &CBack::index, &CRoom::r_background>(element));
+    if (!back) return Real(0, out);
+    return Real(height ? back->GetHeight() : back->GetWidth(), out);
 }
 bool ReadBackgroundWidth(CScriptInstance*, int32_t element, RValue& out) {
     return ReadBackgroundSize(element, false, out);

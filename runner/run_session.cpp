@@ -1,7 +1,10 @@
 #include "runner/run_session.h"
 
 #include "graphics/bitmap32.h"
+#include "graphics/function_graphics.h"
 #include "graphics/graphics_d3d.h"
+#include "graphics/graphics_window.h"
+#include "graphics/room_draw.h"
 
 #include <bit>
 #include <cstdio>
@@ -236,7 +239,15 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
         (void)GR_D3D_End_Frame();
         (void)GR_D3D_Start_Frame();
     };
-    loop.before_step = [&session](int64_t step) { session.BeforeStep(step); };
+    // set_automatic_draw takes effect from the drawing of the step it was called in.
+    loop.hooks.draw_room = [&loop] {
+        loop.state.automatic_draw = AutomaticDraw();
+        if (loop.state.automatic_draw) Room_Draw();
+    };
+    loop.before_step = [&session, &loop](int64_t step) {
+        loop.state.automatic_draw = AutomaticDraw();
+        session.BeforeStep(step);
+    };
     loop.after_step = [&session](int64_t step) { return session.AfterStep(step); };
 
     InstallEventDispatch();
@@ -244,6 +255,15 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
     CGameWorld& world = World();
     world.hooks.reset_game_variables = ResetForGameStart;
     world.hooks.clear_input = [] { CurrentInput().Clear(); };
+    InstallRoomDrawing();
+    world.hooks.resize_window = [](int32_t width, int32_t height) {
+        Window_RoomStart(false, nullptr, 0, width, height);
+    };
+    world.hooks.draw_room = [] {
+        Room_Draw();
+        (void)GR_D3D_End_Frame();
+        (void)GR_D3D_Start_Frame();
+    };
 
     int status = kExitEnded;
     try {

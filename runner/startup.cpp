@@ -7,7 +7,9 @@
 #include <fstream>
 
 #include "graphics/font.h"
+#include "graphics/background.h"
 #include "graphics/graphics_init.h"
+#include "graphics/room_draw.h"
 #include "runner/container.h"
 #include "runner/file_io.h"
 #include "runner/function_datafile.h"
@@ -132,8 +134,11 @@ bool Runner::Load(std::vector<uint8_t> image, size_t searchStart) {
         Fail(msg::kResourceData);
         return false;
     }
-    // Objects and rooms are kept as records by the loader; a damaged one fails the load here.
-    if (!LoadObjects(game_.Resources(ResourceKind::Object)) || !World().LoadRooms(game_)) {
+    // Backgrounds, objects and rooms are kept as records by the loader; a damaged one fails the
+    // load here. Rooms read the sizes of the backgrounds they stretch.
+    InstallRoomDrawing();
+    if (!Background_LoadRecords(game_.Resources(ResourceKind::Background)) ||
+        !LoadObjects(game_.Resources(ResourceKind::Object)) || !World().LoadRooms(game_)) {
         Fail(msg::kResourceData);
         return false;
     }
@@ -220,6 +225,9 @@ bool Runner::Prepare() {
 }
 
 void Runner::Shutdown() {
+    // Textures go while the device is still there, not when the process exits.
+    Background_ClearAll();
+    Sprite_ClearAll();
     Finish_Graphics();
     SetIncludedFiles(nullptr, {});
     game_.included_files.RemoveAll(DataFileContext{temp_.Path(), false, ReportToStderr});

@@ -1,6 +1,7 @@
 #include "tools/project_kinds.h"
 
 #include "tools/project_font.h"
+#include "tools/project_background.h"
 #include "tools/project_script.h"
 #include "tools/project_sprite.h"
 #include "tools/project_world.h"
@@ -38,7 +39,7 @@ namespace {
 constexpr std::array<ResourceFormat, kResourceKindCount> kFormats = {{
     {ResourceKind::Sound, "sounds", SaveRawRecord, LoadRawRecord},
     {ResourceKind::Sprite, "sprites", SaveSprite, LoadSprite},
-    {ResourceKind::Background, "backgrounds", SaveRawRecord, LoadRawRecord},
+    {ResourceKind::Background, "backgrounds", SaveBackground, LoadBackground},
     {ResourceKind::Path, "paths", SaveRawRecord, LoadRawRecord},
     {ResourceKind::Script, "scripts", SaveScript, LoadScript},
     {ResourceKind::Font, "fonts", SaveFont, LoadFont},
