@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "graphics/font.h"
 #include "graphics/background.h"
+#include "graphics/font.h"
 #include "graphics/graphics_init.h"
 #include "graphics/room_draw.h"
 #include "runner/container.h"

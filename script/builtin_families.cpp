@@ -1,8 +1,8 @@
 #include "script/builtin_families.h"
 
 #include "graphics/function_graphics.h"
-#include "graphics/room_draw.h"
 #include "graphics/function_text.h"
+#include "graphics/room_draw.h"
 #include "runner/event_dispatch.h"
 #include "runner/function_datafile.h"
 #include "runner/function_input.h"
@@ -30,9 +30,9 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(WindowFunctions());       // Function_Graphics
     RegisterFunctions(DrawFunctions());         // Function_Graphics
     RegisterFunctions(TextureFunctions());      // Function_Graphics
+    RegisterFunctions(TextFunctions());         // Function_Graphics
     RegisterFunctions(TileFunctions());         // Function_Graphics
     RegisterFunctions(SpriteDrawFunctions());   // Function_Graphics
-    RegisterFunctions(TextFunctions());         // Function_Graphics
     RegisterFunctions(MathFunctions());         // Function_Math
     RegisterFunctions(StringFunctions());       // Function_Math
     RegisterFunctions(LoopFunctions());         // Function_Interaction

@@ -1,7 +1,7 @@
 #include "tools/project_kinds.h"
 
-#include "tools/project_font.h"
 #include "tools/project_background.h"
+#include "tools/project_font.h"
 #include "tools/project_script.h"
 #include "tools/project_sprite.h"
 #include "tools/project_world.h"
