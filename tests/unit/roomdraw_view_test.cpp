@@ -188,6 +188,30 @@ TEST_F(RoomViewTest, TileBuiltInsFindTilesByIdAndReportMissingOnes) {
     EXPECT_EQ(errors(), std::vector<std::string>(4, "Tile does not exist."));
 }
 
+TEST_F(RoomViewTest, LayersAnswerTheSizesOfTheirBackgroundsAndStretchToTheRoom) {
+    const int32_t back = Back("b", 16, 8);
+    Room().r_background[2].index = back;
+    Room().r_background[5].index = 99;
+    const int32_t object = AddObject(
+        "sizes", ObjectWith({{ev_draw, 0,
+                              "show_debug_message(string(background_width[2]) + \" \" + "
+                              "string(background_height[2]) + \" \" + string(background_width[5]))"}}));
+    Room().AddInstance(0, 0, object);
+    Log().clear();
+    Room_Draw(Room());
+    EXPECT_EQ(Joined(), "16 8 0");
+
+    RoomRecord record;
+    record.width = 640;
+    record.height = 480;
+    record.layers[0].index = back;
+    record.layers[0].stretch = true;
+    CRoom stretched;
+    stretched.Assign(record);
+    EXPECT_EQ(stretched.r_background[0].xscale, 40);
+    EXPECT_EQ(stretched.r_background[0].yscale, 60);
+}
+
 TEST(RoomBackgroundsTest, TheGameDataFillsTheListAndADamagedRecordFailsIt) {
     CBackground made;
     made.CreateColor(3, 2, 0x123456);
