@@ -157,6 +157,34 @@ TEST_F(RoomDrawOrderTest, WithoutADeviceDrawEventsStillRunOncePerView) {
     EXPECT_TRUE(device.draws.empty());
 }
 
+// A source that keeps answering the same depth would never let the merge finish.
+int32_t g_stuckDraws = 0;
+double StuckDepthBelow(double) {
+    return 0;
+}
+void CountStuck(double) {
+    ++g_stuckDraws;
+}
+
+TEST_F(RoomDrawOrderTest, DrawEventsThatChangeTheListsAndAStuckParticleSourceEndTheFrame) {
+    const int32_t tile = Back("tile"), inst = Back("inst");
+    AddTile(tile, 0, 0, -10);
+    AddTile(tile, 0, 0, -20);
+    const int32_t object =
+        AddObject("maker", ObjectWith({{ev_draw, 0,
+                                        "draw_background(" + std::to_string(inst) +
+                                            ", 0, 0); tile_layer_delete(-10); tile_layer_delete(-20); "
+                                            "instance_create(0, 0, object_index)"}}));
+    Room().AddInstance(0, 0, object)->i_depth = 0;
+    g_stuckDraws = 0;
+    SetRoomParticleSource({StuckDepthBelow, CountStuck});
+    Room_Draw(Room());
+    EXPECT_EQ(Drawn(), "inst");
+    EXPECT_EQ(g_stuckDraws, 1);
+    EXPECT_EQ(Room().r_numb(), 2);
+    EXPECT_EQ(Room().r_tnumb(), 0);
+}
+
 TEST_F(RoomDrawOrderTest, ARedrawAskedForByADrawEventDoesNotDrawTheRoomInsideItself) {
     const int32_t object =
         AddObject("r", ObjectWith({{ev_draw, 0, "show_debug_message(\"draw\"); screen_redraw()"}}));
