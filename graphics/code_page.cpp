@@ -16,10 +16,16 @@ constexpr int32_t kAnsiCodePage = 1252;
 
 struct Converter {
     iconv_t cd = reinterpret_cast<iconv_t>(-1);
+    Converter() = default;
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    ~Converter() {
+        if (Ok()) iconv_close(cd);
+    }
     bool Ok() const { return cd != reinterpret_cast<iconv_t>(-1); }
 };
 
-// Converters live for the whole run; the set of code pages is small and fixed.
+// Converters live until the end of the run; the set of code pages is small and fixed.
 iconv_t Open(int32_t codePage, bool toCodePage) {
     static std::map<std::pair<int32_t, bool>, Converter> cache;
     Converter& c = cache[{codePage, toCodePage}];
