@@ -246,6 +246,18 @@ bool TMask::CollisionMask(const TRect& bb1, int32_t x1, int32_t y1, int32_t xo1,
     if (kind == Mapper::Kind::Direct) {
         region = Intersect(Intersect(region, m1.DirectExtent()), m2.DirectExtent());
         if (EmptyRect(region)) return false;
+        // Inside both images every lookup is in range: walk the two columns side by side.
+        if (Complete() && msk->Complete()) {
+            const int64_t dx1 = int64_t(xo1) - x1, dy1 = int64_t(yo1) - y1;
+            const int64_t dx2 = int64_t(xo2) - x2, dy2 = int64_t(yo2) - y2;
+            for (int64_t px = region.Left; px <= region.Right; ++px) {
+                const uint8_t* c1 = i_mask.data() + (px + dx1) * i_h;
+                const uint8_t* c2 = msk->i_mask.data() + (px + dx2) * msk->i_h;
+                for (int64_t py = region.Top; py <= region.Bottom; ++py)
+                    if (c1[py + dy1] && c2[py + dy2]) return true;
+            }
+            return false;
+        }
     }
     for (int64_t px = region.Left; px <= region.Right; ++px)
         for (int64_t py = region.Top; py <= region.Bottom; ++py)

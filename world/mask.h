@@ -67,6 +67,11 @@ public:
     bool CollisionLine(const TRect& bb1, int32_t x1, int32_t y1, int32_t xo1, int32_t yo1, double scalex,
                        double scaley, double angle, double xl, double yl, double xr, double yr) const;
 
+    // Whether the pixel array holds exactly i_w · i_h flags (always, unless filled by hand).
+    bool Complete() const {
+        return i_w >= 0 && i_h >= 0 && i_mask.size() == static_cast<size_t>(i_w) * static_cast<size_t>(i_h);
+    }
+
     bool operator==(const TMask&) const = default;
 
     int32_t i_w = 0;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "sprite_fixture.h"
 #include "world/sprite.h"
@@ -293,6 +294,41 @@ TEST(SpriteMask, MaskAgainstMask) {
     const TMask a = MaskOf(solid);
     EXPECT_FALSE(
         a.CollisionMask({0, 0, 1, 1}, 0, 0, 0, 0, 1, 1, 0, nullptr, {0, 0, 1, 1}, 0, 0, 0, 0, 1, 1, 0));
+}
+
+TEST(SpriteMask, DirectScanAgreesWithPixelLookups) {
+    std::mt19937 rng(11);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    auto randomMask = [&] {
+        TMask m;
+        m.i_w = pick(1, 6);
+        m.i_h = pick(1, 6);
+        m.i_mask.resize(size_t(m.i_w * m.i_h));
+        for (uint8_t& p : m.i_mask) p = pick(0, 1) == 0;
+        return m;
+    };
+    // A box near the placed mask, a little larger or smaller on each side.
+    auto boxNear = [&](const TMask& m, int x, int y) {
+        return TRect{x + pick(-2, 2), y + pick(-2, 2), x + m.i_w - 1 + pick(-2, 2),
+                     y + m.i_h - 1 + pick(-2, 2)};
+    };
+    int hits = 0;
+    for (int trial = 0; trial < 2000; ++trial) {
+        const TMask a = randomMask(), b = randomMask();
+        const int x1 = pick(-4, 4), y1 = pick(-4, 4), xo1 = pick(0, 3), yo1 = pick(0, 3);
+        const int x2 = pick(-4, 4), y2 = pick(-4, 4), xo2 = pick(0, 3), yo2 = pick(0, 3);
+        const TRect bb1 = boxNear(a, x1 - xo1, y1 - yo1), bb2 = boxNear(b, x2 - xo2, y2 - yo2);
+        bool expected = false;
+        for (int px = std::max(bb1.Left, bb2.Left); px <= std::min(bb1.Right, bb2.Right); ++px)
+            for (int py = std::max(bb1.Top, bb2.Top); py <= std::min(bb1.Bottom, bb2.Bottom); ++py)
+                expected =
+                    expected || (a.Get(px - x1 + xo1, py - y1 + yo1) && b.Get(px - x2 + xo2, py - y2 + yo2));
+        hits += expected;
+        ASSERT_EQ(a.CollisionMask(bb1, x1, y1, xo1, yo1, 1, 1, 0, &b, bb2, x2, y2, xo2, yo2, 1, 1, 0),
+                  expected)
+            << "trial " << trial;
+    }
+    EXPECT_GT(hits, 50);
 }
 
 struct PointCase {
