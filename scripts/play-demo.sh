@@ -21,7 +21,7 @@ echo "No display found: playing the recorded session headless ($session)."
 # The session ends with Escape on the game-over room: the last screenshot is taken just before.
 end=$(awk '$2 == "key_down" && $3 == "27" { step = $1 } END { print step - 30 }' "$session")
 KESTRIN_HEADLESS=1 KESTRIN_FAST=1 KESTRIN_SEED=7 KESTRIN_INPUT="$session" KESTRIN_FRAMES=10000 \
-    KESTRIN_SCREENSHOT="40:$shots/title.png;900:$shots/play.png;$end:$shots/end.png" \
+    KESTRIN_SCREENSHOT="20:$shots/title.png;1500:$shots/play.png;$end:$shots/end.png" \
     "$game"
 status=$?
 written=""
