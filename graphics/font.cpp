@@ -17,8 +17,15 @@ namespace kestrin {
 
 namespace {
 
-std::vector<std::unique_ptr<CFont>> g_fonts;
-std::vector<std::string> g_names;
+// Never destroyed: fonts free their textures, and at exit the texture table may be gone first.
+struct FontTable {
+    std::vector<std::unique_ptr<CFont>> fonts;
+    std::vector<std::string> names;
+};
+FontTable& Table() {
+    static auto* table = new FontTable();
+    return *table;
+}
 
 int32_t Saturate(int64_t v) {
     return static_cast<int32_t>(
@@ -392,31 +399,31 @@ TBitmap32 RenderTextImage(const CFont& font, std::string_view text) {
 // ---- The font list ----
 
 bool Font_Exists(int32_t ind) {
-    return ind >= 0 && ind < Font_Count() && g_fonts[size_t(ind)] != nullptr;
+    return ind >= 0 && ind < Font_Count() && Table().fonts[size_t(ind)] != nullptr;
 }
 
 CFont* Font_Get(int32_t ind) {
-    return Font_Exists(ind) ? g_fonts[size_t(ind)].get() : nullptr;
+    return Font_Exists(ind) ? Table().fonts[size_t(ind)].get() : nullptr;
 }
 
 std::string Font_GetName(int32_t ind) {
-    return Font_Exists(ind) ? g_names[size_t(ind)] : "<undefined>";
+    return Font_Exists(ind) ? Table().names[size_t(ind)] : "<undefined>";
 }
 
 int32_t Font_Find(std::string_view name) {
     for (int32_t i = 0; i < Font_Count(); ++i)
-        if (g_fonts[size_t(i)] && g_names[size_t(i)] == name) return i;
+        if (Table().fonts[size_t(i)] && Table().names[size_t(i)] == name) return i;
     return -1;
 }
 
 int32_t Font_Count() {
-    return static_cast<int32_t>(g_fonts.size());
+    return static_cast<int32_t>(Table().fonts.size());
 }
 
 int32_t Font_AddNew(std::unique_ptr<CFont> font) {
     const int32_t ind = Font_Count();
-    g_fonts.push_back(std::move(font));
-    g_names.push_back("__newfont" + std::to_string(ind));
+    Table().fonts.push_back(std::move(font));
+    Table().names.push_back("__newfont" + std::to_string(ind));
     return ind;
 }
 
@@ -429,33 +436,33 @@ int32_t Font_AddFont(std::string_view name, int32_t size, bool bold, bool italic
 
 bool Font_Replace(int32_t ind, std::unique_ptr<CFont> font) {
     if (ind < 0 || ind >= Font_Count()) return false;
-    g_fonts[size_t(ind)] = std::move(font);
+    Table().fonts[size_t(ind)] = std::move(font);
     return true;
 }
 
 bool Font_Delete(int32_t ind) {
     if (!Font_Exists(ind)) return false;
-    g_fonts[size_t(ind)].reset();
-    g_names[size_t(ind)].clear();
+    Table().fonts[size_t(ind)].reset();
+    Table().names[size_t(ind)].clear();
     return true;
 }
 
 void Font_InitTextures() {
-    for (auto& f : g_fonts)
+    for (auto& f : Table().fonts)
         if (f) f->InitTexture();
 }
 
 void Font_ClearAll() {
-    g_fonts.clear();
-    g_names.clear();
+    Table().fonts.clear();
+    Table().names.clear();
 }
 
 bool Font_LoadRecords(const std::vector<RawResource>& resources) {
     Font_ClearAll();
     for (const RawResource& r : resources) {
         if (!r.present) {
-            g_fonts.emplace_back();
-            g_names.emplace_back();
+            Table().fonts.emplace_back();
+            Table().names.emplace_back();
             continue;
         }
         auto font = std::make_unique<CFont>();
@@ -464,8 +471,8 @@ bool Font_LoadRecords(const std::vector<RawResource>& resources) {
             Font_ClearAll();
             return false;
         }
-        g_fonts.push_back(std::move(font));
-        g_names.push_back(r.name);
+        Table().fonts.push_back(std::move(font));
+        Table().names.push_back(r.name);
     }
     return true;
 }
