@@ -41,6 +41,7 @@ public:
         SetDisplayMode(w, h, depth, frequency);
         SdlWindow* raw = window_.get();
         SetDeviceFactory([raw](int32_t width, int32_t height) { return raw->MakeDevice(width, height); });
+        loading_.on_hidden = [raw] { raw->Reactivate(); };
     }
     ~SdlGamePlatform() override {
         SetDeviceFactory(nullptr);

@@ -181,6 +181,7 @@ void SdlLoadingDisplay::Hide() {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
     window_ = nullptr;
+    if (on_hidden) on_hidden();
 }
 
 } // namespace kestrin

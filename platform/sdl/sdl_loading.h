@@ -2,6 +2,7 @@
 // The loading window on SDL: the game's loading image, the empty and full bar images with the
 // progress, borderless and centred on the screen; a transparent image shapes the window.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -35,6 +36,8 @@ public:
     void Hide() override;
     // The window while it is shown, for tests.
     SDL_Window* Window() const { return window_; }
+    // Runs once the loading window is gone (the game's context takes over again).
+    std::function<void()> on_hidden;
 
 private:
     void Draw();

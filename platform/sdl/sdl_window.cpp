@@ -75,6 +75,11 @@ void SdlWindow::Repaint() {
     GR_D3D_Refresh();
 }
 
+void SdlWindow::Reactivate() {
+    SDL_GL_MakeCurrent(window_, nullptr);
+    SDL_GL_MakeCurrent(window_, context_);
+}
+
 void SdlWindow::Pump(const WindowEvents& events) {
     // Destroying the loading window can leave no context current; drawing needs ours. The
     // check is cheap: the loop pumps many times a frame while it waits.

@@ -38,6 +38,9 @@ public:
 
     // Handles every pending event; the mouse position lands in the game window state.
     void Pump(const WindowEvents& events);
+    // Binds the game's context again, even when SDL believes it still is: tearing down the
+    // loading window's renderer can unbind it underneath SDL.
+    void Reactivate();
     // The OpenGL device presenting into this window.
     std::unique_ptr<Device> MakeDevice(int32_t backWidth, int32_t backHeight);
     // Desktop size, depth and refresh rate.
