@@ -299,6 +299,9 @@ void CGameWorld::EnterRoom(int32_t r, bool gameStart) {
     if (fresh) {
         slot = std::make_unique<CRoom>();
         slot->Assign(*stored);
+        // The stored rooms were read before sprites and collision geometry were ready; the
+        // instances take their boxes now, as if placed as the room starts.
+        for (auto& instance : slot->r_instance) instance->Compute_BoundingBox();
     }
     CRoom* room = slot.get();
     SetCurrent(room, r);

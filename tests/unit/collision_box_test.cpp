@@ -176,5 +176,29 @@ TEST_F(CollisionBox, HostileValuesStayDefined) {
     EXPECT_TRUE(Collision_Point(*i, 1, 1, true));
 }
 
+TEST_F(CollisionBox, InstancesOfStoredRoomsTakeTheirBoxesOnEntry) {
+    const int32_t object = AddSpriteObject("o", AddBlock(8, 6));
+    // Game data is read before the collision geometry is installed.
+    SetInstanceSpriteHooks({});
+    RoomRecord r;
+    RoomRecord::Instance placed;
+    placed.object = object;
+    placed.x = 10;
+    placed.y = 20;
+    placed.id = 100001;
+    r.instances.push_back(placed);
+    auto room = std::make_unique<CRoom>();
+    room->Assign(r);
+    World().RoomOrder().push_back(World().AddRoom("room", std::move(room)));
+    InstallCollision();
+    World().StartGame();
+    ASSERT_NE(Nth(0), nullptr);
+    const RBox& b = Nth(0)->i_bbox;
+    EXPECT_EQ(b.left, 10);
+    EXPECT_EQ(b.top, 20);
+    EXPECT_EQ(b.right, 17);
+    EXPECT_EQ(b.bottom, 25);
+}
+
 } // namespace
 } // namespace kestrin::testing
