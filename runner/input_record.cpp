@@ -1,5 +1,6 @@
 #include "runner/input_record.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -12,7 +13,7 @@ namespace {
 struct EventName {
     InputEventKind kind;
     const char* name;
-    int numbers;  // how many integers follow the name
+    int numbers; // how many integers follow the name
     bool text;
 };
 
@@ -56,8 +57,7 @@ public:
         while (p_ < s_.size() && s_[p_] != ' ' && s_[p_] != '\t' && s_[p_] != ';' && s_[p_] != '\r') ++p_;
         return s_.substr(start, p_ - start);
     }
-    template <typename T>
-    bool Number(T& out, int base = 10) {
+    template <typename T> bool Number(T& out, int base = 10) {
         std::string_view w = Word();
         auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), out, base);
         return !w.empty() && ec == std::errc() && end == w.data() + w.size();
@@ -73,9 +73,12 @@ public:
             if (c == '\\') {
                 if (p_ >= s_.size()) return false;
                 char e = s_[p_++];
-                if (e == 'n') out.push_back('\n');
-                else if (e == 't') out.push_back('\t');
-                else if (e == '\\' || e == '"') out.push_back(e);
+                if (e == 'n')
+                    out.push_back('\n');
+                else if (e == 't')
+                    out.push_back('\t');
+                else if (e == '\\' || e == '"')
+                    out.push_back(e);
                 else if (e == 'x' && p_ + 2 <= s_.size()) {
                     unsigned v = 0;
                     auto [end, ec] = std::from_chars(s_.data() + p_, s_.data() + p_ + 2, v, 16);
@@ -127,14 +130,21 @@ const InputStep* InputRecording::Find(int64_t step, size_t& cursor) const {
     return cursor < steps.size() && steps[cursor].step == step ? &steps[cursor] : nullptr;
 }
 
+InputStep& InputRecording::At(int64_t step) {
+    if (steps.empty() || steps.back().step < step)
+        return steps.emplace_back(InputStep{step, {}, std::nullopt});
+    auto it = std::lower_bound(steps.begin(), steps.end(), step,
+                               [](const InputStep& s, int64_t wanted) { return s.step < wanted; });
+    if (it == steps.end() || it->step != step) it = steps.insert(it, InputStep{step, {}, std::nullopt});
+    return *it;
+}
+
 void InputRecording::Add(int64_t step, InputEvent event) {
-    if (steps.empty() || steps.back().step != step) steps.push_back({step, {}, std::nullopt});
-    steps.back().events.push_back(std::move(event));
+    At(step).events.push_back(std::move(event));
 }
 
 void InputRecording::AddHash(int64_t step, uint32_t hash) {
-    if (steps.empty() || steps.back().step != step) steps.push_back({step, {}, std::nullopt});
-    steps.back().hash = hash;
+    At(step).hash = hash;
 }
 
 bool ParseInputRecording(std::string_view text, InputRecording& out, std::string& error) {
@@ -148,7 +158,8 @@ bool ParseInputRecording(std::string_view text, InputRecording& out, std::string
     };
     while (lineStart <= text.size()) {
         size_t nl = text.find('\n', lineStart);
-        std::string_view line = text.substr(lineStart, nl == std::string_view::npos ? std::string_view::npos : nl - lineStart);
+        std::string_view line =
+            text.substr(lineStart, nl == std::string_view::npos ? std::string_view::npos : nl - lineStart);
         lineStart = nl == std::string_view::npos ? text.size() + 1 : nl + 1;
         ++lineNumber;
         Cursor c(line);
@@ -185,8 +196,10 @@ bool ParseInputRecording(std::string_view text, InputRecording& out, std::string
                 if (!name) return fail("unknown event \"" + std::string(word) + "\"");
                 InputEvent event;
                 event.kind = name->kind;
-                if (name->numbers >= 1 && !c.Number(event.a)) return fail(std::string(name->name) + ": expected a number");
-                if (name->numbers >= 2 && !c.Number(event.b)) return fail(std::string(name->name) + ": expected two numbers");
+                if (name->numbers >= 1 && !c.Number(event.a))
+                    return fail(std::string(name->name) + ": expected a number");
+                if (name->numbers >= 2 && !c.Number(event.b))
+                    return fail(std::string(name->name) + ": expected two numbers");
                 if (name->text && !c.Quoted(event.text)) return fail("text: expected a quoted string");
                 entry.events.push_back(std::move(event));
             }
@@ -232,19 +245,88 @@ std::string FormatInputRecording(const InputRecording& recording) {
 
 void ApplyInputEvent(const InputEvent& e, InputState& input, bool closeAsEscape) {
     switch (e.kind) {
-    case InputEventKind::KeyDown: input.KeyDown(e.a); break;
-    case InputEventKind::KeyUp: input.KeyUp(e.a); break;
-    case InputEventKind::MouseDown: input.MouseDown(e.a); break;
-    case InputEventKind::MouseUp: input.MouseUp(e.a); break;
+    case InputEventKind::KeyDown:
+        input.KeyDown(e.a);
+        break;
+    case InputEventKind::KeyUp:
+        input.KeyUp(e.a);
+        break;
+    case InputEventKind::MouseDown:
+        input.MouseDown(e.a);
+        break;
+    case InputEventKind::MouseUp:
+        input.MouseUp(e.a);
+        break;
     case InputEventKind::MouseMove:
         input.window_mouse_x = e.a;
         input.window_mouse_y = e.b;
         break;
-    case InputEventKind::WheelUp: input.WheelUp(); break;
-    case InputEventKind::WheelDown: input.WheelDown(); break;
-    case InputEventKind::Text: input.TextTyped(e.text); break;
-    case InputEventKind::Close: input.CloseRequest(closeAsEscape); break;
+    case InputEventKind::WheelUp:
+        input.WheelUp();
+        break;
+    case InputEventKind::WheelDown:
+        input.WheelDown();
+        break;
+    case InputEventKind::Text:
+        input.TextTyped(e.text);
+        break;
+    case InputEventKind::Close:
+        input.CloseRequest(closeAsEscape);
+        break;
     }
+}
+
+namespace {
+// A loop that stops stepping while the window still pumps must not gather events without end.
+constexpr size_t kHeldEventLimit = 4096;
+} // namespace
+
+void InputSink::Deliver(InputEvent event) {
+    if (event.kind == InputEventKind::MouseMove) {
+        // The window reports the position at every pump; only a change is an event.
+        const InputState& input = CurrentInput();
+        int32_t x = input.window_mouse_x, y = input.window_mouse_y;
+        if (holding_) {
+            for (const InputEvent& e : held_) {
+                if (e.kind == InputEventKind::MouseMove) {
+                    x = e.a;
+                    y = e.b;
+                }
+            }
+        }
+        if (event.a == x && event.b == y) return;
+    }
+    if (!holding_) {
+        Apply(std::move(event), step_ + 1);
+        return;
+    }
+    // Dropped events are neither applied nor recorded, so a replay still matches.
+    if (held_.size() < kHeldEventLimit) held_.push_back(std::move(event));
+}
+
+void InputSink::BeginStep(int64_t step) {
+    step_ = step;
+    std::vector<InputEvent> events;
+    events.swap(held_);
+    for (InputEvent& event : events) Apply(std::move(event), step);
+}
+
+void InputSink::Reset(InputRecording* recording) {
+    recording_ = recording;
+    held_.clear();
+    step_ = 0;
+    holding_ = false;
+}
+
+void InputSink::Apply(InputEvent event, int64_t step) {
+    InputState& input = CurrentInput();
+    ApplyInputEvent(event, input, input.close_as_escape);
+    if (recording_) recording_->Add(step, std::move(event));
+}
+
+InputSink& CurrentInputSink() {
+    static InputSink sink;
+    return sink;
 }
 
 } // namespace kestrin

@@ -37,8 +37,8 @@ enum class InputEventKind {
 
 struct InputEvent {
     InputEventKind kind = InputEventKind::KeyDown;
-    int32_t a = 0;  // key, button or x
-    int32_t b = 0;  // y
+    int32_t a = 0; // key, button or x
+    int32_t b = 0; // y
     std::string text;
     bool operator==(const InputEvent&) const = default;
 };
@@ -51,14 +51,19 @@ struct InputStep {
 
 struct InputRecording {
     std::optional<uint32_t> seed;
-    std::vector<InputStep> steps;  // ascending step numbers, each at most once
+    std::vector<InputStep> steps; // ascending step numbers, each at most once
 
     // The events and hash of one step (null when the step has none). Steps are visited in
     // ascending order by a replay, so a cursor keeps the lookup constant time.
     const InputStep* Find(int64_t step, size_t& cursor) const;
-    // Appends an event to the given step (the last one or a new one after it).
+    // Appends an event or sets the hash of a step, keeping the steps in order: a script
+    // may take input in the middle of a step, which is recorded for the next step before
+    // the hash of the current one.
     void Add(int64_t step, InputEvent event);
     void AddHash(int64_t step, uint32_t hash);
+
+private:
+    InputStep& At(int64_t step);
 };
 
 // Parses the text form; on failure returns false with "line N: what was expected".
@@ -67,5 +72,31 @@ std::string FormatInputRecording(const InputRecording& recording);
 
 // Hands one recorded event to the input state as the window would.
 void ApplyInputEvent(const InputEvent& event, InputState& input, bool closeAsEscape);
+
+// Where the window's input enters the game. Events that arrive while the main loop pumps
+// messages (between steps, or while it waits out a frame) are held and applied at the start
+// of the next step, the same moment a replay feeds that step's events, so a recording of
+// them replays to the same state. Events pumped by a script in the middle of a step (waiting
+// for a key) act at once and are recorded for the next step.
+class InputSink {
+public:
+    void Deliver(InputEvent event);
+    // Applies the held events before `step` and records them for it.
+    void BeginStep(int64_t step);
+    // Set by the main loop while it pumps messages.
+    void Hold(bool hold) { holding_ = hold; }
+    // Where applied events are recorded (null: nowhere); also forgets held events and steps.
+    void Reset(InputRecording* recording);
+
+private:
+    void Apply(InputEvent event, int64_t step);
+
+    InputRecording* recording_ = nullptr;
+    std::vector<InputEvent> held_;
+    int64_t step_ = 0; // the last step begun
+    bool holding_ = false;
+};
+
+InputSink& CurrentInputSink();
 
 } // namespace kestrin

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "runner/event_dispatch.h"
+#include "runner/input_record.h"
 #include "runner/input_state.h"
 #include "runner/instance.h"
 #include "runner/room.h"
@@ -65,6 +66,10 @@ MainLoop::~MainLoop() {
 }
 
 void MainLoop::PumpMessages() {
+    struct Holding {
+        Holding() { CurrentInputSink().Hold(true); }
+        ~Holding() { CurrentInputSink().Hold(false); }
+    } holding;
     platform_.PumpMessages();
 }
 
@@ -184,6 +189,7 @@ bool MainLoop::HandleRequest() {
 void MainLoop::StepOnce() {
     PumpMessages();
     ++step_count_;
+    CurrentInputSink().BeginStep(step_count_);
     if (before_step) before_step(step_count_);
     Step();
     if (World().room_request == kRequestNone && state.automatic_draw && hooks.show_frame) hooks.show_frame();
@@ -199,6 +205,7 @@ void MainLoop::Loop() {
     PumpMessages();
     while (state.running) {
         ++step_count_;
+        CurrentInputSink().BeginStep(step_count_);
         if (before_step) before_step(step_count_);
         try {
             Step();

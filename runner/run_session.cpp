@@ -76,9 +76,8 @@ private:
     uint32_t hash_ = 2166136261u;
 };
 
-// Everything a replay feeds, and records, around the steps of one run.
-// FIXME: a windowed session's own input reaches the input state through the window's
-// handlers, which do not report to the recording yet; a recording holds the replayed events.
+// Everything a replay feeds, and records, around the steps of one run. The window's own
+// input reaches the recording through the input sink.
 class Session {
 public:
     Session(const RunOptions& options, const CSettings& settings, void (*messages)(const std::string&))
@@ -108,6 +107,7 @@ public:
             seed_ = RandomSeed();
         }
         record_.seed = seed_;
+        CurrentInputSink().Reset(options_.record_file.empty() ? nullptr : &record_);
         return true;
     }
 
@@ -282,6 +282,7 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
     if (session.Diverged()) status = kExitFatal;
     if (!session.WriteRecording() && status == kExitEnded) status = kExitFatal;
     CurrentSession() = nullptr;
+    CurrentInputSink().Reset(nullptr);
     SetInputPlatform(nullptr);
     return status;
 }

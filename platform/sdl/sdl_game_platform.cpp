@@ -7,6 +7,8 @@
 #include "graphics/graphics_window.h"
 #include "platform/sdl/sdl_loading.h"
 #include "platform/sdl/sdl_window.h"
+#include "runner/input_record.h"
+#include "runner/input_state.h"
 
 namespace kestrin {
 
@@ -16,25 +18,21 @@ class SdlGamePlatform : public GamePlatform, public InputPlatform {
 public:
     explicit SdlGamePlatform(std::unique_ptr<SdlWindow> window) : window_(std::move(window)) {
         events_.key = [](int32_t vk, bool down) {
-            if (down)
-                CurrentInput().KeyDown(vk);
-            else
-                CurrentInput().KeyUp(vk);
+            CurrentInputSink().Deliver({down ? InputEventKind::KeyDown : InputEventKind::KeyUp, vk, 0, {}});
         };
         events_.mouse_button = [](int32_t button, bool down) {
-            if (down)
-                CurrentInput().MouseDown(button);
-            else
-                CurrentInput().MouseUp(button);
+            CurrentInputSink().Deliver(
+                {down ? InputEventKind::MouseDown : InputEventKind::MouseUp, button, 0, {}});
         };
         events_.mouse_wheel = [](int32_t wheel) {
-            if (wheel > 0)
-                CurrentInput().WheelUp();
-            else if (wheel < 0)
-                CurrentInput().WheelDown();
+            if (wheel != 0)
+                CurrentInputSink().Deliver(
+                    {wheel > 0 ? InputEventKind::WheelUp : InputEventKind::WheelDown, 0, 0, {}});
         };
-        events_.text = [](const std::string& utf8) { CurrentInput().TextTyped(utf8); };
-        events_.close = [] { CurrentInput().CloseRequest(CurrentInput().close_as_escape); };
+        events_.text = [](const std::string& utf8) {
+            CurrentInputSink().Deliver({InputEventKind::Text, 0, 0, utf8});
+        };
+        events_.close = [] { CurrentInputSink().Deliver({InputEventKind::Close, 0, 0, {}}); };
         SetPlatformWindow(window_.get());
         int32_t w = 0, h = 0, depth = 0, frequency = 0;
         window_->DisplayMode(w, h, depth, frequency);
@@ -54,7 +52,7 @@ public:
     void PumpMessages() override {
         window_->Pump(events_);
         const WindowState& state = GameWindow();
-        CurrentInput().MouseMove(state.mouse_x, state.mouse_y);
+        CurrentInputSink().Deliver({InputEventKind::MouseMove, state.mouse_x, state.mouse_y, {}});
     }
     bool InputCanArrive() const override { return true; }
     void Sleep(int milliseconds) override {
