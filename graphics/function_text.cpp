@@ -9,6 +9,7 @@
 #include "graphics/graphics_draw.h"
 #include "graphics/graphics_text.h"
 #include "script/function_string.h"
+#include "script/utf.h"
 
 namespace kestrin {
 
@@ -122,10 +123,20 @@ char32_t FontCharacter(unsigned char byte) {
     return c != 0 || byte == 0 ? c : char32_t{byte};
 }
 
+// ord gives the first character's byte in the same code page (the lead byte for a character of
+// a double-byte code page).
+int32_t FontCharacterByte(std::string_view text) {
+    char32_t c = 0;
+    const size_t length = DecodeUtf8(text, 0, c);
+    const std::string bytes = ToCodePage(text.substr(0, length), Text_CodePage());
+    return bytes.empty() ? 0 : static_cast<unsigned char>(bytes[0]);
+}
+
 } // namespace
 
 std::span<const RFunctionSpec> TextFunctions() {
     SetChrDecoder(&FontCharacter);
+    SetOrdEncoder(&FontCharacterByte);
     return kFunctions;
 }
 

@@ -163,9 +163,11 @@ void ansi_char(CScriptInstance*, CScriptInstance*, int32_t, const RValue* args, 
     result.SetString(std::string_view(&byte, 1));
 }
 
+CharsetEncoder g_ordEncoder = &DefaultCodePageByte;
+
 void ord(CScriptInstance*, CScriptInstance*, int32_t, const RValue* args, RValue& result) {
     const std::string_view s = args[0].str();
-    result.SetReal(s.empty() ? 0.0 : static_cast<unsigned char>(s[0]));
+    result.SetReal(s.empty() ? 0.0 : g_ordEncoder(s));
 }
 
 // In UTF-16 code units like every position, so that a loop over string_length reaches every
@@ -417,6 +419,19 @@ char32_t DefaultCodePageCharacter(unsigned char byte) {
         0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
     };
     return byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80u] : char32_t{byte};
+}
+
+int32_t DefaultCodePageByte(std::string_view text) {
+    char32_t c = 0;
+    DecodeUtf8(text, 0, c);
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int32_t>(c);
+    for (unsigned char byte = 0x80; byte < 0xA0; ++byte)
+        if (DefaultCodePageCharacter(byte) == c) return byte;
+    return '?';
+}
+
+void SetOrdEncoder(CharsetEncoder encoder) {
+    g_ordEncoder = encoder ? encoder : &DefaultCodePageByte;
 }
 
 void SetChrDecoder(CharsetDecoder decoder) {

@@ -27,4 +27,10 @@ using CharsetDecoder = char32_t (*)(unsigned char byte);
 void SetChrDecoder(CharsetDecoder decoder);
 char32_t DefaultCodePageCharacter(unsigned char byte);
 
+// The byte ord() gives for a text: its first character in the same code page as chr(), so
+// that ord(chr(n)) is n; a character the code page lacks gives "?". Null restores the default.
+using CharsetEncoder = int32_t (*)(std::string_view text);
+void SetOrdEncoder(CharsetEncoder encoder);
+int32_t DefaultCodePageByte(std::string_view text);
+
 } // namespace kestrin

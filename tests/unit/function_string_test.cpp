@@ -90,7 +90,10 @@ TEST_F(FunctionString, CharactersAndBytes) {
         {R"(chr(159))", R"("Ÿ")"},
         {R"(ord("A"))", "65"},
         {R"(ord(""))", "0"},
-        {R"(ord("é"))", "195"}, // the first byte of the UTF-8 form
+        {R"(ord("é"))", "233"}, // its byte in the code page chr reads
+        {R"(ord("€"))", "128"},
+        {R"(ord(chr(159)))", "159"},
+        {R"(ord("Ж"))", "63"}, // not in the code page: "?"
         {R"(string_byte_length(ansi_char(200)))", "1"},
         {R"(string_byte_at(ansi_char(456), 1))", "200"},
         {R"(string_length("héllo"))", "5"},
