@@ -14,6 +14,7 @@
 #include <random>
 #include <string>
 
+#include "bench/bench_world.h"
 #include "graphics/bitmap32.h"
 #include "runner/event_dispatch.h"
 #include "runner/input_state.h"
@@ -29,27 +30,12 @@
 #include "world/sprite.h"
 
 using namespace kestrin;
+using namespace kestrin::bench;
 
 namespace {
 
 constexpr int kRepeats = 3;
 constexpr int kQueries = 20000;
-
-double CpuMilliseconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-ActionRecord Code(const std::string& text) {
-    ActionRecord a;
-    a.kind = kActionCode;
-    a.exetype = kExecuteCode;
-    a.argumentcount = 1;
-    a.argtypes = {1};
-    a.args = {text};
-    return a;
-}
 
 // A 16 x 16 disc: a precise mask with transparent corners.
 int32_t MakeSprite() {
@@ -84,10 +70,7 @@ bool MakeObjects(int32_t sprite) {
 }
 
 // A room about 40 pixels square per instance, the instances moving in all directions.
-void StartRoom(int instances) {
-    World().Clear();
-    GlobalsInit();
-    LastIds() = WorldIds();
+void StartMovers(int instances) {
     const int side = static_cast<int>(std::sqrt(instances * 1600.0));
     RoomRecord record;
     record.width = record.height = side;
@@ -100,12 +83,7 @@ void StartRoom(int instances) {
         placed.id = kFirstInstanceId + i;
         record.instances.push_back(placed);
     }
-    auto room = std::make_unique<CRoom>();
-    room->Assign(record);
-    World().RoomOrder().push_back(World().AddRoom("room", std::move(room)));
-    InstallEventDispatch();
-    InstallCollision();
-    World().StartGame();
+    bench::StartRoom(record, InstallCollision);
     for (const auto& instance : World().Current()->r_instance) {
         instance->SetHspeed(static_cast<double>(rng() % 5) - 2);
         instance->SetVspeed(static_cast<double>(rng() % 5) - 2);
@@ -127,7 +105,7 @@ double RunSteps(int instances, int steps, bool broad, long long& hits) {
     SetBroadPhaseEnabled(broad);
     double best = 1e300;
     for (int r = 0; r < kRepeats; ++r) {
-        StartRoom(instances);
+        StartMovers(instances);
         SimulatedStepClock clock;
         InputPlatform platform;
         MainLoop loop(clock, CurrentInput(), platform);
@@ -143,7 +121,7 @@ double RunSteps(int instances, int steps, bool broad, long long& hits) {
 // Best processor time of kQueries queries of each kind, and a checksum of the answers.
 void RunQueries(int instances, bool broad, double& placeMs, double& rectMs, long long& checksum) {
     SetBroadPhaseEnabled(broad);
-    StartRoom(instances);
+    StartMovers(instances);
     CRoom* room = World().Current();
     const int side = room->r_width;
     placeMs = rectMs = 1e300;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/bench_world.h"
 #include "runner/event_dispatch.h"
 #include "runner/input_state.h"
 #include "runner/main_loop.h"
@@ -20,27 +21,12 @@
 #include "script/variables.h"
 
 using namespace kestrin;
+using namespace kestrin::bench;
 
 namespace {
 
 constexpr int kRepeats = 3;
 constexpr int kSteps = 200;
-
-double CpuMilliseconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-ActionRecord Code(const std::string& text) {
-    ActionRecord a;
-    a.kind = kActionCode;
-    a.exetype = kExecuteCode;
-    a.argumentcount = 1;
-    a.argtypes = {1};
-    a.args = {text};
-    return a;
-}
 
 bool MakeObject() {
     Objects().Clear();
@@ -64,9 +50,6 @@ bool MakeObject() {
 double RunOurs(int instances, long long& checksum) {
     double best = 1e300;
     for (int r = 0; r < kRepeats; ++r) {
-        World().Clear();
-        GlobalsInit();
-        LastIds() = WorldIds();
         RoomRecord record;
         for (int i = 1; i <= instances; ++i) {
             RoomRecord::Instance placed;
@@ -75,11 +58,7 @@ double RunOurs(int instances, long long& checksum) {
             placed.id = kFirstInstanceId + i;
             record.instances.push_back(placed);
         }
-        auto room = std::make_unique<CRoom>();
-        room->Assign(record);
-        World().RoomOrder().push_back(World().AddRoom("room", std::move(room)));
-        InstallEventDispatch();
-        World().StartGame();
+        StartRoom(record);
 
         SimulatedStepClock clock;
         InputPlatform platform;
