@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -512,11 +513,42 @@ int64_t StepLimit(double maxdist) {
     return maxdist > 0 ? RoundToInt64Saturated(maxdist) : kDefaultSteps;
 }
 
+// The box around every instance but `me`, or none. Nothing moves them during a contact move.
+std::optional<RBox> OthersBox(const CRoom& room, const CInstance& me) {
+    std::optional<RBox> u;
+    for (const auto& instance : room.r_instance) {
+        if (instance.get() == &me) continue;
+        const RBox& b = instance->i_bbox;
+        u = u ? RBox{std::min(u->left, b.left), std::min(u->top, b.top), std::max(u->right, b.right),
+                     std::max(u->bottom, b.bottom)}
+              : b;
+    }
+    return u;
+}
+
+// Whether `me`, moving by (dx, dy) per step, can never meet another instance again: its box
+// lies beyond all others on a side it is not moving back from.
+bool BeyondReach(const RBox& m, const std::optional<RBox>& u, double dx, double dy) {
+    return !u || (m.right < u->left && dx <= 0) || (m.left > u->right && dx >= 0) ||
+           (m.bottom < u->top && dy <= 0) || (m.top > u->bottom && dy >= 0);
+}
+
 void MoveContact(CInstance& me, double dir, double maxdist, bool solidOnly) {
     const int64_t n = StepLimit(maxdist);
     if (!FreeAt(me, me.i_x, me.i_y, solidOnly)) return;
     const double dx = std::cos(dir * kRadians), dy = -std::sin(dir * kRadians);
+    if (!std::isfinite(dx) || !std::isfinite(dy)) return;
+    // Without a mask nothing is ever met; past every other box a huge maxdist would otherwise
+    // probe billions of empty steps.
+    const CRoom* room = Room();
+    const bool maskless = MaskSprite(me) == nullptr;
+    const std::optional<RBox> others = room ? OthersBox(*room, me) : std::nullopt;
     for (int64_t i = 0; i < n; ++i) {
+        if (maskless || BeyondReach(me.i_bbox, others, dx, dy)) {
+            const double rest = static_cast<double>(n - i);
+            me.SetPosition(me.i_x + rest * dx, me.i_y + rest * dy);
+            return;
+        }
         const double nx = me.i_x + dx, ny = me.i_y + dy;
         if (!FreeAt(me, nx, ny, solidOnly)) return;
         me.SetPosition(nx, ny);
@@ -526,6 +558,7 @@ void MoveContact(CInstance& me, double dir, double maxdist, bool solidOnly) {
 void MoveOutside(CInstance& me, double dir, double maxdist, bool solidOnly) {
     const int64_t n = StepLimit(maxdist);
     const double dx = std::cos(dir * kRadians), dy = -std::sin(dir * kRadians);
+    if (!std::isfinite(dx) || !std::isfinite(dy)) return;
     for (int64_t i = 0; i < n && !FreeAt(me, me.i_x, me.i_y, solidOnly); ++i)
         me.SetPosition(me.i_x + dx, me.i_y + dy);
 }

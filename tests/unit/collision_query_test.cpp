@@ -1,6 +1,10 @@
 // The interaction built-ins on small scenes: probing places and points, searches, counting,
 // distances, creating and destroying, activation and the movement routines.
 
+#include <array>
+#include <cmath>
+
+#include "script/registry.h"
 #include "tests/unit/collision_fixture.h"
 
 namespace kestrin::testing {
@@ -202,6 +206,28 @@ TEST_F(Interaction, ContactAndOutside) {
     me->SetPosition(90, 0);
     (void)Do("move_contact(180)", me);
     EXPECT_EQ(me->i_x, 84) << "not free: moves outside";
+}
+
+TEST_F(Interaction, ContactWithHugeDistancesOrBadDirections) {
+    CInstance* me = Put(mover_, 0, 0);
+    Put(wall_, 100, 0);
+    // Each of these would probe up to 1e15 steps one pixel at a time.
+    (void)Do("move_contact_solid(0, 1000000000000000)", me);
+    EXPECT_EQ(me->i_x, 84) << "a far maxdist still stops at the wall";
+    (void)Do("move_contact_solid(180, 1000000000000000)", me);
+    EXPECT_EQ(me->i_x, 84 - 1e15) << "nothing behind: the whole distance";
+    me->SetPosition(0, 50);
+    (void)Do("move_contact_all(90, 1000000000000000)", me);
+    EXPECT_EQ(me->i_y, 50 - 1e15) << "away from every other box";
+    me->SetPosition(0, 0);
+    for (const char* name : {"move_contact_solid", "move_contact_all", "move_outside_all"})
+        for (const double dir : {NAN, INFINITY}) {
+            std::array<RValue, kMaxArguments> args{RValue(dir), RValue(50.0)};
+            RValue result;
+            FunctionRoutine(FindFunction(name))(me, me, 2, args.data(), result);
+            EXPECT_EQ(me->i_x, 0) << name << " " << dir;
+            EXPECT_EQ(me->i_y, 0) << name << " " << dir;
+        }
 }
 
 TEST_F(Interaction, SimpleBounce) {
