@@ -92,12 +92,12 @@ bool Readable(const RawResource& resource, SpriteFields& fields, std::vector<std
         pngs.push_back(std::move(png));
         decoded.push_back(std::move(back));
     }
+    // The trials rebuild the masks in place: copying every frame for each of them would cost
+    // far more than keeping the stored masks aside once.
+    const std::vector<TMask> stored = spr.i_mask;
     for (const MaskSettings& s : Candidates(spr)) {
-        CSprite trial;
-        trial.i_numb = spr.i_numb;
-        trial.i_bitmap = spr.i_bitmap;
-        trial.ComputeMask(spr.i_sepmasks, s.bbmode, s.box, s.kind, s.tolerance);
-        if (trial.i_mask != spr.i_mask) continue;
+        spr.ComputeMask(fields.separate, s.bbmode, s.box, s.kind, s.tolerance);
+        if (spr.i_mask != stored) continue;
         fields.mask = s;
         return RecordOf(fields, decoded) == resource.record;
     }
