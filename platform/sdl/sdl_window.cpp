@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+
 #include "graphics/graphics_d3d.h"
 #include "platform/gl/gl_device.h"
 
@@ -53,10 +55,13 @@ void SdlWindow::Apply(const WindowState& s) {
         SDL_SetWindowResizable(window_, s.show_border && s.sizeable && s.show_icons ? SDL_TRUE : SDL_FALSE);
         SDL_SetWindowSize(window_, std::max(s.client_w, 1), std::max(s.client_h, 1));
         SDL_SetWindowPosition(window_, s.client_x, s.client_y);
-        if (s.scale > 0)
-            SDL_SetWindowMinimumSize(window_, std::max(1, int(s.region_w * s.scale + 0.5)),
-                                     std::max(1, int(s.region_h * s.scale + 0.5)));
-        else
+        if (s.scale > 0) {
+            // A script may set any scale: the product is clamped before it becomes an int.
+            auto scaled = [&](int32_t side) {
+                return static_cast<int>(std::clamp(side * s.scale + 0.5, 1.0, 65535.0));
+            };
+            SDL_SetWindowMinimumSize(window_, scaled(s.region_w), scaled(s.region_h));
+        } else
             SDL_SetWindowMinimumSize(window_, 1, 1);
     }
     SDL_ShowCursor(s.cursor == -1 ? SDL_DISABLE : SDL_ENABLE);
