@@ -53,6 +53,8 @@ int32_t GR_Texture_Create_And_Fill(int32_t w, int32_t h, const TColor32* pixels)
           " h=" + std::to_string(h));
     RTexture t;
     d->TextureSize(w, h, t.wt, t.ht);
+    // A device caps its texture sizes; an image larger than that cap cannot be held.
+    if (t.wt < w || t.ht < h) return -1;
     Trace("GR_Texture_Create_And_Fill :: D3DXCreateTextureFromFileInMemoryEx w=" + std::to_string(t.wt) +
           " h=" + std::to_string(t.ht));
     t.tex = d->CreateTexture(t.wt, t.ht, false);

@@ -34,6 +34,23 @@ TEST_F(GraphicsTextures, IdsReuseTheLowestFreeSlot) {
     EXPECT_EQ(Make(4, 4), 3);
 }
 
+TEST_F(GraphicsTextures, ImagesBeyondTheDeviceTextureCapAreRefused) {
+    // The edge padding once copied whole rows of such an image into rows cut to the cap.
+    struct CappedDevice : RecordingDevice {
+        CappedDevice() : RecordingDevice(640, 480) {}
+        void TextureSize(int32_t w, int32_t h, int32_t& wt, int32_t& ht) const override {
+            RecordingDevice::TextureSize(w, h, wt, ht);
+            wt = std::min(wt, 64);
+            ht = std::min(ht, 64);
+        }
+    } capped;
+    ASSERT_TRUE(GR_D3D_Init(&capped, 640, 480, false));
+    EXPECT_EQ(Make(100, 4), -1);
+    EXPECT_EQ(Make(4, 100), -1);
+    EXPECT_EQ(capped.LiveTextures(), 0);
+    ASSERT_TRUE(GR_D3D_Init(&device, 640, 480, false));
+}
+
 TEST_F(GraphicsTextures, PaddingShowsThroughTextureSize) {
     const int32_t id = Make(100, 50);
     const RTexture* t = GR_Texture_Get(id);
