@@ -40,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string text(rest.begin(), rest.end());
         for (int32_t w : {-1, 0, 7, 100}) (void)Text_Layout(font, text, w);
         (void)font.TextWidth(text);
+        (void)RenderTextImage(font, text);
         font.Draw_String_Transformed_Color(1, 2, text, 2, 3, 45, 0xFF, 0xFF00, 0xFF0000, 0, 0.5);
     }
     return 0;

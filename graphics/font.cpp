@@ -379,12 +379,16 @@ TBitmap32 RenderTextImage(const CFont& font, std::string_view text) {
     for (char ch : font.Glyphs(text)) {
         const auto g = static_cast<unsigned char>(ch);
         if (g >= font.s_first && g <= font.s_last) {
+            // Only the columns inside both the atlas and the image: a damaged record's cell
+            // may be billions of pixels wide.
+            const int64_t left = pen + font.s_offset[g];
+            const int64_t x0 = std::max({int64_t(0), -int64_t(font.s_x[g]), -left});
+            const int64_t x1 = std::min({int64_t(font.s_w[g]), int64_t(font.s_bw) - font.s_x[g], w - left});
             for (int32_t y = 0; y < font.s_h[g] && y < h; ++y)
-                for (int32_t x = 0; x < font.s_w[g]; ++x) {
+                for (int64_t x = x0; x < x1; ++x) {
                     const int64_t sx = int64_t(font.s_x[g]) + x, sy = int64_t(font.s_y[g]) + y;
-                    const int64_t dx = pen + font.s_offset[g] + x;
-                    if (sx < 0 || sy < 0 || sx >= font.s_bw || sy >= font.s_bh || dx < 0 || dx >= w || y < 0)
-                        continue;
+                    const int64_t dx = left + x;
+                    if (sy < 0 || sy >= font.s_bh) continue;
                     const uint8_t a = font.s_bytes[size_t(sy) * size_t(font.s_bw) + size_t(sx)];
                     const TColor32 old = out.GetPixel(int32_t(dx), y);
                     if (a > AlphaOf(old)) out.SetPixel(int32_t(dx), y, 0x00FFFFFFu | uint32_t(a) << 24);

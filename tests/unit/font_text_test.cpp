@@ -138,6 +138,15 @@ TEST_F(FontText, TextImagesForWindowsWithoutADevice) {
     EXPECT_TRUE(RenderTextImage(sprite, "x").Empty());
 }
 
+TEST_F(FontText, TextImageOfADamagedCellStopsAtTheAtlas) {
+    // A record may claim a cell billions of pixels wide; only the atlas part is copied.
+    std::unique_ptr<CFont> f = FixedFont('A', 'A', 4, 16);
+    f->s_w['A'] = INT32_MAX;
+    const TBitmap32 image = RenderTextImage(*f, "A");
+    ASSERT_EQ(image.Width(), 4);
+    for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(AlphaOf(image.GetPixel(x, 15)), 255) << x;
+}
+
 TEST_F(FontText, FontAddFindsMetricCompatibleSubstitutes) {
     // The system's fonts this time: families of the original platform map to their substitutes.
     SetGlyphSource(MakeFreeTypeGlyphSource());
