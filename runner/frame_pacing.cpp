@@ -1,5 +1,7 @@
 #include "runner/frame_pacing.h"
 
+#include <limits>
+
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -35,7 +37,10 @@ void FramePacer::Start() {
 void FramePacer::Wait(int64_t micros) {
     if (micros <= 0) return;
     int64_t start = clock_.NowMicros();
-    int64_t deadline = start + micros;
+    // sleep() of a huge time saturates rather than overflowing the deadline.
+    const int64_t deadline = micros > std::numeric_limits<int64_t>::max() - start
+                                 ? std::numeric_limits<int64_t>::max()
+                                 : start + micros;
     if (clock_.Simulated()) {
         // Nothing else can move simulated time: jump to the deadline.
         clock_.SleepMicros(deadline - start);

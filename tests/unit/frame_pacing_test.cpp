@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <limits>
 
 #include "runner/frame_pacing.h"
 
@@ -25,14 +26,14 @@ TEST(FramePacing, WaitFillsTheFrameAndASlowStepShortensOnlyTheNextWait) {
     int pumps = 0;
     FramePacer pacer(clock, [&] {
         ++pumps;
-        clock.now += 1;  // spinning reads a moving clock
+        clock.now += 1; // spinning reads a moving clock
     });
     pacer.Start();
     int32_t speed = 30;
-    clock.now += 10000;  // a 10 ms step
+    clock.now += 10000; // a 10 ms step
     pacer.EndFrame(speed);
     EXPECT_EQ(pacer.LastWait(), 33333 - 10001);
-    clock.now += 50000;  // a step slower than the frame
+    clock.now += 50000; // a step slower than the frame
     pacer.EndFrame(speed);
     EXPECT_EQ(pacer.LastWait(), 0);
     clock.now += 1000;
@@ -67,6 +68,14 @@ TEST(FramePacing, SimulatedClockCountsExactFramesPerSecond) {
     int32_t s = 30;
     for (int i = 0; i < 200; ++i) fast.EndFrame(s, 2.0);
     EXPECT_EQ(fast.Fps(), 60) << "playing at twice the speed counts twice the frames";
+}
+
+TEST(FramePacing, AHugeWaitSaturatesInsteadOfOverflowing) {
+    SimulatedStepClock clock;
+    FramePacer pacer(clock, nullptr);
+    clock.SleepMicros(1000);
+    pacer.Wait(std::numeric_limits<int64_t>::max());
+    EXPECT_EQ(clock.NowMicros(), std::numeric_limits<int64_t>::max());
 }
 
 TEST(FramePacing, WaitOfNothingReturnsAtOnce) {
