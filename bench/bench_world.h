@@ -8,10 +8,11 @@
 #include <string>
 #include <utility>
 
+#include "game/compose.h"
 #include "runner/event_dispatch.h"
+#include "runner/game_world.h"
 #include "runner/object.h"
 #include "runner/room.h"
-#include "runner/world.h"
 #include "script/variables.h"
 
 namespace kestrin::bench {
@@ -41,7 +42,7 @@ inline void StartRoom(const RoomRecord& record, void (*install)() = nullptr) {
     auto room = std::make_unique<CRoom>();
     room->Assign(record);
     World().RoomOrder().push_back(World().AddRoom("room", std::move(room)));
-    InstallEventDispatch();
+    ComposeGame();
     if (install) install();
     World().StartGame();
 }

@@ -14,12 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "game/compose.h"
 #include "script/registry.h"
 #include "script/value.h"
-#include "world/ds_functions.h"
 #include "world/ds_grid.h"
 #include "world/ds_list.h"
 #include "world/ds_map.h"
+#include "world/function_ds.h"
 
 using namespace kestrin;
 
@@ -202,6 +203,7 @@ void PrintFootprint() {
 } // namespace
 
 int main(int argc, char** argv) {
+    kestrin::ComposeGame();
     benchmark::Initialize(&argc, argv);
     CollectingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

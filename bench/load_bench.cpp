@@ -11,12 +11,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
 
+#include "game/compose.h"
 #include "runner/game_data.h"
 
 using namespace kestrin;
@@ -66,6 +67,7 @@ int MeasureLoad(const char* path) {
 } // namespace
 
 int main(int argc, char** argv) {
+    kestrin::ComposeGame();
     if (argc == 3 && std::strcmp(argv[1], "--measure") == 0) return MeasureLoad(argv[2]);
     constexpr int kSprites = 200;
     constexpr size_t kRecordBytes = 256 * 1024;
@@ -79,7 +81,8 @@ int main(int argc, char** argv) {
         item.WriteString("sprite" + std::to_string(i));
         item.WriteBytes(record);
         packed.push_back(Deflate(item.Bytes()));
-        game.Resources(ResourceKind::Sprite).push_back({true, "sprite" + std::to_string(i), std::move(record)});
+        game.Resources(ResourceKind::Sprite)
+            .push_back({true, "sprite" + std::to_string(i), std::move(record)});
     }
     StreamRandom random(1);
     std::vector<uint8_t> image = SaveGameData(game, random);

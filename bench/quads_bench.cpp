@@ -9,8 +9,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "graphics/graphics_d3d.h"
+#include "game/compose.h"
 #include "graphics/graphics_texture.h"
+#include "graphics/render_state.h"
 #include "platform/gl/egl_headless.h"
 #include "platform/gl/gl_device.h"
 
@@ -169,6 +170,7 @@ double DirectRun(const std::vector<Spot>& spots, int textures) {
 } // namespace
 
 int main() {
+    kestrin::ComposeGame();
     std::string error;
     auto gl = HeadlessGL::Create(error);
     if (!gl) {

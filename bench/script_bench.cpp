@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "game/compose.h"
 #include "script/code.h"
 #include "script/interpreter.h"
 #include "script/scripts.h"
@@ -98,6 +99,7 @@ double RunLua(const std::string& name) {
 } // namespace
 
 int main(int argc, char** argv) {
+    kestrin::ComposeGame();
     // Optional arguments name the cases to run.
     // Options meant for other benchmark programs (run.sh passes them to all) are ignored.
     std::vector<std::string> only;

@@ -11,12 +11,13 @@
 #include <string>
 
 #include "bench/bench_world.h"
+#include "game/compose.h"
 #include "runner/event_dispatch.h"
+#include "runner/game_world.h"
 #include "runner/input_state.h"
 #include "runner/main_loop.h"
 #include "runner/object.h"
 #include "runner/room.h"
-#include "runner/world.h"
 #include "script/registry.h"
 #include "script/variables.h"
 
@@ -94,6 +95,7 @@ double RunLua(int instances, long long& checksum) {
 } // namespace
 
 int main() {
+    kestrin::ComposeGame();
     (void)FunctionCount(); // registers the built-ins
     if (!MakeObject()) {
         std::fprintf(stderr, "the benchmark object does not compile\n");

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "game/compose.h"
 #include "script/variables.h"
 
 using namespace kestrin;
@@ -202,6 +203,7 @@ std::map<std::string, double> RunLua() {
 } // namespace
 
 int main(int argc, char** argv) {
+    kestrin::ComposeGame();
     benchmark::Initialize(&argc, argv);
     CollectingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

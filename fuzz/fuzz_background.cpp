@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/stream.h"
 #include "graphics/background.h"
-#include "runner/stream.h"
 
 using namespace kestrin;
 

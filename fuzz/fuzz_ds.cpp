@@ -9,18 +9,18 @@
 #include <string>
 #include <string_view>
 
-#include "runner/stream.h"
+#include "base/stream.h"
 #include "script/registry.h"
 #include "script/run_error.h"
 #include "script/value.h"
 #include "world/ds_common.h"
-#include "world/ds_functions.h"
 #include "world/ds_grid.h"
 #include "world/ds_list.h"
 #include "world/ds_map.h"
 #include "world/ds_priority.h"
 #include "world/ds_queue.h"
 #include "world/ds_stack.h"
+#include "world/function_ds.h"
 
 using namespace kestrin;
 

@@ -7,19 +7,19 @@
 #include <span>
 #include <vector>
 
-#include "graphics/bitmap32.h"
-#include "graphics/image_bmp.h"
-#include "graphics/image_gif.h"
-#include "graphics/image_ico.h"
-#include "graphics/image_jpeg.h"
-#include "graphics/image_pcx.h"
-#include "graphics/image_png.h"
-#include "graphics/image_pnm.h"
-#include "graphics/image_psd.h"
-#include "graphics/image_sgi.h"
-#include "graphics/image_tga.h"
-#include "graphics/image_tiff.h"
-#include "runner/stream.h"
+#include "base/bitmap32.h"
+#include "base/image_bmp.h"
+#include "base/image_gif.h"
+#include "base/image_ico.h"
+#include "base/image_jpeg.h"
+#include "base/image_pcx.h"
+#include "base/image_png.h"
+#include "base/image_pnm.h"
+#include "base/image_psd.h"
+#include "base/image_sgi.h"
+#include "base/image_tga.h"
+#include "base/image_tiff.h"
+#include "base/stream.h"
 
 using namespace kestrin;
 

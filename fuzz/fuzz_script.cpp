@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "runner/stream.h"
+#include "base/stream.h"
 #include "script/lexer.h"
 #include "script/variables.h"
 

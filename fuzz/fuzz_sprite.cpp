@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "runner/stream.h"
-#include "world/sprite.h"
+#include "base/stream.h"
+#include "graphics/sprite.h"
 
 using namespace kestrin;
 

@@ -5,12 +5,12 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/file_io.h"
+#include "base/numeric.h"
+#include "base/stream.h"
 #include "graphics/graphics_draw.h"
 #include "graphics/graphics_texture.h"
-#include "runner/file_io.h"
 #include "runner/game_data.h"
-#include "runner/stream.h"
-#include "script/numeric.h"
 
 namespace kestrin {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/bitmap32.h"
+#include "base/bitmap32.h"
 
 namespace kestrin {
 

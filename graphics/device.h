@@ -8,7 +8,7 @@
 #include <array>
 #include <cstdint>
 
-#include "graphics/bitmap32.h"
+#include "base/bitmap32.h"
 
 namespace kestrin {
 

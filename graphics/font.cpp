@@ -4,14 +4,14 @@
 #include <cmath>
 #include <limits>
 
-#include "graphics/code_page.h"
+#include "base/code_page.h"
+#include "base/stream.h"
 #include "graphics/font_atlas.h"
 #include "graphics/glyph_source.h"
 #include "graphics/graphics_draw.h"
 #include "graphics/graphics_texture.h"
+#include "graphics/sprite.h"
 #include "runner/game_data.h"
-#include "runner/stream.h"
-#include "world/sprite.h"
 
 namespace kestrin {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "graphics/bitmap32.h"
+#include "base/bitmap32.h"
 
 namespace kestrin {
 

@@ -2,11 +2,11 @@
 
 #include <cstdint>
 
+#include "base/numeric.h"
 #include "graphics/function_args.h"
 #include "graphics/function_graphics.h"
-#include "graphics/graphics_d3d.h"
 #include "graphics/graphics_draw.h"
-#include "script/numeric.h"
+#include "graphics/render_state.h"
 #include "script/value.h"
 
 namespace kestrin {

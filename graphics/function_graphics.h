@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "graphics/bitmap32.h"
+#include "base/bitmap32.h"
 #include "script/builtin_routine.h"
 
 namespace kestrin {

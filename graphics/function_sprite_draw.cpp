@@ -2,14 +2,14 @@
 
 #include <cmath>
 
+#include "base/numeric.h"
 #include "graphics/function_args.h"
 #include "graphics/function_graphics.h"
 #include "graphics/messages.h"
 #include "graphics/room_draw.h"
+#include "graphics/sprite.h"
 #include "runner/game_variables.h"
-#include "script/numeric.h"
 #include "script/run_error.h"
-#include "world/sprite.h"
 
 namespace kestrin {
 

@@ -3,13 +3,13 @@
 #include <cmath>
 #include <string>
 
-#include "graphics/code_page.h"
+#include "base/code_page.h"
+#include "base/utf.h"
 #include "graphics/function_args.h"
 #include "graphics/function_text.h"
 #include "graphics/graphics_draw.h"
 #include "graphics/graphics_text.h"
 #include "script/function_string.h"
-#include "script/utf.h"
 
 namespace kestrin {
 

@@ -4,15 +4,15 @@
 #include <fstream>
 #include <string>
 
+#include "base/image_bmp.h"
+#include "base/numeric.h"
 #include "graphics/background.h"
 #include "graphics/function_args.h"
 #include "graphics/function_graphics.h"
-#include "graphics/graphics_d3d.h"
 #include "graphics/graphics_surface.h"
 #include "graphics/graphics_texture.h"
-#include "graphics/image_bmp.h"
 #include "graphics/messages.h"
-#include "script/numeric.h"
+#include "graphics/render_state.h"
 #include "script/run_error.h"
 #include "script/value.h"
 

@@ -5,8 +5,8 @@
 #include "graphics/function_args.h"
 #include "graphics/messages.h"
 #include "graphics/room_draw.h"
+#include "runner/game_world.h"
 #include "runner/room.h"
-#include "runner/world.h"
 #include "script/run_error.h"
 
 namespace kestrin {

@@ -2,12 +2,12 @@
 
 #include <string>
 
+#include "base/numeric.h"
 #include "graphics/function_args.h"
 #include "graphics/function_graphics.h"
-#include "graphics/graphics_d3d.h"
 #include "graphics/graphics_window.h"
 #include "graphics/messages.h"
-#include "script/numeric.h"
+#include "graphics/render_state.h"
 #include "script/run_error.h"
 #include "script/value.h"
 

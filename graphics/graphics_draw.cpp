@@ -4,10 +4,10 @@
 #include <cmath>
 #include <vector>
 
-#include "graphics/graphics_d3d.h"
+#include "base/numeric.h"
 #include "graphics/graphics_texture.h"
 #include "graphics/graphics_window.h"
-#include "script/numeric.h"
+#include "graphics/render_state.h"
 
 namespace kestrin {
 

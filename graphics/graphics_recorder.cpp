@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "graphics/graphics_d3d.h"
+#include "graphics/render_state.h"
 
 namespace kestrin {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "graphics/graphics_d3d.h"
 #include "graphics/graphics_texture.h"
+#include "graphics/render_state.h"
 
 namespace kestrin {
 

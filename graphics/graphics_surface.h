@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "graphics/bitmap32.h"
+#include "base/bitmap32.h"
 
 namespace kestrin {
 

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <memory>
 
-#include "graphics/code_page.h"
+#include "base/code_page.h"
+#include "base/numeric.h"
 #include "graphics/font.h"
-#include "graphics/graphics_d3d.h"
-#include "script/numeric.h"
+#include "graphics/render_state.h"
 
 namespace kestrin {
 

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <vector>
 
-#include "graphics/graphics_d3d.h"
+#include "base/numeric.h"
 #include "graphics/graphics_draw.h"
+#include "graphics/render_state.h"
 #include "script/errors.h"
-#include "script/numeric.h"
 
 namespace kestrin {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "graphics/bitmap32.h"
+#include "base/bitmap32.h"
 #include "graphics/device.h"
 
 namespace kestrin {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "graphics/graphics_d3d.h"
-#include "script/numeric.h"
+#include "base/numeric.h"
+#include "graphics/render_state.h"
 
 namespace kestrin {
 

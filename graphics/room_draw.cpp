@@ -4,20 +4,20 @@
 #include <cmath>
 #include <limits>
 
+#include "base/numeric.h"
 #include "graphics/background.h"
 #include "graphics/function_graphics.h"
-#include "graphics/graphics_d3d.h"
 #include "graphics/graphics_draw.h"
 #include "graphics/graphics_window.h"
+#include "graphics/render_state.h"
+#include "graphics/sprite.h"
 #include "runner/event_table.h"
 #include "runner/game_variables.h"
+#include "runner/game_world.h"
 #include "runner/input_state.h"
 #include "runner/main_loop.h"
 #include "runner/object.h"
 #include "runner/room.h"
-#include "runner/world.h"
-#include "script/numeric.h"
-#include "world/sprite.h"
 
 namespace kestrin {
 

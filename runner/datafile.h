@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "runner/stream.h"
+#include "base/stream.h"
 
 namespace kestrin {
 
@@ -62,7 +62,9 @@ public:
     std::vector<CDataFile> files;
 
     int Find(const std::string& name) const;
-    CDataFile* Get(int index) { return index >= 0 && index < static_cast<int>(files.size()) ? &files[index] : nullptr; }
+    CDataFile* Get(int index) {
+        return index >= 0 && index < static_cast<int>(files.size()) ? &files[index] : nullptr;
+    }
     // Never fails: a file that cannot be written is skipped.
     bool PrepareAll(const DataFileContext& ctx);
     void RemoveAll(const DataFileContext& ctx);

@@ -1,19 +1,21 @@
 #include "runner/event_dispatch.h"
 
+#include "script/callable.h"
+
 #include <algorithm>
 #include <array>
 #include <limits>
 
-#include "runner/fault.h"
+#include "base/fault.h"
+#include "base/numeric.h"
 #include "runner/game_variables.h"
+#include "runner/game_world.h"
 #include "runner/input_state.h"
 #include "runner/instance.h"
 #include "runner/object.h"
 #include "runner/room.h"
-#include "runner/world.h"
 #include "script/errors.h"
 #include "script/interpreter.h"
-#include "script/numeric.h"
 #include "script/registry.h"
 #include "script/run_error.h"
 #include "script/scripts.h"
@@ -266,27 +268,17 @@ private:
         const int32_t argc = std::clamp<int32_t>(action.act_argumentcount, 0, kActionCallArguments);
         for (int32_t i = 0; i < argc; ++i)
             if (!Argument(action, i, self, other, args[i])) return false;
-        if (action.act_functionid >= kFirstExtensionFunction) {
-            ExtensionFunctions* extensions = CurrentExtensionFunctions();
-            if (extensions && extensions->Call(action.act_functionid - kFirstExtensionFunction, self, other,
-                                               argc, args, result))
-                return true;
+        switch (CallCallable(action.act_functionid, self, other, argc, args, result)) {
+        case CallOutcome::Called:
+            return true;
+        case CallOutcome::Failed:
             ReportRunError(LastCodeError(), false);
             ClearCodeError();
             return false;
+        case CallOutcome::Missing:
+            break;
         }
-        if (action.act_functionid >= kFirstScriptFunction) {
-            if (CallScript(action.act_functionid - kFirstScriptFunction, self, other, result,
-                           CheckScriptArguments(), args, argc))
-                return true;
-            ReportRunError(LastCodeError(), false);
-            ClearCodeError();
-            return false;
-        }
-        const RFunction* function = FunctionAt(action.act_functionid);
-        if (!function || !function->f_routine) return false;
-        function->f_routine(self, other, argc, args, result);
-        return true;
+        return false;
     }
 
     CInstance* self_;
@@ -294,10 +286,6 @@ private:
     const std::vector<CAction>& actions_;
     int32_t depth_ = 0;
 };
-
-void DispatchPerformer(CInstance* self, CInstance* other, int32_t type, int32_t number) {
-    PerformObjectEvent(self, other, self->i_objectindex, type, number);
-}
 
 // ---- Built-ins ----
 
@@ -442,11 +430,6 @@ const std::vector<int32_t>& EventObjects(int32_t type, int32_t number) {
 
 const std::vector<std::pair<int32_t, int32_t>>& CollisionPairs() {
     return Lists().pairs;
-}
-
-void InstallEventDispatch() {
-    SetEventPerformer(DispatchPerformer);
-    World().hooks.build_event_lists = BuildEventLists;
 }
 
 void PerformObjectEvent(CInstance* self, CInstance* other, int32_t objind, int32_t type, int32_t number) {

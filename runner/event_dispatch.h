@@ -50,10 +50,6 @@ void BuildEventLists();
 const std::vector<int32_t>& EventObjects(int32_t type, int32_t number);
 const std::vector<std::pair<int32_t, int32_t>>& CollisionPairs();
 
-// Installs the action interpreter as the world's event performer and the list building as
-// its game-start hook.
-void InstallEventDispatch();
-
 // The event looked up from object `objind` (its chain), run with self and other, when
 // room_request is -1.
 void PerformObjectEvent(CInstance* self, CInstance* other, int32_t objind, int32_t type, int32_t number);

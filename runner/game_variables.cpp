@@ -7,17 +7,15 @@
 #include <ctime>
 #include <filesystem>
 
-#include "graphics/background.h"
+#include "base/numeric.h"
+#include "runner/game_world.h"
 #include "runner/loop_messages.h"
 #include "runner/main_loop.h"
 #include "runner/messages.h"
 #include "runner/room.h"
-#include "runner/world.h"
 #include "script/errors.h"
-#include "script/numeric.h"
 #include "script/value.h"
 #include "script/variable_names.h"
-#include "world/sprite.h"
 
 namespace kestrin {
 
@@ -154,16 +152,17 @@ bool WriteImageSingle(CScriptInstance* s, int32_t, const RValue& v) {
 
 bool ReadImageNumber(CScriptInstance* s, int32_t, RValue& out) {
     CInstance* i = AsInstance(s);
-    return i && Real(Sprite_ImageCount(i->i_spriteindex), out);
+    const auto count = CurrentInstanceSpriteHooks().image_count;
+    return i && Real(count ? count(i->i_spriteindex) : 0, out);
 }
 // A size or origin of the instance's sprite, scaled by the instance; 0 without a sprite.
 template <bool Origin, bool Vertical> bool ReadSpriteScaled(CScriptInstance* s, int32_t, RValue& out) {
     CInstance* i = AsInstance(s);
     if (!i) return false;
-    const CSprite* spr = Sprite_Get(i->i_spriteindex);
-    if (!spr) return Real(0, out);
-    const double value =
-        Origin ? (Vertical ? spr->i_yorig : spr->i_xorig) : (Vertical ? spr->GetHeight() : spr->GetWidth());
+    const auto geometry = CurrentInstanceSpriteHooks().geometry;
+    RSpriteGeometry spr;
+    if (!geometry || !geometry(i->i_spriteindex, spr)) return Real(0, out);
+    const double value = Origin ? (Vertical ? spr.yorig : spr.xorig) : (Vertical ? spr.height : spr.width);
     return Real(value * (Vertical ? i->i_imagescaley : i->i_imagescalex), out);
 }
 
@@ -365,9 +364,10 @@ template <auto Member> constexpr auto kReadView = ReadLayerField<CView, Member, 
 template <auto Member> constexpr auto kWriteView = WriteLayerField<CView, Member, &CRoom::r_view>;
 
 bool ReadBackgroundSize(int32_t element, bool height, RValue& out) {
-    const CBackground* back = Background_Get(*FieldOf<CBack, &CBack::index, &CRoom::r_background>(element));
-    if (!back) return Real(0, out);
-    return Real(height ? back->GetHeight() : back->GetWidth(), out);
+    int32_t width = 0, tall = 0;
+    if (!BackgroundSizeOf(*FieldOf<CBack, &CBack::index, &CRoom::r_background>(element), width, tall))
+        return Real(0, out);
+    return Real(height ? tall : width, out);
 }
 bool ReadBackgroundWidth(CScriptInstance*, int32_t element, RValue& out) {
     return ReadBackgroundSize(element, false, out);

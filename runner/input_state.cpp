@@ -1,6 +1,6 @@
 #include "runner/input_state.h"
 
-#include "script/utf.h"
+#include "base/utf.h"
 
 namespace kestrin {
 

@@ -36,6 +36,10 @@ void SetInstanceSpriteHooks(const InstanceSpriteHooks& hooks) {
     SpriteHooks() = hooks;
 }
 
+const InstanceSpriteHooks& CurrentInstanceSpriteHooks() {
+    return SpriteHooks();
+}
+
 void SetBoxChangeListener(BoxChangeListener listener) {
     BoxListener() = listener;
 }

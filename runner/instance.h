@@ -20,11 +20,17 @@ struct RBox {
 // What instances need from sprites, which live elsewhere: the image count of a sprite (0 when
 // it does not exist) and the bounding box of an instance (false when it has no sprite or
 // mask, which leaves every side at -100000). Unset, no sprite exists.
+// The size and origin of a sprite, unscaled.
+struct RSpriteGeometry {
+    double width = 0, height = 0, xorig = 0, yorig = 0;
+};
 struct InstanceSpriteHooks {
     int32_t (*image_count)(int32_t sprite) = nullptr;
     bool (*bounding_box)(const class CInstance& instance, RBox& box) = nullptr;
+    bool (*geometry)(int32_t sprite, RSpriteGeometry& out) = nullptr; // false without a sprite
 };
 void SetInstanceSpriteHooks(const InstanceSpriteHooks& hooks);
+const InstanceSpriteHooks& CurrentInstanceSpriteHooks();
 
 // Told after an instance's box changed, so that an index over boxes can follow; unset, no one
 // listens.

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/numeric.h"
 #include "runner/event_dispatch.h"
+#include "runner/game_world.h"
 #include "runner/input_record.h"
 #include "runner/input_state.h"
 #include "runner/instance.h"
 #include "runner/room.h"
-#include "runner/world.h"
 #include "script/errors.h"
-#include "script/numeric.h"
 
 namespace kestrin {
 
@@ -96,7 +96,8 @@ void MainLoop::Animate() {
     for (size_t i = 0; i < count && i < room->r_instance.size(); ++i) {
         CInstance& instance = *room->r_instance[i];
         instance.i_imageindex += instance.i_imagespeed;
-        const int32_t images = hooks.image_count ? std::max(0, hooks.image_count(instance.i_spriteindex)) : 0;
+        const auto imageCount = CurrentInstanceSpriteHooks().image_count;
+        const int32_t images = imageCount ? std::max(0, imageCount(instance.i_spriteindex)) : 0;
         if (std::floor(instance.i_imageindex) >= images) {
             instance.i_imageindex -= images;
             PerformEvent(&instance, &instance, ev_other, ev_animation_end);

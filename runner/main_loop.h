@@ -16,7 +16,11 @@ namespace kestrin {
 class InputState;
 class InputPlatform;
 
-// Step phases that belong to subsystems built elsewhere; unset entries do nothing.
+// Step phases that belong to subsystems above the runner; unset entries do nothing. The
+// composition root (game/compose.cpp, ComposeMainLoop) sets draw_room and show_frame; the
+// others wait for their subsystems: gate (dialogs, splash screens), function_keys (game
+// information, saved games, screenshots), timelines, particles, debug_refresh,
+// age_depth_buffers (3D) and load_game (saved games).
 struct LoopHooks {
     std::function<bool()> gate;          // true: the step does nothing (information, splash, frozen)
     std::function<void()> function_keys; // F1, F4, F5, F6, F9 (Escape is the loop's own)
@@ -28,8 +32,6 @@ struct LoopHooks {
     std::function<void()> age_depth_buffers;
     std::function<void()> show_frame;                  // show the back buffer and begin the next frame
     std::function<void(const std::string&)> load_game; // game_load's file
-    // Animation needs each sprite's image count; unset: no sprite has images.
-    std::function<int32_t(int32_t sprite)> image_count;
 };
 
 // The loop's state that scripts see (fps, automatic_draw, ...) and that saved games keep.

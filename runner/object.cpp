@@ -1,10 +1,12 @@
 #include "runner/object.h"
 
+#include "script/callable.h"
+
 #include <algorithm>
 
+#include "base/stream.h"
 #include "runner/game_data.h"
 #include "runner/messages.h"
-#include "runner/stream.h"
 #include "script/errors.h"
 #include "script/registry.h"
 #include "script/scripts.h"
@@ -72,18 +74,7 @@ void CAction::Assign(const ActionRecord& r) {
 void CAction::ResolveFunction() {
     act_functionid = -1;
     if (act_functionname.empty()) return;
-    if (int32_t script = FindScript(act_functionname); script >= 0) {
-        act_functionid = kFirstScriptFunction + script;
-        return;
-    }
-    if (const ExtensionFunctions* extensions = CurrentExtensionFunctions()) {
-        int32_t id = 0, argnumb = 0;
-        if (extensions->Find(act_functionname, id, argnumb) && id >= 0) {
-            act_functionid = kFirstExtensionFunction + id;
-            return;
-        }
-    }
-    act_functionid = FindFunction(act_functionname);
+    if (!FindCallable(act_functionname, act_functionid)) act_functionid = -1;
 }
 
 bool CAction::Compile() {

@@ -1,7 +1,7 @@
 #include "runner/room.h"
 
+#include "base/stream.h"
 #include "runner/object.h"
-#include "runner/stream.h"
 
 namespace kestrin {
 
@@ -28,6 +28,10 @@ WorldIds& LastIds() {
 
 void SetBackgroundSizeHook(BackgroundSizeHook hook) {
     BackgroundSize() = hook;
+}
+
+bool BackgroundSizeOf(int32_t background, int32_t& width, int32_t& height) {
+    return BackgroundSize() && BackgroundSize()(background, width, height);
 }
 
 RoomListChanges& ListChanges() {

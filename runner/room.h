@@ -63,6 +63,8 @@ WorldIds& LastIds();
 // The size of a background resource, which lives elsewhere; unset, none exists.
 using BackgroundSizeHook = bool (*)(int32_t background, int32_t& width, int32_t& height);
 void SetBackgroundSizeHook(BackgroundSizeHook hook);
+// The size of a background through the hook; false when it is unset or the background is missing.
+bool BackgroundSizeOf(int32_t background, int32_t& width, int32_t& height);
 
 // Counts of the changes an index over the running room's instances must follow: lists
 // rebuilt (instances may have been freed, list order restarted) and the active list reordered

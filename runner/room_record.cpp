@@ -1,6 +1,6 @@
 #include "runner/room_record.h"
 
-#include "runner/stream.h"
+#include "base/stream.h"
 
 namespace kestrin {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "graphics/bitmap32.h"
-#include "runner/stream.h"
+#include "base/bitmap32.h"
+#include "base/stream.h"
 
 namespace kestrin {
 

@@ -1,15 +1,17 @@
 #include "script/compiler.h"
 
+#include "script/callable.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "base/numeric.h"
 #include "script/builtin_routine.h"
 #include "script/code_messages.h"
 #include "script/constants.h"
 #include "script/lexer.h"
-#include "script/numeric.h"
 #include "script/operators.h"
 #include "script/registry.h"
 #include "script/scripts.h"
@@ -29,35 +31,6 @@ struct RToken2 {
 };
 
 // ---- Phase 2: names and literals ----
-
-bool FindCallable(std::string_view name, int32_t& index) {
-    if (const int32_t script = FindScript(name); script >= 0) {
-        index = kFirstScriptFunction + script;
-        return true;
-    }
-    if (const ExtensionFunctions* extensions = CurrentExtensionFunctions()) {
-        int32_t id, argnumb;
-        if (extensions->Find(name, id, argnumb) && id >= 0 && id <= INT32_MAX - kFirstExtensionFunction) {
-            index = kFirstExtensionFunction + id;
-            return true;
-        }
-    }
-    if (const int32_t builtin = FindFunction(name); builtin >= 0) {
-        index = builtin;
-        return true;
-    }
-    return false;
-}
-
-// The fixed argument count of a call's function index, or -1 for any count.
-int32_t CallableArgCount(int32_t index) {
-    if (index >= kFirstExtensionFunction) {
-        const ExtensionFunctions* extensions = CurrentExtensionFunctions();
-        return extensions ? extensions->ArgCount(index - kFirstExtensionFunction) : kNoFunctionArgCount;
-    }
-    if (index >= kFirstScriptFunction) return -1; // scripts take any count
-    return FunctionArgCount(index);
-}
 
 bool Classify(CCode& code, const RTokenList1& in, std::vector<RToken2>& out, ArgumentUsage& usage) {
     out.clear();

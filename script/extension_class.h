@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "runner/stream.h"
+#include "base/stream.h"
 
 namespace kestrin {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "script/numeric.h"
+#include "base/numeric.h"
 #include "script/value.h"
 
 namespace kestrin {

@@ -9,11 +9,11 @@
 #include <system_error>
 #include <wctype.h>
 
+#include "base/numeric.h"
+#include "base/utf.h"
 #include "script/math_messages.h"
-#include "script/numeric.h"
 #include "script/run_error.h"
 #include "script/scripts.h"
-#include "script/utf.h"
 #include "script/value.h"
 
 namespace kestrin {

@@ -1,14 +1,16 @@
 #include "script/interpreter.h"
 
+#include "script/callable.h"
+
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <deque>
 
+#include "base/numeric.h"
 #include "script/code_messages.h"
 #include "script/compiler.h"
 #include "script/lexer.h"
-#include "script/numeric.h"
 #include "script/operators.h"
 #include "script/registry.h"
 #include "script/run_error.h"
@@ -743,9 +745,9 @@ public:
             n.run = RunConstant;
             return;
         case kNodeCall:
-            n.run = n.ind < kFirstScriptFunction      ? RunBuiltinCall
-                    : n.ind < kFirstExtensionFunction ? RunScriptCall
-                                                      : RunExtensionCall;
+            n.run = CallableKindOf(n.ind) == CallableKind::Builtin  ? RunBuiltinCall
+                    : CallableKindOf(n.ind) == CallableKind::Script ? RunScriptCall
+                                                                    : RunExtensionCall;
             for (RToken& c : n.items) Expression(c);
             return;
         case kNodeFixedVariable:

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "script/numeric.h"
-#include "script/utf.h"
+#include "base/numeric.h"
+#include "base/utf.h"
 
 namespace kestrin {
 

@@ -3,8 +3,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "script/builtin_families.h"
-
 namespace kestrin {
 
 namespace {
@@ -13,6 +11,7 @@ struct Registry {
     std::vector<RFunction> functions;
     std::unordered_map<std::string, int32_t> index;
     bool registering = false;
+    BuiltinRegistrar registrar = nullptr;
 };
 
 Registry& Raw() {
@@ -23,9 +22,9 @@ Registry& Raw() {
 // The families register on first use, so the table is complete before any lookup.
 Registry& Functions() {
     Registry& r = Raw();
-    if (r.functions.empty() && !r.registering) {
+    if (r.functions.empty() && !r.registering && r.registrar) {
         r.registering = true;
-        RegisterBuiltinFamilies();
+        r.registrar();
         r.registering = false;
     }
     return r;
@@ -34,6 +33,10 @@ Registry& Functions() {
 ExtensionFunctions* g_extensions = nullptr;
 
 } // namespace
+
+void SetBuiltinRegistrar(BuiltinRegistrar registrar) {
+    Raw().registrar = registrar;
+}
 
 void SetExtensionFunctions(ExtensionFunctions* functions) {
     g_extensions = functions;

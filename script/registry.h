@@ -22,6 +22,11 @@ struct RFunction {
     int32_t f_argnumb = -1;
 };
 
+// The routine that registers every built-in family, in module order; the composition root
+// sets it, and the table fills on its first use so it is complete before any lookup.
+using BuiltinRegistrar = void (*)();
+void SetBuiltinRegistrar(BuiltinRegistrar registrar);
+
 void RegisterFunction(std::string_view name, BuiltinRoutine routine, int32_t argnumb);
 void RegisterFunctions(std::span<const RFunctionSpec> table);
 

@@ -6,11 +6,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "runner/stream.h"
+#include "base/numeric.h"
+#include "base/stream.h"
 #include "script/code_messages.h"
 #include "script/errors.h"
 #include "script/interpreter.h"
-#include "script/numeric.h"
 #include "script/run_error.h"
 #include "script/variable_names.h"
 #include "script/variables.h"

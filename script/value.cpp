@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "runner/stream.h"
+#include "base/stream.h"
 
 namespace kestrin {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "runner/fault.h"
-#include "script/utf.h"
+#include "base/fault.h"
+#include "base/utf.h"
 
 namespace kestrin {
 

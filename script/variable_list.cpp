@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "runner/stream.h"
+#include "base/stream.h"
 
 namespace kestrin {
 

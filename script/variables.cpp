@@ -1,7 +1,7 @@
 #include "script/variables.h"
 
-#include "runner/stream.h"
-#include "script/numeric.h"
+#include "base/numeric.h"
+#include "base/stream.h"
 
 namespace kestrin {
 

@@ -1,5 +1,8 @@
 #include "tools/cli.h"
 
+#include "game/compose.h"
+#include "game/platform_services.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,10 +13,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/file_io.h"
+#include "game/startup.h"
 #include "runner/container.h"
-#include "runner/file_io.h"
 #include "runner/input_state.h"
-#include "runner/startup.h"
 #include "script/function_manifest.h"
 #include "tools/describe.h"
 #include "tools/project.h"
@@ -169,17 +172,14 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes, bool 
     return !ec;
 }
 
-GamePlatformFactory g_platformFactory = nullptr;
-OffscreenGraphicsFactory g_offscreenFactory = nullptr;
-
 int PlayGame(RunOptions options, const std::string& gameFile, bool standalone) {
     StderrMessages messages;
     TerminalProgress terminal(stderr);
     LoadingDisplay quiet;
     std::unique_ptr<GamePlatform> platform;
     if (!options.headless) {
-        std::string error = "no windowing backend";
-        if (g_platformFactory) platform = g_platformFactory(error);
+        std::string error;
+        platform = OpenGamePlatform(error);
         if (!platform) {
             std::fprintf(stderr, "No window (%s): running headless.\n", error.c_str());
             options.headless = true;
@@ -187,8 +187,8 @@ int PlayGame(RunOptions options, const std::string& gameFile, bool standalone) {
     }
     std::unique_ptr<OffscreenGraphics> offscreen;
     if (options.headless && !options.screenshots.empty()) {
-        std::string error = "no offscreen graphics backend";
-        if (g_offscreenFactory) offscreen = g_offscreenFactory(error);
+        std::string error;
+        offscreen = OpenOffscreenGraphics(error);
         if (!offscreen)
             std::fprintf(stderr, "No offscreen drawing device (%s): screenshots cannot be taken.\n",
                          error.c_str());
@@ -456,14 +456,8 @@ RunOptions OptionsFromEnvironment(int argc, char** argv, bool& ok) {
 
 } // namespace
 
-void SetGamePlatformFactory(GamePlatformFactory factory) {
-    g_platformFactory = factory;
-}
-void SetOffscreenGraphicsFactory(OffscreenGraphicsFactory factory) {
-    g_offscreenFactory = factory;
-}
-
 int KestrinMain(int argc, char** argv) {
+    ComposeGame();
     // A copy of kestrin with game data appended plays that game and nothing else.
     std::string self = ExecutablePath();
     int64_t selfSize = self.empty() ? -1 : RegularFileSize(self);

@@ -4,7 +4,7 @@
 #include <new>
 #include <system_error>
 
-#include "graphics/image_png.h"
+#include "base/image_png.h"
 #include "tools/project_json.h"
 #include "tools/project_kinds.h"
 

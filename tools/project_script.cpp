@@ -1,6 +1,6 @@
 #include "tools/project_script.h"
 
-#include "runner/stream.h"
+#include "base/stream.h"
 #include "script/scripts.h"
 #include "tools/project_world.h"
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <optional>
 
-#include "graphics/image_png.h"
-#include "runner/stream.h"
+#include "base/image_png.h"
+#include "base/stream.h"
+#include "graphics/sprite.h"
 #include "tools/project_world.h"
-#include "world/sprite.h"
 
 namespace kestrin::project {
 

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "runner/fault.h"
+#include "base/fault.h"
+#include "base/stream.h"
 #include "runner/settings.h"
-#include "runner/stream.h"
 #include "script/code.h"
 #include "script/errors.h"
 #include "script/interpreter.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "runner/startup.h"
+#include "game/startup.h"
 
 namespace kestrin {
 

@@ -6,12 +6,12 @@
 #include <utility>
 #include <vector>
 
+#include "base/numeric.h"
+#include "graphics/sprite.h"
 #include "runner/event_dispatch.h"
+#include "runner/game_world.h"
 #include "runner/room.h"
-#include "runner/world.h"
-#include "script/numeric.h"
 #include "world/broad_phase.h"
-#include "world/sprite.h"
 
 namespace kestrin {
 
@@ -35,11 +35,6 @@ TRect AsRect(const RBox& box) {
 const CSprite* MaskWithFrames(const CInstance& instance) {
     const CSprite* sprite = MaskSprite(instance);
     return sprite && sprite->i_numb > 0 ? sprite : nullptr;
-}
-
-int32_t ImageCount(int32_t sprite) {
-    const CSprite* s = Sprite_Exists(sprite) ? Sprite_Get(sprite) : nullptr;
-    return s ? s->i_numb : 0;
 }
 
 bool Collide(CInstance& a, CInstance& b) {
@@ -103,7 +98,6 @@ bool ComputeInstanceBox(const CInstance& instance, RBox& box) {
 }
 
 void InstallCollision() {
-    SetInstanceSpriteHooks({ImageCount, ComputeInstanceBox});
     DispatchHooks hooks = CurrentDispatchHooks();
     hooks.collide = Collide;
     hooks.contains_point = ContainsPoint;

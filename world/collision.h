@@ -18,8 +18,7 @@ const CSprite* MaskSprite(const CInstance& instance);
 // The instance's box from its mask sprite; false (every side -100000) without one.
 bool ComputeInstanceBox(const CInstance& instance, RBox& box);
 
-// Installs the box and image-count hooks of instances and the precise tests of event
-// dispatch.
+// Installs the precise tests of event dispatch and the broad phase.
 void InstallCollision();
 
 // The shape tests. Each fails for a marked instance; with `prec` false only the box counts.

@@ -4,10 +4,10 @@
 #include <array>
 #include <cmath>
 
-#include "script/numeric.h"
+#include "base/numeric.h"
+#include "base/utf.h"
 #include "script/random.h"
 #include "script/run_error.h"
-#include "script/utf.h"
 
 namespace kestrin {
 

@@ -11,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "runner/fault.h"
-#include "runner/stream.h"
+#include "base/fault.h"
+#include "base/numeric.h"
+#include "base/stream.h"
 #include "script/builtin_routine.h"
-#include "script/numeric.h"
 #include "script/value.h"
 
 namespace kestrin {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "script/numeric.h"
+#include "base/numeric.h"
 
 namespace kestrin {
 

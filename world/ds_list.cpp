@@ -4,8 +4,8 @@
 #include <cmath>
 #include <utility>
 
-#include "script/numeric.h"
-#include "script/utf.h"
+#include "base/numeric.h"
+#include "base/utf.h"
 
 namespace kestrin {
 

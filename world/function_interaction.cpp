@@ -7,19 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "base/numeric.h"
+#include "graphics/sprite.h"
 #include "runner/game_variables.h"
+#include "runner/game_world.h"
 #include "runner/instance.h"
 #include "runner/object.h"
 #include "runner/room.h"
-#include "runner/world.h"
-#include "script/numeric.h"
 #include "script/random.h"
 #include "script/run_error.h"
 #include "script/value.h"
 #include "world/broad_phase.h"
 #include "world/collision.h"
 #include "world/interaction_messages.h"
-#include "world/sprite.h"
 
 namespace kestrin {
 
@@ -33,7 +33,7 @@ CRoom* Room() {
 }
 
 int32_t Designator(const RValue& value) {
-    return RoundToInt32Saturated(value.val(), kNoone);
+    return RoundToInt32Saturated(value.val(), kNooneSelector);
 }
 
 bool Flag(const RValue& value) {
@@ -84,24 +84,24 @@ template <typename Test>
 CInstance* FirstDesignated(int32_t obj, const QueryRegion* region, bool anyOrder, Test&& test) {
     CRoom* room = Room();
     if (!room) return nullptr;
-    if (obj >= kFirstInstanceDesignator) {
+    if (obj >= kFirstInstanceId) {
         CInstance* instance = AsInstance(room->FindInstance(obj));
         return instance && test(*instance) ? instance : nullptr;
     }
-    if (obj < 0 && obj != kAll) return nullptr;
+    if (obj < 0 && obj != kAllSelector) return nullptr;
     if (region && BroadPhaseEnabled()) {
         std::vector<CInstance*>& found = Scratch();
-        const CandidateOrder order = anyOrder      ? CandidateOrder::None
-                                     : obj == kAll ? CandidateOrder::Room
-                                                   : CandidateOrder::Lists;
+        const CandidateOrder order = anyOrder              ? CandidateOrder::None
+                                     : obj == kAllSelector ? CandidateOrder::Room
+                                                           : CandidateOrder::Lists;
         BroadPhaseQuery(*room, *region, order, found);
         for (CInstance* instance : found)
-            if (!instance->i_marked && (obj == kAll || InObjectList(*room, *instance, obj)) &&
+            if (!instance->i_marked && (obj == kAllSelector || InObjectList(*room, *instance, obj)) &&
                 test(*instance))
                 return instance;
         return nullptr;
     }
-    if (obj == kAll) {
+    if (obj == kAllSelector) {
         for (const auto& instance : room->r_instance)
             if (!instance->i_marked && test(*instance)) return instance.get();
         return nullptr;
@@ -115,7 +115,7 @@ CInstance* FirstDesignated(int32_t obj, const QueryRegion* region, bool anyOrder
 }
 
 int32_t IdOf(const CInstance* instance) {
-    return instance ? instance->i_id : kNoone;
+    return instance ? instance->i_id : kNooneSelector;
 }
 
 QueryRegion RegionOfBox(const RBox& b) {
@@ -148,13 +148,13 @@ CInstance* MeetingAt(CInstance& self, double x, double y, int32_t obj, bool soli
 }
 
 bool FreeAt(CInstance& self, double x, double y, bool solidOnly) {
-    return MeetingAt(self, x, y, kAll, solidOnly, true) == nullptr;
+    return MeetingAt(self, x, y, kAllSelector, solidOnly, true) == nullptr;
 }
 
 // obj -1 and -2 as the caller's and the other instance's id.
 int32_t OwnDesignator(int32_t obj, const CInstance* self, CScriptInstance* other) {
-    if (obj == kSelf) return self ? self->i_id : kNoone;
-    if (obj == kOther) return other ? other->i_id : kNoone;
+    if (obj == kSelfSelector) return self ? self->i_id : kNooneSelector;
+    if (obj == kOtherSelector) return other ? other->i_id : kNooneSelector;
     return obj;
 }
 
@@ -186,7 +186,8 @@ void place_meeting(CScriptInstance* self, CScriptInstance* other, int32_t, const
 
 void instance_place(CScriptInstance* self, CScriptInstance*, int32_t, const RValue* args, RValue& result) {
     CInstance* me = AsInstance(self);
-    result.SetReal(me ? InstancePlace(*me, Real(args[0]), Real(args[1]), Designator(args[2])) : kNoone);
+    result.SetReal(me ? InstancePlace(*me, Real(args[0]), Real(args[1]), Designator(args[2]))
+                      : kNooneSelector);
 }
 
 void place_snapped(CScriptInstance* self, CScriptInstance*, int32_t, const RValue* args, RValue& result) {
@@ -199,7 +200,7 @@ void place_snapped(CScriptInstance* self, CScriptInstance*, int32_t, const RValu
 }
 
 void position_empty(CScriptInstance*, CScriptInstance*, int32_t, const RValue* args, RValue& result) {
-    result.SetReal(AtPoint(Real(args[0]), Real(args[1]), kAll) ? 0 : 1);
+    result.SetReal(AtPoint(Real(args[0]), Real(args[1]), kAllSelector) ? 0 : 1);
 }
 
 void position_meeting(CScriptInstance* self, CScriptInstance* other, int32_t, const RValue* args,
@@ -267,12 +268,12 @@ void collision_line(CScriptInstance* self, CScriptInstance*, int32_t, const RVal
 template <typename Visit> void ForDesignated(int32_t obj, Visit&& visit) {
     CRoom* room = Room();
     if (!room) return;
-    if (obj == kAll) {
+    if (obj == kAllSelector) {
         for (const auto& instance : room->r_instance)
             if (!instance->i_marked && !visit(*instance)) return;
         return;
     }
-    if (obj < 0 || obj >= kFirstInstanceDesignator) return;
+    if (obj < 0 || obj >= kFirstInstanceId) return;
     const int32_t count = room->Obj_Number_Recursive(obj);
     for (int32_t k = 0; k < count; ++k) {
         CInstance* instance = room->Obj_Instance_Recursive(obj, k);
@@ -311,8 +312,8 @@ CInstance* ById(int32_t id) {
 void instance_find(CScriptInstance*, CScriptInstance*, int32_t, const RValue* args, RValue& result) {
     const int32_t obj = Designator(args[0]);
     const int64_t n = RoundToInt64Saturated(Real(args[1]), -1);
-    if (obj >= kFirstInstanceDesignator) {
-        result.SetReal(n == 0 ? IdOf(ById(obj)) : kNoone);
+    if (obj >= kFirstInstanceId) {
+        result.SetReal(n == 0 ? IdOf(ById(obj)) : kNooneSelector);
         return;
     }
     int64_t seen = 0;
@@ -333,9 +334,9 @@ bool Present(CScriptInstance* instance) {
 }
 
 int64_t CountDesignated(int32_t obj, CScriptInstance* self, CScriptInstance* other) {
-    if (obj == kSelf) return Present(self) ? 1 : 0;
-    if (obj == kOther) return Present(other) ? 1 : 0;
-    if (obj >= kFirstInstanceDesignator) return ById(obj) ? 1 : 0;
+    if (obj == kSelfSelector) return Present(self) ? 1 : 0;
+    if (obj == kOtherSelector) return Present(other) ? 1 : 0;
+    if (obj >= kFirstInstanceId) return ById(obj) ? 1 : 0;
     int64_t count = 0;
     ForDesignated(obj, [&](CInstance&) {
         ++count;
@@ -348,7 +349,7 @@ void instance_exists(CScriptInstance* self, CScriptInstance* other, int32_t, con
                      RValue& result) {
     const int32_t obj = Designator(args[0]);
     bool exists;
-    if (obj == kSelf || obj == kOther || obj >= kFirstInstanceDesignator) {
+    if (obj == kSelfSelector || obj == kOtherSelector || obj >= kFirstInstanceId) {
         exists = CountDesignated(obj, self, other) > 0;
     } else {
         exists = false;
@@ -398,11 +399,11 @@ void distance_to_object(CScriptInstance* self, CScriptInstance* other, int32_t, 
     };
     const int32_t obj = Designator(args[0]);
     CRoom* room = Room();
-    if (obj == kSelf) {
+    if (obj == kSelfSelector) {
         if (me) consider(*me);
-    } else if (obj == kOther) {
+    } else if (obj == kOtherSelector) {
         if (CInstance* o = AsInstance(other)) consider(*o);
-    } else if (obj >= kFirstInstanceDesignator) {
+    } else if (obj >= kFirstInstanceId) {
         if (room) {
             for (const auto& instance : room->r_instance) {
                 if (instance->i_id != obj) continue;
@@ -643,7 +644,7 @@ void instance_create(CScriptInstance*, CScriptInstance*, int32_t, const RValue* 
 }
 
 void instance_copy(CScriptInstance* self, CScriptInstance*, int32_t, const RValue* args, RValue& result) {
-    result.SetReal(kNoone);
+    result.SetReal(kNooneSelector);
     CInstance* me = AsInstance(self);
     CRoom* room = Room();
     if (!me || !room) return;
@@ -723,10 +724,10 @@ bool OutsideRegion(const CInstance& instance, double left, double top, double wi
 // or an object with its descendants.
 bool Designated(const CInstance& instance, int32_t obj, const CScriptInstance* self,
                 const CScriptInstance* other) {
-    if (obj == kSelf) return &instance == self;
-    if (obj == kOther) return &instance == other;
-    if (obj == kAll) return true;
-    if (obj >= kFirstInstanceDesignator) return instance.i_id == obj && !instance.i_marked;
+    if (obj == kSelfSelector) return &instance == self;
+    if (obj == kOtherSelector) return &instance == other;
+    if (obj == kAllSelector) return true;
+    if (obj >= kFirstInstanceId) return instance.i_id == obj && !instance.i_marked;
     return obj >= 0 && InObject(instance, obj);
 }
 

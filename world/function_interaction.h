@@ -7,17 +7,11 @@
 #include <span>
 
 #include "script/builtin_routine.h"
+#include "script/variables.h" // the designators: kSelfSelector ... kFirstInstanceId
 
 namespace kestrin {
 
 class CInstance;
-
-// Designators of instances.
-inline constexpr int32_t kSelf = -1;
-inline constexpr int32_t kOther = -2;
-inline constexpr int32_t kAll = -3;
-inline constexpr int32_t kNoone = -4;
-inline constexpr int32_t kFirstInstanceDesignator = 100000;
 
 // The searches behind the built-ins, for the collision benchmark and the tests.
 bool PlaceFree(CInstance& self, double x, double y);

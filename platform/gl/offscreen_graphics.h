@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "tools/cli.h"
+#include "game/platform_services.h"
 
 namespace kestrin {
 

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "game/platform_services.h"
+#include "game/startup.h"
 #include "runner/input_state.h"
-#include "runner/startup.h"
-#include "tools/cli.h"
 
 namespace kestrin {
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "graphics/bitmap32.h"
-#include "runner/startup.h"
+#include "base/bitmap32.h"
+#include "game/startup.h"
 
 struct SDL_Window;
 struct SDL_Renderer;

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "graphics/graphics_d3d.h"
+#include "graphics/render_state.h"
 #include "platform/gl/gl_device.h"
 
 namespace kestrin {

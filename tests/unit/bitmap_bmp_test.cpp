@@ -3,7 +3,7 @@
 #include <climits>
 #include <string>
 
-#include "graphics/image_bmp.h"
+#include "base/image_bmp.h"
 #include "tests/unit/bitmap_samples.h"
 
 using namespace kestrin;

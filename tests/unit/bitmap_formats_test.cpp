@@ -8,14 +8,14 @@
 #include <functional>
 #include <string>
 
-#include "graphics/image_ico.h"
-#include "graphics/image_pcx.h"
-#include "graphics/image_png.h"
-#include "graphics/image_pnm.h"
-#include "graphics/image_psd.h"
-#include "graphics/image_sgi.h"
-#include "graphics/image_tga.h"
-#include "graphics/image_tiff.h"
+#include "base/image_ico.h"
+#include "base/image_pcx.h"
+#include "base/image_png.h"
+#include "base/image_pnm.h"
+#include "base/image_psd.h"
+#include "base/image_sgi.h"
+#include "base/image_tga.h"
+#include "base/image_tiff.h"
 #include "tests/unit/bitmap_format_samples.h"
 
 using namespace kestrin;

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <string>
 
-#include "graphics/image_bmp.h"
-#include "graphics/image_png.h"
-#include "runner/stream.h"
+#include "base/image_bmp.h"
+#include "base/image_png.h"
+#include "base/stream.h"
 #include "tests/unit/bitmap_format_samples.h"
 #include "tests/unit/bitmap_samples.h"
 

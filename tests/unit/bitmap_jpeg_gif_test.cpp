@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "graphics/bitmap32.h"
-#include "graphics/image_gif.h"
-#include "graphics/image_jpeg.h"
+#include "base/bitmap32.h"
+#include "base/image_gif.h"
+#include "base/image_jpeg.h"
 #include "tests/unit/bitmap_samples.h"
 
 using namespace kestrin;

@@ -2,8 +2,8 @@
 
 #include <climits>
 
-#include "graphics/bitmap32.h"
-#include "runner/stream.h"
+#include "base/bitmap32.h"
+#include "base/stream.h"
 
 using namespace kestrin;
 

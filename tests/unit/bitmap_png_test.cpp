@@ -5,9 +5,9 @@
 #include <fstream>
 #include <string>
 
-#include "graphics/image_bmp.h"
-#include "graphics/image_png.h"
-#include "runner/stream.h"
+#include "base/image_bmp.h"
+#include "base/image_png.h"
+#include "base/stream.h"
 #include "tests/unit/bitmap_samples.h"
 
 #include <zlib.h>

@@ -190,7 +190,7 @@ TEST_F(CollisionBox, InstancesOfStoredRoomsTakeTheirBoxesOnEntry) {
     auto room = std::make_unique<CRoom>();
     room->Assign(r);
     World().RoomOrder().push_back(World().AddRoom("room", std::move(room)));
-    InstallCollision();
+    ComposeGame();
     World().StartGame();
     ASSERT_NE(Nth(0), nullptr);
     const RBox& b = Nth(0)->i_bbox;

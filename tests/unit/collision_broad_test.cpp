@@ -160,21 +160,21 @@ TEST_F(BroadPhase, FollowsMovesCreationsAndRebuilds) {
     EmptyRoom(10000, 10000);
     CInstance* me = Put(object, 5000, 5000);
     CInstance* far = Put(object, 9000, 9000);
-    EXPECT_EQ(InstancePlace(*me, 9000, 9000, kAll), far->i_id);
+    EXPECT_EQ(InstancePlace(*me, 9000, 9000, kAllSelector), far->i_id);
     far->SetPosition(-50000, 100); // far outside the grid
-    EXPECT_EQ(InstancePlace(*me, 9000, 9000, kAll), kNoone);
-    EXPECT_EQ(InstancePlace(*me, -50000, 100, kAll), far->i_id);
+    EXPECT_EQ(InstancePlace(*me, 9000, 9000, kAllSelector), kNooneSelector);
+    EXPECT_EQ(InstancePlace(*me, -50000, 100, kAllSelector), far->i_id);
     far->SetImageScaleX(10000); // a box over many cells: -50000..29999
-    EXPECT_EQ(InstancePlace(*me, 1000, 100, kAll), far->i_id);
+    EXPECT_EQ(InstancePlace(*me, 1000, 100, kAllSelector), far->i_id);
     CInstance* added = Put(object, 100, 100);
-    EXPECT_EQ(InstancePlace(*me, 100, 100, kAll), far->i_id) << "the earlier instance in room order";
+    EXPECT_EQ(InstancePlace(*me, 100, 100, kAllSelector), far->i_id) << "the earlier instance in room order";
     EXPECT_EQ(InstancePlace(*me, 100, 100, object), far->i_id);
     far->SetImageScaleX(1);
-    EXPECT_EQ(InstancePlace(*me, 100, 100, kAll), added->i_id);
+    EXPECT_EQ(InstancePlace(*me, 100, 100, kAllSelector), added->i_id);
     World().Current()->RemoveMarked();
     added->i_deactivated = true;
     World().Current()->UpdateActive();
-    EXPECT_EQ(InstancePlace(*me, 100, 100, kAll), kNoone);
+    EXPECT_EQ(InstancePlace(*me, 100, 100, kAllSelector), kNooneSelector);
     EXPECT_GT(CurrentBroadPhaseStats().rebuilds, 0u);
 }
 

@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "game/compose.h"
+#include "graphics/sprite.h"
 #include "tests/unit/run_fixture.h"
 #include "tests/unit/sprite_fixture.h"
 #include "world/broad_phase.h"
 #include "world/collision.h"
-#include "world/sprite.h"
 
 namespace kestrin::testing {
 
@@ -20,7 +21,7 @@ protected:
     void SetUp() override {
         RunTest::SetUp();
         Sprite_ClearAll();
-        InstallCollision();
+        ComposeGame();
         SetBroadPhaseEnabled(true);
     }
     void TearDown() override {

@@ -13,7 +13,7 @@
 #include "script/run_error.h"
 #include "script/value.h"
 #include "world/ds_common.h"
-#include "world/ds_functions.h"
+#include "world/function_ds.h"
 
 namespace kestrin::testing {
 

@@ -2,7 +2,7 @@
 // counts checked, values passed and returned whole.
 
 #include "tests/unit/script_fixture.h"
-#include "world/ds_functions.h"
+#include "world/function_ds.h"
 
 using namespace kestrin;
 using namespace kestrin::testing;

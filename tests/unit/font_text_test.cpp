@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "base/code_page.h"
 #include "font_fixture.h"
-#include "graphics/code_page.h"
-#include "world/sprite.h"
+#include "graphics/sprite.h"
 
 namespace kestrin::testing {
 namespace {

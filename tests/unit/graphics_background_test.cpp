@@ -1,5 +1,5 @@
+#include "base/stream.h"
 #include "graphics_fixture.h"
-#include "runner/stream.h"
 
 using namespace kestrin;
 using kestrin::testing::GraphicsTest;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "game/compose.h"
 #include "runner/event_dispatch.h"
 #include "runner/game_variables.h"
 #include "runner/input_state.h"
@@ -74,7 +75,6 @@ class RunTest : public WorldTest {
 protected:
     void SetUp() override {
         WorldTest::SetUp();
-        InstallEventDispatch();
         World().hooks.reset_game_variables = ResetGameVariables;
         SetDispatchHooks({});
         SetInstanceSpriteHooks({});

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "runner/run_session.h"
+#include "game/run_session.h"
 #include "script/random.h"
 #include "tests/unit/run_fixture.h"
 
@@ -38,7 +38,7 @@ protected:
 TEST_F(LoopTest, AStepRunsItsPhasesInOrder) {
     AddRecorder();
     StartRoom({{0, -100, -100}});
-    Loop().hooks.image_count = [](int32_t) { return 1; };
+    SetInstanceSpriteHooks({[](int32_t) { return 1; }, nullptr, nullptr});
     Loop().hooks.draw_room = Draw;
     CurrentInput().KeyDown(65);
     CurrentInput().MouseDown(1);

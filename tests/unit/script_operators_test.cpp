@@ -3,7 +3,7 @@
 #include <cmath>
 #include <variant>
 
-#include "script/numeric.h"
+#include "base/numeric.h"
 #include "script/operators.h"
 
 using namespace kestrin;

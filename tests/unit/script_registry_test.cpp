@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <set>
 
+#include "game/game_preparation.h"
 #include "script/function_manifest.h"
-#include "script/game_preparation.h"
 #include "script/registry.h"
 #include "script/variable_functions.h"
 #include "script_fixture.h"

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "runner/stream.h"
+#include "base/stream.h"
 #include "script/registry.h"
 #include "script_fixture.h"
 

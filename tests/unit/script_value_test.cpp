@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "runner/stream.h"
-#include "script/numeric.h"
+#include "base/numeric.h"
+#include "base/stream.h"
 #include "script/value.h"
 
 using namespace kestrin;

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "runner/stream.h"
+#include "base/stream.h"
 #include "script/messages.h"
 #include "script/variables.h"
 

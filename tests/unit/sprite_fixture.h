@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "graphics/bitmap32.h"
-#include "world/mask.h"
+#include "base/bitmap32.h"
+#include "graphics/mask.h"
 
 namespace kestrin::testing {
 

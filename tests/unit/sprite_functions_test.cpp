@@ -1,11 +1,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "graphics/image_png.h"
+#include "base/file_io.h"
+#include "base/image_png.h"
+#include "graphics/sprite.h"
 #include "graphics_fixture.h"
-#include "runner/file_io.h"
 #include "sprite_fixture.h"
-#include "world/sprite.h"
 
 namespace kestrin {
 namespace {

@@ -4,8 +4,8 @@
 #include <limits>
 #include <random>
 
+#include "graphics/sprite.h"
 #include "sprite_fixture.h"
-#include "world/sprite.h"
 
 namespace kestrin {
 namespace {

@@ -9,9 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "game/compose.h"
+#include "runner/game_world.h"
 #include "runner/object.h"
 #include "runner/room.h"
-#include "runner/world.h"
 #include "script/constants.h"
 #include "script/errors.h"
 #include "script/scripts.h"
@@ -86,6 +87,8 @@ protected:
         SetErrorHooks({});
         SetErrorOptions({});
         ClearScripts();
+        // Later tests in the same process start from the composed game again.
+        ComposeGame();
     }
 
     static std::vector<std::string>& Log() {

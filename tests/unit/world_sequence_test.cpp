@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "runner/world.h"
+#include "runner/game_world.h"
 #include "script/interpreter.h"
 #include "script/registry.h"
 #include "tests/unit/world_fixture.h"

@@ -1,0 +1,101 @@
+#include "game/compose.h"
+
+#include "graphics/function_graphics.h"
+#include "graphics/function_sprite.h"
+#include "graphics/function_text.h"
+#include "graphics/graphics_window.h"
+#include "graphics/render_state.h"
+#include "graphics/room_draw.h"
+#include "graphics/sprite.h"
+#include "runner/event_dispatch.h"
+#include "runner/function_datafile.h"
+#include "runner/function_input.h"
+#include "runner/game_variables.h"
+#include "runner/game_world.h"
+#include "runner/input_state.h"
+#include "runner/instance.h"
+#include "runner/main_loop.h"
+#include "script/errors.h"
+#include "script/function_date.h"
+#include "script/function_math.h"
+#include "script/function_string.h"
+#include "script/registry.h"
+#include "script/scripts.h"
+#include "script/variable_functions.h"
+#include "world/collision.h"
+#include "world/function_ds.h"
+#include "world/function_interaction.h"
+
+namespace kestrin {
+
+void RegisterBuiltinFamilies() {
+    // ORDER of modules: Function_Graphics, Function_Action, Function_Math,
+    // Function_Interaction, Function_File, Function_Misc, Function_DPlay, Function_Game,
+    // Function_Resource, Function_Particles, Function_Data_Structures, Function_Sound,
+    // Function_3D. Families of modules not built yet join here in that order; a test compares
+    // the resulting table with the manifest's order.
+    RegisterFunctions(WindowFunctions());        // Function_Graphics
+    RegisterFunctions(DrawFunctions());          // Function_Graphics
+    RegisterFunctions(TextureFunctions());       // Function_Graphics
+    RegisterFunctions(TextFunctions());          // Function_Graphics
+    RegisterFunctions(TileFunctions());          // Function_Graphics
+    RegisterFunctions(SpriteDrawFunctions());    // Function_Graphics
+    RegisterFunctions(MathFunctions());          // Function_Math
+    RegisterFunctions(StringFunctions());        // Function_Math
+    RegisterFunctions(LoopFunctions());          // Function_Interaction
+    RegisterFunctions(InteractionFunctions());   // Function_Interaction
+    RegisterFunctions(IncludedFileFunctions());  // Function_File
+    RegisterFunctions(InputFunctions());         // Function_Misc
+    RegisterFunctions(ScriptFunctions());        // Function_Game (and the script_* of Function_Resource)
+    RegisterFunctions(VariableFunctions());      // Function_Game
+    RegisterFunctions(DateFunctions());          // Function_Game
+    RegisterFunctions(RoomFunctions());          // Function_Game
+    RegisterFunctions(EventFunctions());         // Function_Game
+    RegisterFunctions(FontFunctions());          // Function_Resource
+    RegisterFunctions(SpriteFunctions());        // Function_Resource
+    RegisterFunctions(DataStructureFunctions()); // Function_Data_Structures
+
+    BindArgumentVariables();
+    BindInputVariables();
+    BindErrorVariables();
+    BindEventVariables();
+    BindGameVariables();
+}
+
+void ComposeGame() {
+    // script/
+    SetBuiltinRegistrar(RegisterBuiltinFamilies);
+    InstallErrorPath();
+    // runner/ learns what it needs of sprites (graphics/) and of collision geometry (world/).
+    SetInstanceSpriteHooks({Sprite_ImageCount, ComputeInstanceBox, Sprite_Geometry});
+    // graphics/
+    InstallRoomDrawing();
+    // world/
+    InstallCollision();
+    // The world's hooks into the layers above it.
+    WorldHooks& hooks = World().hooks;
+    hooks.clear_input = [] { CurrentInput().Clear(); };
+    hooks.resize_window = [](int32_t width, int32_t height) {
+        Window_RoomStart(false, nullptr, 0, width, height);
+    };
+    // Without a device (headless) the frame calls do nothing.
+    hooks.draw_room = [] {
+        Room_Draw();
+        (void)GR_D3D_End_Frame();
+        (void)GR_D3D_Start_Frame();
+    };
+}
+
+void ComposeMainLoop(MainLoop& loop) {
+    loop.hooks.show_frame = [] {
+        (void)GR_D3D_End_Frame();
+        (void)GR_D3D_Start_Frame();
+    };
+    // set_automatic_draw takes effect from the drawing of the step it was called in.
+    loop.hooks.draw_room = [&loop] {
+        loop.state.automatic_draw = AutomaticDraw();
+        if (loop.state.automatic_draw) Room_Draw();
+    };
+}
+
+} // namespace kestrin

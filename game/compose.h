@@ -1,0 +1,23 @@
+#pragma once
+// The composition root: the one place that wires the game. Lower layers declare hooks and
+// small interfaces; this file hands them their implementations, in module order. The front
+// end, the tests, the benchmarks and the fuzz targets all start from these entry points.
+
+namespace kestrin {
+
+class MainLoop;
+
+// Process-wide wiring: the built-in families (registered on first use, in module order), the
+// error path, the sprite facts instances need, collision, room drawing and the world's
+// hooks. Calling it again installs the same things again, which puts back whatever a test
+// replaced.
+void ComposeGame();
+
+// The main loop's phases that live above the runner: drawing the room and showing frames.
+void ComposeMainLoop(MainLoop& loop);
+
+// Every built-in family and variable binding, in module order (kept apart so the order can be
+// compared with the manifest's).
+void RegisterBuiltinFamilies();
+
+} // namespace kestrin
