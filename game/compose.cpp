@@ -1,8 +1,13 @@
 #include "game/compose.h"
 
-#include "graphics/function_graphics.h"
+#include "graphics/function_draw.h"
+#include "graphics/function_font.h"
 #include "graphics/function_sprite.h"
+#include "graphics/function_sprite_draw.h"
 #include "graphics/function_text.h"
+#include "graphics/function_texture.h"
+#include "graphics/function_tile.h"
+#include "graphics/function_window.h"
 #include "graphics/graphics_window.h"
 #include "graphics/render_state.h"
 #include "graphics/room_draw.h"
@@ -10,6 +15,8 @@
 #include "runner/event_dispatch.h"
 #include "runner/function_datafile.h"
 #include "runner/function_input.h"
+#include "runner/function_loop.h"
+#include "runner/function_room.h"
 #include "runner/game_variables.h"
 #include "runner/game_world.h"
 #include "runner/input_state.h"
@@ -19,9 +26,9 @@
 #include "script/function_date.h"
 #include "script/function_math.h"
 #include "script/function_string.h"
+#include "script/function_variable.h"
 #include "script/registry.h"
 #include "script/scripts.h"
-#include "script/variable_functions.h"
 #include "world/collision.h"
 #include "world/function_ds.h"
 #include "world/function_interaction.h"
@@ -34,26 +41,27 @@ void RegisterBuiltinFamilies() {
     // Function_Resource, Function_Particles, Function_Data_Structures, Function_Sound,
     // Function_3D. Families of modules not built yet join here in that order; a test compares
     // the resulting table with the manifest's order.
-    RegisterFunctions(WindowFunctions());        // Function_Graphics
-    RegisterFunctions(DrawFunctions());          // Function_Graphics
-    RegisterFunctions(TextureFunctions());       // Function_Graphics
-    RegisterFunctions(TextFunctions());          // Function_Graphics
-    RegisterFunctions(TileFunctions());          // Function_Graphics
-    RegisterFunctions(SpriteDrawFunctions());    // Function_Graphics
-    RegisterFunctions(MathFunctions());          // Function_Math
-    RegisterFunctions(StringFunctions());        // Function_Math
-    RegisterFunctions(LoopFunctions());          // Function_Interaction
-    RegisterFunctions(InteractionFunctions());   // Function_Interaction
-    RegisterFunctions(IncludedFileFunctions());  // Function_File
-    RegisterFunctions(InputFunctions());         // Function_Misc
-    RegisterFunctions(ScriptFunctions());        // Function_Game (and the script_* of Function_Resource)
-    RegisterFunctions(VariableFunctions());      // Function_Game
-    RegisterFunctions(DateFunctions());          // Function_Game
-    RegisterFunctions(RoomFunctions());          // Function_Game
-    RegisterFunctions(EventFunctions());         // Function_Game
-    RegisterFunctions(FontFunctions());          // Function_Resource
-    RegisterFunctions(SpriteFunctions());        // Function_Resource
-    RegisterFunctions(DataStructureFunctions()); // Function_Data_Structures
+    RegisterFunctions(WindowFunctions());         // Function_Graphics
+    RegisterFunctions(DrawFunctions());           // Function_Graphics
+    RegisterFunctions(TextureFunctions());        // Function_Graphics
+    RegisterFunctions(TextFunctions());           // Function_Graphics
+    RegisterFunctions(TileFunctions());           // Function_Graphics
+    RegisterFunctions(SpriteDrawFunctions());     // Function_Graphics
+    RegisterFunctions(MathFunctions());           // Function_Math
+    RegisterFunctions(StringFunctions());         // Function_Math
+    RegisterFunctions(LoopFunctions());           // Function_Interaction
+    RegisterFunctions(InteractionFunctions());    // Function_Interaction
+    RegisterFunctions(RoomFunctions());           // Function_Interaction
+    RegisterFunctions(IncludedFileFunctions());   // Function_File
+    RegisterFunctions(InputFunctions());          // Function_Misc
+    RegisterFunctions(ScriptFunctions());         // Function_Game
+    RegisterFunctions(VariableFunctions());       // Function_Game
+    RegisterFunctions(DateFunctions());           // Function_Game
+    RegisterFunctions(EventFunctions());          // Function_Game
+    RegisterFunctions(ScriptResourceFunctions()); // Function_Resource
+    RegisterFunctions(FontFunctions());           // Function_Resource
+    RegisterFunctions(SpriteFunctions());         // Function_Resource
+    RegisterFunctions(DataStructureFunctions());  // Function_Data_Structures
 
     BindArgumentVariables();
     BindInputVariables();

@@ -3,7 +3,9 @@
 #include "game/compose.h"
 
 #include "base/bitmap32.h"
-#include "graphics/function_graphics.h"
+#include "graphics/function_draw.h"
+#include "graphics/function_texture.h"
+#include "graphics/function_window.h"
 #include "graphics/graphics_window.h"
 #include "graphics/render_state.h"
 #include "graphics/room_draw.h"

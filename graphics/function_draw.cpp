@@ -4,7 +4,9 @@
 
 #include "base/numeric.h"
 #include "graphics/function_args.h"
-#include "graphics/function_graphics.h"
+#include "graphics/function_draw.h"
+#include "graphics/function_texture.h"
+#include "graphics/function_window.h"
 #include "graphics/graphics_draw.h"
 #include "graphics/render_state.h"
 #include "script/value.h"

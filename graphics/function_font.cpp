@@ -1,3 +1,5 @@
+#include "graphics/function_font.h"
+
 // Font resource built-ins (Function_Resource): the font list read and changed at run time.
 
 #include <memory>

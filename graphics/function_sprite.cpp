@@ -4,7 +4,9 @@
 #include <string>
 
 #include "base/numeric.h"
-#include "graphics/function_graphics.h"
+#include "graphics/function_draw.h"
+#include "graphics/function_texture.h"
+#include "graphics/function_window.h"
 #include "graphics/graphics_surface.h"
 #include "graphics/render_state.h"
 #include "graphics/resource_messages.h"

@@ -1,10 +1,14 @@
+#include "graphics/function_sprite_draw.h"
+
 // The sprite drawing built-ins and sprite_get_texture.
 
 #include <cmath>
 
 #include "base/numeric.h"
 #include "graphics/function_args.h"
-#include "graphics/function_graphics.h"
+#include "graphics/function_draw.h"
+#include "graphics/function_texture.h"
+#include "graphics/function_window.h"
 #include "graphics/messages.h"
 #include "graphics/room_draw.h"
 #include "graphics/sprite.h"

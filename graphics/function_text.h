@@ -9,7 +9,5 @@
 namespace kestrin {
 
 std::span<const RFunctionSpec> TextFunctions();
-// The font resource built-ins (Function_Resource).
-std::span<const RFunctionSpec> FontFunctions();
 
 } // namespace kestrin

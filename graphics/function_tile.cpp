@@ -1,3 +1,5 @@
+#include "graphics/function_tile.h"
+
 // The tile built-ins: fields of one tile by id, adding and deleting, finding by point, and the
 // operations on a whole depth layer.
 

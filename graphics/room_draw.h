@@ -49,8 +49,4 @@ RoomRect Room_ViewRectangle(const CView& view);
 // The window caption of a frame: the room's caption with score, lives and health as shown.
 std::string Room_Caption(const CRoom& room);
 
-// The tile built-ins, and the sprite drawing built-ins with sprite_get_texture.
-std::span<const RFunctionSpec> TileFunctions();
-std::span<const RFunctionSpec> SpriteDrawFunctions();
-
 } // namespace kestrin

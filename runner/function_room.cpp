@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/numeric.h"
+#include "runner/function_room.h"
 #include "runner/game_world.h"
 #include "runner/messages.h"
 #include "script/run_error.h"

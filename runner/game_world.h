@@ -141,7 +141,4 @@ private:
 
 CGameWorld& World();
 
-// room_goto and its five companions.
-std::span<const RFunctionSpec> RoomFunctions();
-
 } // namespace kestrin

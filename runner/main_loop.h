@@ -88,7 +88,4 @@ private:
 // The loop being run (nullptr between runs); built-ins reach it through here.
 MainLoop* CurrentLoop();
 
-// game_end, game_restart, game_load's request, sleep.
-std::span<const RFunctionSpec> LoopFunctions();
-
 } // namespace kestrin

@@ -431,10 +431,11 @@ constexpr RFunctionSpec kScriptFunctions[] = {
     {"clipboard_has_text", clipboard_has_text, 0},
     {"clipboard_get_text", clipboard_get_text, 0},
     {"clipboard_set_text", clipboard_set_text, 1},
-    {"script_execute", script_execute, -1},
-    {"script_exists", script_exists, 1},
-    {"script_get_name", script_get_name, 1},
-    {"script_name", script_get_name, 1},
+};
+
+constexpr RFunctionSpec kScriptResourceFunctions[] = {
+    {"script_execute", script_execute, -1},  {"script_exists", script_exists, 1},
+    {"script_get_name", script_get_name, 1}, {"script_name", script_get_name, 1},
     {"script_get_text", script_get_text, 1},
 };
 
@@ -491,6 +492,10 @@ bool ReadArgumentRelative(CScriptInstance*, int32_t, RValue& value) {
 
 std::span<const RFunctionSpec> ScriptFunctions() {
     return kScriptFunctions;
+}
+
+std::span<const RFunctionSpec> ScriptResourceFunctions() {
+    return kScriptResourceFunctions;
 }
 
 void BindArgumentVariables() {

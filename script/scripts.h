@@ -172,8 +172,11 @@ std::string ValueText(const RValue& value);
 // rounding to 10 significant digits; "ERROR" for what cannot be converted.
 std::string RealText(double value);
 
-// The table of this module's built-in functions (execute_string, script_execute, ...).
+// This module's built-in functions: executing code, debug messages, the clipboard, ...
+// (Function_Game) and the script resource functions (script_execute, script_exists, ...,
+// Function_Resource).
 std::span<const RFunctionSpec> ScriptFunctions();
+std::span<const RFunctionSpec> ScriptResourceFunctions();
 // Installs the routines of argument0 .. argument15, argument, argument_count and
 // argument_relative.
 void BindArgumentVariables();

@@ -2,7 +2,9 @@
 
 #include <SDL.h>
 
-#include "graphics/function_graphics.h"
+#include "graphics/function_draw.h"
+#include "graphics/function_texture.h"
+#include "graphics/function_window.h"
 #include "graphics/graphics_init.h"
 #include "graphics/graphics_window.h"
 #include "platform/sdl/sdl_loading.h"

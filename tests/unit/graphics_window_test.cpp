@@ -1,6 +1,8 @@
 #include <algorithm>
 
-#include "graphics/function_graphics.h"
+#include "graphics/function_draw.h"
+#include "graphics/function_texture.h"
+#include "graphics/function_window.h"
 #include "graphics_fixture.h"
 #include "script/function_manifest.h"
 

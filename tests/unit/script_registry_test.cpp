@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "game/game_preparation.h"
 #include "script/function_manifest.h"
+#include "script/function_variable.h"
 #include "script/registry.h"
-#include "script/variable_functions.h"
 #include "script_fixture.h"
 
 using namespace kestrin;
@@ -293,6 +294,28 @@ TEST_F(ScriptRegistry, ExtensionFunctionsComeBetweenScriptsAndBuiltins) {
     EXPECT_EQ(LastCodeError(), "In extension function ext_fail:\rbroken");
     SetExtensionFunctions(nullptr);
     EXPECT_EQ(Run("return ext_add(1, 2)"), "1:8: Unknown function or script: ext_add");
+}
+
+} // namespace
+
+namespace {
+
+// The families register in the modules' order, so the table's order follows the manifest's.
+TEST(RegistrationOrder, FollowsTheManifestsModuleOrder) {
+    std::map<std::string_view, FunctionModule> moduleOf;
+    for (const ManifestFunction& f : FunctionManifest()) moduleOf.emplace(f.name, f.module);
+    FunctionModule previous = FunctionModule::Graphics;
+    std::string previousName = "(start)";
+    for (int32_t i = 0; i < FunctionCount(); ++i) {
+        const std::string& name = FunctionAt(i)->f_name;
+        const auto found = moduleOf.find(name);
+        if (found == moduleOf.end()) continue; // registered by a test
+        EXPECT_GE(static_cast<int>(found->second), static_cast<int>(previous))
+            << name << " (" << FunctionModuleName(found->second) << ") registers after " << previousName
+            << " (" << FunctionModuleName(previous) << ")";
+        previous = found->second;
+        previousName = name;
+    }
 }
 
 } // namespace

@@ -1,20 +1,16 @@
 #pragma once
-// The graphics built-ins, one table per family, registered in this order by the Function_Graphics
-// module: window and screen, drawing state and primitives, textures, surfaces and backgrounds.
+// The window and screen built-ins (Function_Graphics), and the state they share with room
+// drawing: the hooks into rooms, automatic drawing and the desktop's mode.
 
 #include <cstdint>
 #include <functional>
 #include <span>
-#include <string>
 
-#include "base/bitmap32.h"
 #include "script/builtin_routine.h"
 
 namespace kestrin {
 
 std::span<const RFunctionSpec> WindowFunctions();
-std::span<const RFunctionSpec> DrawFunctions();
-std::span<const RFunctionSpec> TextureFunctions();
 
 // What the graphics built-ins need from rooms: the area the tiled forms cover.
 struct GraphicsHooks {
@@ -24,9 +20,6 @@ struct GraphicsHooks {
 };
 void SetGraphicsHooks(GraphicsHooks hooks);
 const GraphicsHooks& CurrentGraphicsHooks();
-// Screenshots and saved surfaces: PNG for a ".png" name (any case), else a Windows bitmap.
-bool HasPngExtension(const std::string& name);
-void SaveCaptureFile(const std::string& name, const TBitmap32& bm);
 
 // Whether the main loop draws and presents by itself (set_automatic_draw).
 bool AutomaticDraw();

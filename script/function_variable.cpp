@@ -1,4 +1,4 @@
-#include "script/variable_functions.h"
+#include "script/function_variable.h"
 
 #include <array>
 
