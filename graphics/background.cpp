@@ -312,29 +312,36 @@ void Background_ClearAll() {
 }
 
 bool Background_LoadChunk(CStream& stream) {
+    // Read aside and installed only whole: a damaged entry leaves the table as it was.
+    std::vector<std::unique_ptr<CBackground>> backgrounds;
+    std::vector<std::string> names;
     try {
         if (stream.ReadInteger() != kBackgroundChunkVersion) return false;
         const int32_t count = stream.ReadInteger();
         // Every entry takes at least a sub-stream length, so the count cannot exceed what is left.
         stream.CheckCount(count, 4);
-        Background_ClearAll();
+        backgrounds.reserve(size_t(count));
+        names.reserve(size_t(count));
         for (int32_t i = 0; i < count; ++i) {
             CStream entry = stream.ReadStreamC();
             if (!entry.ReadBoolean()) {
-                g_backgrounds.emplace_back();
-                g_names.emplace_back();
+                backgrounds.emplace_back();
+                names.emplace_back();
                 continue;
             }
             std::string name = entry.ReadString();
             auto back = std::make_unique<CBackground>();
             if (!back->LoadFromStream(entry)) return false;
-            g_backgrounds.push_back(std::move(back));
-            g_names.push_back(std::move(name));
+            backgrounds.push_back(std::move(back));
+            names.push_back(std::move(name));
         }
-        return true;
     } catch (const RunnerFault&) {
         return false;
     }
+    Background_ClearAll();
+    g_backgrounds = std::move(backgrounds);
+    g_names = std::move(names);
+    return true;
 }
 
 bool Background_LoadRecords(const std::vector<RawResource>& records) {

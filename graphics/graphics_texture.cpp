@@ -108,6 +108,8 @@ int32_t GR_Texture_Create_Empty(int32_t w, int32_t h, bool renderTarget) {
           " h=" + std::to_string(h));
     RTexture t;
     d->TextureSize(w, h, t.wt, t.ht);
+    // A surface beyond the device's cap would be drawn to and read back past its texture.
+    if (t.wt < w || t.ht < h) return -1;
     Trace("GR_Texture_Create_Empty :: D3DXCreateTexture w=" + std::to_string(t.wt) +
           " h=" + std::to_string(t.ht));
     t.tex = d->CreateTexture(t.wt, t.ht, renderTarget);

@@ -26,6 +26,13 @@ bool ReadBoundedFile(const std::string& fname, std::vector<uint8_t>& bytes) {
     return ReadWholeFile(fname, bytes);
 }
 
+// A sprite grown by adding frames holds no more pixels in all than one loaded image or GIF
+// animation may: frames of w x h, counted before any is copied.
+bool GrowthFits(int64_t frames, int32_t w, int32_t h) {
+    return frames <= kMaxSpriteFrames &&
+           int64_t(std::max(w, 0)) * std::max(h, 0) * frames <= kMaxBitmapPixels;
+}
+
 bool HasGifExtension(const std::string& fname) {
     const size_t dot = fname.find_last_of('.');
     const size_t slash = fname.find_last_of("/\\");
@@ -198,6 +205,9 @@ void CSprite::CreateFromBitmap(const TBitmap32& bbb, int32_t removeback, bool sm
 
 void CSprite::AddFromBitmap(const TBitmap32& bbb, bool removeback, bool smooth) {
     if (i_numb >= kMaxSpriteFrames) return;
+    if (i_numb > 0 ? !GrowthFits(i_numb + int64_t{1}, GetWidth(), GetHeight())
+                   : !GrowthFits(1, bbb.Width(), bbb.Height()))
+        return;
     TBitmap32 frame(bbb);
     CleanFrame(frame, removeback, smooth);
     // The first frame of an empty sprite sets the size instead of being squeezed to 1 × 1.
@@ -209,12 +219,15 @@ void CSprite::AddFromBitmap(const TBitmap32& bbb, bool removeback, bool smooth) 
 }
 
 void CSprite::AddFromSprite(const CSprite& spr) {
-    if (spr.i_numb <= 0) return;
+    if (spr.i_numb <= 0 || spr.i_bitmap.empty()) return;
+    const int64_t total = int64_t(i_numb) + int64_t(spr.i_bitmap.size());
+    if (total > kMaxSpriteFrames) return;
+    const int32_t w = i_numb > 0 ? GetWidth() : spr.i_bitmap[0].Width();
+    const int32_t h = i_numb > 0 ? GetHeight() : spr.i_bitmap[0].Height();
+    // Checked before anything is copied: merging a sprite into itself doubles it each time.
+    if (!GrowthFits(total, w, h)) return;
     // Copied first: spr may be this sprite.
     std::vector<TBitmap32> frames = spr.i_bitmap;
-    if (int64_t(i_numb) + int64_t(frames.size()) > kMaxSpriteFrames) return;
-    const int32_t w = i_numb > 0 ? GetWidth() : frames[0].Width();
-    const int32_t h = i_numb > 0 ? GetHeight() : frames[0].Height();
     for (TBitmap32& frame : frames) {
         frame.Stretch(w, h, 1);
         i_bitmap.push_back(std::move(frame));

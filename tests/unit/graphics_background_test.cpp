@@ -81,6 +81,52 @@ TEST_F(GraphicsBackground, ChunkKeepsEmptySlotsAndNames) {
     EXPECT_FALSE(Background_LoadChunk(bad));
 }
 
+TEST_F(GraphicsBackground, DamagedChunkLeavesTheTableAsItWas) {
+    // A chunk of two backgrounds, the second one damaged in each way a reader can fail.
+    auto chunkWith = [](int32_t secondVersion, size_t cut) {
+        CStream first, second;
+        first.WriteBoolean(true);
+        first.WriteString("first");
+        CBackground b;
+        b.CreateColor(2, 2, 255);
+        b.SaveToStream(first);
+        second.WriteBoolean(true);
+        second.WriteString("second");
+        second.WriteInteger(secondVersion);
+        TBitmap32(3, 1, 0xFF000000u).SaveToStream(second);
+        CStream chunk;
+        chunk.WriteInteger(kBackgroundChunkVersion);
+        chunk.WriteInteger(2);
+        chunk.WriteStreamC(first);
+        chunk.WriteStreamC(second);
+        std::vector<uint8_t> bytes = chunk.TakeBytes();
+        bytes.resize(std::min(bytes.size(), cut));
+        return CStream(std::move(bytes));
+    };
+    CStream whole = chunkWith(kBackgroundRecordVersion, SIZE_MAX);
+    ASSERT_TRUE(Background_LoadChunk(whole));
+    ASSERT_EQ(Background_Count(), 2);
+    const size_t size = chunkWith(kBackgroundRecordVersion, SIZE_MAX).Size();
+
+    Background_ClearAll();
+    auto kept = std::make_unique<CBackground>();
+    kept->CreateColor(5, 5, 0);
+    Background_AddNew(std::move(kept));
+    struct Case {
+        int32_t version;
+        size_t cut;
+    };
+    for (const Case c :
+         {Case{kBackgroundRecordVersion + 1, SIZE_MAX}, Case{kBackgroundRecordVersion, size - 1},
+          Case{kBackgroundRecordVersion, size / 2}}) {
+        CStream damaged = chunkWith(c.version, c.cut);
+        EXPECT_FALSE(Background_LoadChunk(damaged)) << c.version << " " << c.cut;
+        ASSERT_EQ(Background_Count(), 1) << c.version << " " << c.cut;
+        EXPECT_EQ(Background_GetName(0), "__newbackground0");
+        EXPECT_EQ(Background_Get(0)->GetWidth(), 5);
+    }
+}
+
 TEST_F(GraphicsBackground, ColourGradientAndAlphaConstructors) {
     CBackground g;
     g.CreateGradient(4, 2, 0, 255, 0);

@@ -47,7 +47,14 @@ TEST_F(GraphicsTextures, ImagesBeyondTheDeviceTextureCapAreRefused) {
     ASSERT_TRUE(GR_D3D_Init(&capped, 640, 480, false));
     EXPECT_EQ(Make(100, 4), -1);
     EXPECT_EQ(Make(4, 100), -1);
+    // Surfaces are refused alike instead of getting a texture smaller than they claim.
+    EXPECT_EQ(Real("surface_create", {100, 4}), -1.0);
+    EXPECT_EQ(Real("surface_create", {4, 100}), -1.0);
+    EXPECT_EQ(GR_Texture_Create_Empty(100, 4, false), -1);
     EXPECT_EQ(capped.LiveTextures(), 0);
+    const double fits = Real("surface_create", {64, 64});
+    EXPECT_GE(fits, 0.0);
+    Real("surface_free", {fits});
     ASSERT_TRUE(GR_D3D_Init(&device, 640, 480, false));
 }
 

@@ -159,6 +159,27 @@ TEST_F(SpriteFunctions, FilesInAndOut) {
     EXPECT_TRUE(errors().empty());
 }
 
+TEST_F(SpriteFunctions, GrowingPastThePixelCapIsRefused) {
+    // A frame that claims the whole pixel cap without holding its pixels: growth must be refused
+    // from the sizes alone, before any frame is copied or stretched.
+    auto big = std::make_unique<CSprite>();
+    TBitmap32 claimed;
+    claimed.s_w = claimed.s_h = 8192;
+    big->i_bitmap = {claimed};
+    big->i_numb = 1;
+    const double huge = Sprite_AddNew(std::move(big));
+    const double small = AddSprite();
+    Real("sprite_merge", {huge, small});
+    Real("sprite_merge", {huge, huge});
+    Real("sprite_add_from_screen", {huge, 0, 0, 4, 4, 0, 0});
+    EXPECT_EQ(Real("sprite_get_number", {huge}), 1);
+    EXPECT_EQ(Sprite_Get(int32_t(huge))->i_bitmap.size(), 1u);
+    // Within the cap merging still works, also into itself.
+    Real("sprite_merge", {small, small});
+    EXPECT_EQ(Real("sprite_get_number", {small}), 4);
+    EXPECT_TRUE(errors().empty());
+}
+
 TEST_F(SpriteFunctions, SpritesFromTheScreen) {
     // The back buffer of the recording device starts black and opaque; paint a red square.
     TBitmap32* back = device.Image(0);
