@@ -71,11 +71,17 @@ struct RToken {
     RValue value;
     std::vector<RToken> items;
     int32_t position = 0;
+    // Filled by the last compile step: a variable node whose selector is fixed in ind2. Kept
+    // apart from `slot`, which numbers locals and arguments and so can hold any small number.
+    bool fixedSelector = false;
 
     // Filled by the last compile step.
     NodeRoutine run = nullptr;
-    int32_t slot = -1;         // local slot, or argument number
-    mutable uint32_t hint = 0; // last position of the variable in an instance's list
+    int32_t slot = -1; // local slot, or argument number
+    // Where the variable was last found in an instance's list: only a guess, checked against
+    // the variable index before use, because the same site sees a different list whenever
+    // self changes.
+    mutable uint32_t hint = 0;
 
     int32_t itemnumb() const { return static_cast<int32_t>(items.size()); }
 };

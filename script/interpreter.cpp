@@ -41,8 +41,7 @@ int32_t UnknownVariable(RunState& s, const RToken& variable, int32_t element) {
     return Fail(s, variable.position, UnknownVariableText(VariableName(variable.ind), element != 0));
 }
 
-// Marks the instance child of a variable whose selector the linker fixed in the node's ind2.
-constexpr int32_t kFixedSelector = 1;
+bool g_reference = false;
 
 inline int32_t Run(const RToken& node, RunState& s, RValue& target) {
     return node.run(node, s, target);
@@ -116,13 +115,14 @@ inline int32_t ElementOf(const RToken& node, RunState& s, int32_t& element) {
     return kStatusNormal;
 }
 
-// The selector of a variable node: fixed at compile time (ind2) or evaluated.
+// The selector of a variable node: fixed at compile time (ind2) or evaluated on every run,
+// since the instance expression can name another instance each time.
 inline int32_t SelectorOf(const RToken& node, RunState& s, int32_t& selector) {
-    const RToken& instance = node.items[0];
-    if (instance.slot == kFixedSelector) {
+    if (node.fixedSelector) {
         selector = node.ind2;
         return kStatusNormal;
     }
+    const RToken& instance = node.items[0];
     RValue v;
     if (Run(instance, s, v) != kStatusNormal) return kStatusError;
     const ScriptMessage m = SelectorFromValue(v, selector);
@@ -448,6 +448,82 @@ int32_t RunCompound(const RToken& node, RunState& s, RValue& target) {
     return WriteAt(variable, s, selector, element, target, node.position);
 }
 
+// ---- The reference path ----
+// One routine per node kind, with nothing remembered per site and nothing read in place:
+// every selector and index is evaluated and every access goes through ReadVariable and
+// WriteVariable. Linked instead of the routines above while SetReferenceInterpreter is on.
+
+// A selector or index child evaluated into a temporary.
+int32_t GenericSelector(const RToken& node, RunState& s, int32_t& selector) {
+    if (node.kind == kNodeFixedVariable) {
+        selector = node.ind2;
+        return kStatusNormal;
+    }
+    const RToken& instance = node.items[0];
+    RValue v;
+    if (Run(instance, s, v) != kStatusNormal) return kStatusError;
+    const ScriptMessage m = SelectorFromValue(v, selector);
+    return m == ScriptMessage::None ? kStatusNormal : Fail(s, instance.position, m);
+}
+
+int32_t GenericIndex(const RToken& node, RunState& s, int32_t& index) {
+    RValue v;
+    if (Run(node, s, v) != kStatusNormal) return kStatusError;
+    const ScriptMessage m = ArrayIndexFromValue(v, index);
+    return m == ScriptMessage::None ? kStatusNormal : Fail(s, node.position, m);
+}
+
+int32_t GenericElement(const RToken& node, RunState& s, int32_t& element) {
+    element = 0;
+    if (node.kind == kNodeFixedVariable || node.itemnumb() == 1) return kStatusNormal;
+    int32_t i, j;
+    if (GenericIndex(node.items[1], s, i) != kStatusNormal) return kStatusError;
+    if (node.itemnumb() == 2) {
+        element = ArrayElement(i);
+        return kStatusNormal;
+    }
+    if (GenericIndex(node.items[2], s, j) != kStatusNormal) return kStatusError;
+    element = ArrayElement(i, j);
+    return kStatusNormal;
+}
+
+int32_t RunReadGeneric(const RToken& node, RunState& s, RValue& target) {
+    int32_t selector, element;
+    if (GenericSelector(node, s, selector) != kStatusNormal) return kStatusError;
+    if (GenericElement(node, s, element) != kStatusNormal) return kStatusError;
+    if (ReadVariable(s.scope, selector, node.ind, element, target) == ScriptMessage::None)
+        return kStatusNormal;
+    return UnknownVariable(s, node, element);
+}
+
+int32_t RunUnaryGeneric(const RToken& node, RunState& s, RValue& target) {
+    const RToken& operand = node.items[0];
+    if (Run(operand, s, target) != kStatusNormal) return kStatusError;
+    const ScriptMessage m = ComputeUnary(node.ind, target);
+    return m == ScriptMessage::None ? kStatusNormal : Fail(s, operand.position, m);
+}
+
+// `=`: the target is determined first, then the value; a compound operator reads the target
+// after the value and stores the operation's result.
+int32_t RunAssignGeneric(const RToken& node, RunState& s, RValue& target) {
+    const RToken& variable = node.items[0];
+    int32_t selector, element;
+    if (GenericSelector(variable, s, selector) != kStatusNormal) return kStatusError;
+    if (GenericElement(variable, s, element) != kStatusNormal) return kStatusError;
+    RValue right;
+    if (Run(node.items[1], s, right) != kStatusNormal) return kStatusError;
+    if (node.ind == kSymAssign) {
+        target = std::move(right);
+    } else {
+        if (ReadVariable(s.scope, selector, variable.ind, element, target) != ScriptMessage::None)
+            return UnknownVariable(s, variable, element);
+        if (Combine(node.ind2, s, node.position, target, right) != kStatusNormal) return kStatusError;
+    }
+    if (WriteVariable(s.scope, selector, variable.ind, element, target) == ScriptMessage::None)
+        return kStatusNormal;
+    return Fail(s, node.position, ScriptMessage::CannotAssign);
+}
+
 // ---- Statements ----
 
 int32_t RunNotStatement(const RToken& node, RunState& s, RValue&) {
@@ -662,7 +738,7 @@ int32_t RunGlobalvar(const RToken& node, RunState&, RValue&) {
 
 class Linker {
 public:
-    explicit Linker(CCode& code) : code_(code) {}
+    explicit Linker(CCode& code) : code_(code), reference_(g_reference) {}
 
     void Statement(RToken& n) {
         n.slot = -1;
@@ -740,6 +816,7 @@ public:
 
     void Expression(RToken& n) {
         n.slot = -1;
+        n.fixedSelector = false;
         switch (n.kind) {
         case kNodeConstant:
             n.run = RunConstant;
@@ -755,7 +832,7 @@ public:
             Variable(n);
             return;
         case kNodeUnary:
-            n.run = RunUnary;
+            n.run = reference_ ? RunUnaryGeneric : RunUnary;
             Expression(n.items[0]);
             return;
         case kNodeBinary:
@@ -783,6 +860,10 @@ private:
 
     void Variable(RToken& n) {
         for (RToken& c : n.items) Expression(c);
+        if (reference_) {
+            n.run = RunReadGeneric;
+            return;
+        }
         if (n.kind == kNodeVariable) {
             // A constant instance that phase 4 could not fix (indices follow) is fixed here;
             // one that cannot be rounded stays computed at run time, where it faults.
@@ -791,7 +872,7 @@ private:
                 const double v = instance.value.val();
                 if (v > kInt64Low && v < kInt64High) {
                     n.ind2 = RoundToInt32(v);
-                    instance.slot = kFixedSelector;
+                    n.fixedSelector = true;
                     if (n.ind2 == kLocalSelector) n.slot = LocalSlot(n.ind);
                 }
             }
@@ -817,6 +898,10 @@ private:
     void Binary(RToken& n) {
         Expression(n.items[0]);
         Expression(n.items[1]);
+        if (reference_) {
+            n.run = RunBinary;
+            return;
+        }
         switch (n.ind) {
 #define KESTRIN_FAST(op)                                                                                     \
     case op:                                                                                                 \
@@ -848,8 +933,12 @@ private:
         Expression(variable);
         Expression(n.items[1]);
         const bool plain = n.ind == kSymAssign;
+        if (!plain) n.ind2 = BinaryOperatorOf(n.ind);
+        if (reference_) {
+            n.run = RunAssignGeneric;
+            return;
+        }
         if (!plain) {
-            n.ind2 = BinaryOperatorOf(n.ind);
             n.run = variable.run == RunReadLocal ? RunCompoundLocal : RunCompound;
             return;
         }
@@ -864,6 +953,7 @@ private:
     }
 
     CCode& code_;
+    const bool reference_;
 };
 
 // ---- Runs ----
@@ -923,6 +1013,13 @@ void LinkCode(CCode& code) {
     } else {
         linker.Expression(code.i_token);
     }
+}
+
+void SetReferenceInterpreter(bool on) {
+    g_reference = on;
+}
+bool ReferenceInterpreter() {
+    return g_reference;
 }
 
 void SetRunStackBudget(size_t bytes) {

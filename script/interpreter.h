@@ -17,6 +17,12 @@ bool RunCodeReported(CScriptInstance* self, CScriptInstance* other, const CCode&
 [[nodiscard]] bool RunCodeValue(CScriptInstance* self, CScriptInstance* other, const CCode& code,
                                 RValue& result);
 
+// The reference path: code compiled while it is on runs through one plain routine per node
+// kind, with no position hints, no operands read in place and no specialised forms of
+// variable access, assignment or operators. Tests run programs both ways and compare.
+void SetReferenceInterpreter(bool on);
+bool ReferenceInterpreter();
+
 // How deeply runs of code may nest (scripts calling scripts, code run by built-ins), as a
 // share of the stack; deeper calls fail with an error instead of overflowing it.
 void SetRunStackBudget(size_t bytes);

@@ -280,4 +280,43 @@ TEST_F(ScriptInterp, FloatingPointFaultsAreNotScriptErrors) {
     EXPECT_EQ(Run("var q; q = 2; return q"), "2");
 }
 
+// An access through an instance held in a local or an argument resolves that instance on
+// every run; the local's or argument's number must not be taken for a fixed selector. Each
+// case also runs on the reference path.
+TEST_F(ScriptInterp, DotAccessFollowsTheInstanceOfThisRun) {
+    world.Add(100002, 1);
+    world.Add(100003, 1);
+    AddScript("set_v", "argument1.v = argument0; return argument1.v");
+    AddScript("add_c", "argument1.c += argument0; return argument1.c");
+    // `r` is linked first, so `p` takes local slot 1.
+    const RunCase cases[] = {
+        {"var r, p; r = 0; p = 100002; p.v = 5; return (100002).v", "5"},
+        {"var r, p; r = 0; p = 100002; p.v = 5; return v", "1:46: Unknown variable v"},
+        {"var r, p; r = 0; for (i = 0; i < 2; i += 1) { if (i == 0) p = 100002 else p = 100003; p.z = i; }"
+         " return string((100002).z) + string((100003).z)",
+         "\"01\""},
+        {"(100002).w = 2; (100003).w = 3; var r, p; r = '';"
+         " for (i = 0; i < 2; i += 1) { if (i == 0) p = 100002 else p = 100003; r += string(p.w); } return r",
+         "\"23\""},
+        {"var r, p; r = 0; p = 100003; p.c = 1; p.c += 2; return (100003).c", "3"},
+        {"var r, p; r = 0; p = 100003; p.a[2] = 4; return (100003).a[2]", "4"},
+        {"var r, p; r = 0; p = 100003; p.a[1] = 4; return (100003).a[1] + (100002).a[1]",
+         "1:74: Unknown variable a or array index out of bounds"},
+        {"var r, p; r = 0; p = 100003; with (p) k = 1; return (100003).k", "1"},
+        {"return set_v(7, 100003) + (100003).v", "14"},
+        {"(100002).c = 1; (100003).c = 10; return add_c(1, 100002) + add_c(1, 100003)", "13"},
+        {"for (i = 0; i < 2; i += 1) set_v(i, 100002 + i); return string((100002).v) + string((100003).v)",
+         "\"01\""},
+    };
+    for (const bool reference : {false, true}) {
+        SetReferenceInterpreter(reference);
+        ASSERT_TRUE(CompileScripts()) << LastCodeError();
+        for (const RunCase& c : cases)
+            EXPECT_EQ(Run(c.code), c.expected) << c.code << " reference " << reference;
+        for (CScriptInstance* i : {world.InstanceAt(0), world.InstanceAt(1), world.InstanceAt(2)})
+            i->i_vars.Clear();
+    }
+    SetReferenceInterpreter(false);
+}
+
 } // namespace
