@@ -42,7 +42,11 @@ void ReadItems(CStream& in, std::vector<RawResource>& items, bool named) {
         item.present = sub.ReadBoolean();
         if (!item.present) continue;
         if (named) item.name = sub.ReadString();
-        item.record = sub.ReadBytes(sub.Remaining());
+        // The rest of the block is the record: moved, not copied (a sprite record can take
+        // hundreds of megabytes).
+        const size_t at = sub.Position();
+        item.record = sub.TakeBytes();
+        item.record.erase(item.record.begin(), item.record.begin() + static_cast<ptrdiff_t>(at));
     }
 }
 

@@ -1,11 +1,14 @@
 #include "runner/process.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <system_error>
+
+#include "runner/file_io.h"
 
 namespace fs = std::filesystem;
 
@@ -26,9 +29,11 @@ int RandomBelow(int bound) { return std::uniform_int_distribution<int>(0, bound 
 
 std::vector<std::string> TempFolderBases(const std::string& executableDir) {
     std::vector<std::string> bases;
-    std::ifstream tempdir(fs::path(executableDir) / "tempdir.txt");
-    std::string line;
-    if (tempdir && std::getline(tempdir, line)) {
+    // Only a small regular file counts: a FIFO of that name must not hold up the start.
+    std::vector<uint8_t> bytes;
+    if (ReadRegularFile((fs::path(executableDir) / "tempdir.txt").string(), bytes, 64 * 1024) ==
+        FileReadStatus::Ok) {
+        std::string line(bytes.begin(), std::find(bytes.begin(), bytes.end(), uint8_t('\n')));
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
         if (!line.empty()) bases.push_back(line);
     }
