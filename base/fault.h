@@ -14,4 +14,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// What a player sees for every allocation that failed or was refused as too large.
+inline constexpr const char* kOutOfMemoryText = "Out of memory";
+
 } // namespace kestrin

@@ -110,8 +110,9 @@ std::string SanitizeUtf8(std::string_view bytes);
 std::vector<uint8_t> Deflate(std::span<const uint8_t> data);
 // Throws StreamError on malformed data, or when the output would pass kMaxInflatedBytes:
 // compressed streams nest (an image inside the settings inside the body), and each level
-// can multiply the size a thousandfold, so the ratio alone bounds nothing.
-inline constexpr size_t kMaxInflatedBytes = size_t(512) << 20;
+// can multiply the size a thousandfold, so the ratio alone bounds nothing. The limit holds one
+// sprite frame of the largest size with its mask (eight bytes a pixel) and room to spare.
+inline constexpr size_t kMaxInflatedBytes = size_t(576) << 20;
 std::vector<uint8_t> Inflate(std::span<const uint8_t> data, size_t limit = kMaxInflatedBytes);
 
 } // namespace kestrin

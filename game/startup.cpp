@@ -21,6 +21,7 @@
 #include "runner/input_state.h"
 #include "runner/messages.h"
 #include "runner/object.h"
+#include "runner/signals.h"
 #include "script/errors.h"
 #include "script/scripts.h"
 
@@ -77,7 +78,7 @@ int Runner::Run(const std::string& gameFile, const std::string& executableDir, b
     if (standalone && start == 0) start = image.size();
     if (!Load(std::move(image), start)) return kExitLoadFailed;
     try {
-        if (!Prepare()) return kExitLoadFailed;
+        if (!Prepare()) return TerminationRequested() ? TerminationExitStatus() : kExitLoadFailed;
     } catch (const std::exception& fault) {
         // Nothing escapes to the platform: the fault is logged and the run fails.
         trace_.Line(std::string("Unexpected fault: ") + fault.what());
@@ -102,10 +103,12 @@ int Runner::Run(const std::string& gameFile, const std::string& executableDir, b
         std::fflush(stdout);
     }
     CurrentInput().close_as_escape = game_.settings.close_as_escape;
-    const int status =
-        PlayGame(options_, game_.settings, game_.debug_mode, CurrentInputPlatform(), ReportToStderr);
+    // A signal during the load ends the run before the game starts.
+    const int status = TerminationRequested() ? kExitEnded
+                                              : PlayGame(options_, game_.settings, game_.debug_mode,
+                                                         CurrentInputPlatform(), ReportToStderr);
     Shutdown();
-    return status;
+    return TerminationRequested() ? TerminationExitStatus() : status;
 }
 
 bool Runner::Load(std::vector<uint8_t> image, size_t searchStart) {

@@ -12,6 +12,7 @@
 
 #include "runner/game_data.h"
 #include "runner/process.h"
+#include "runner/signals.h"
 
 namespace kestrin {
 
@@ -92,6 +93,9 @@ private:
     RunOptions options_;
     LoadingDisplay& display_;
     MessageSink& messages_;
+    // Before the temporary folder, so that the handlers stay until the folder is gone: a
+    // signal in between ends the game cleanly.
+    TerminationSignals signals_;
     TempFolder temp_;
     TraceLog trace_;
     GameData game_;

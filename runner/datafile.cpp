@@ -13,12 +13,22 @@ namespace kestrin {
 namespace {
 constexpr int32_t kDataFileVersion = 800;
 
-bool HasFolder(const std::string& name) { return name.find_first_of("\\/") != std::string::npos; }
+bool HasFolder(const std::string& name) {
+    return name.find_first_of("\\/") != std::string::npos;
+}
 
 void Report(const DataFileContext& ctx, const std::string& text) {
     if (ctx.report) ctx.report(text);
 }
 } // namespace
+
+std::string BareFileName(const std::string& name) {
+    const std::string native = NativePath(name);
+    const size_t slash = native.find_last_of('/');
+    std::string bare = slash == std::string::npos ? native : native.substr(slash + 1);
+    if (bare == "." || bare == "..") bare.clear();
+    return bare;
+}
 
 std::string NativePath(std::string path) {
     for (char& c : path)
@@ -29,7 +39,9 @@ std::string NativePath(std::string path) {
 bool CDataFile::LoadFromStream(CStream& in) {
     Clear();
     if (in.ReadInteger() != kDataFileVersion) return false;
-    s_filename = in.ReadString();
+    // Only the export folder decides where a file goes: folders in the name ("..\\..\\x",
+    // an absolute path) would place it, and remove it at the end, anywhere.
+    s_filename = BareFileName(in.ReadString());
     s_origname = in.ReadString();
     s_exists = in.ReadBoolean();
     s_size = in.ReadInteger();
@@ -84,11 +96,17 @@ bool CDataFile::ExportIt(const std::string& fname) {
 }
 
 std::string CDataFile::ExportPath(const DataFileContext& ctx) const {
+    const std::string name = BareFileName(s_filename);
+    if (name.empty()) return {};
     switch (s_exportaction) {
-    case kExportToTemp: return ctx.temp_folder + "/" + NativePath(s_filename);
-    case kExportToWorkingFolder: return NativePath(s_filename);
-    case kExportToFolder: return NativePath(s_exportdir) + "/" + NativePath(s_filename);
-    default: return {};
+    case kExportToTemp:
+        return ctx.temp_folder + "/" + name;
+    case kExportToWorkingFolder:
+        return name;
+    case kExportToFolder:
+        return NativePath(s_exportdir) + "/" + name;
+    default:
+        return {};
     }
 }
 
@@ -106,10 +124,14 @@ bool CDataFile::Prepare(const DataFileContext& ctx) {
             return false;
         }
         std::error_code ec;
-        fs::create_directories(NativePath(s_exportdir), ec);
-        ok = ExportIt(ExportPath(ctx));
+        const std::string path = ExportPath(ctx);
+        if (!path.empty()) {
+            fs::create_directories(NativePath(s_exportdir), ec);
+            ok = ExportIt(path);
+        }
     } else if (s_exportaction == kExportToTemp || s_exportaction == kExportToWorkingFolder) {
-        ok = ExportIt(ExportPath(ctx));
+        const std::string path = ExportPath(ctx);
+        ok = !path.empty() && ExportIt(path);
     }
     exported = exported || ok;
     if (s_freedata) Discard();

@@ -74,3 +74,6 @@ public:
 std::string NativePath(std::string path);
 
 } // namespace kestrin
+// The last part of a name with "\" or "/" between folders; empty for ".", ".." or a name
+// ending in a separator. Included files are exported under this name only.
+std::string BareFileName(const std::string& name);

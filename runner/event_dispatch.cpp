@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <new>
+#include <stdexcept>
 
 #include "base/fault.h"
 #include "base/numeric.h"
@@ -449,6 +451,11 @@ void RunEvent(CInstance* self, CInstance* other, const CEvent& event, int32_t su
         ActionRunner(self, other, event.e_actions).Run();
     } catch (const RunnerFault& fault) {
         // A fault abandons the event; the guards have put back what the actions changed.
+        HandleRunnerFault(fault);
+    } catch (const std::bad_alloc& fault) {
+        // So does running out of memory: what the event built so far is released on the way.
+        HandleRunnerFault(fault);
+    } catch (const std::length_error& fault) {
         HandleRunnerFault(fault);
     }
 }

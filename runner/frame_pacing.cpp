@@ -6,6 +6,8 @@
 #include <cmath>
 #include <thread>
 
+#include "runner/signals.h"
+
 namespace kestrin {
 
 int64_t SteadyStepClock::NowMicros() {
@@ -47,10 +49,17 @@ void FramePacer::Wait(int64_t micros) {
         if (pump_) pump_();
         return;
     }
-    // Sleep while at least 2 ms remain, then spin on the clock for the last millisecond.
-    if (micros >= 2000) clock_.SleepMillis((micros - 1000) / 1000);
+    // Sleep while at least 2 ms remain, then spin on the clock for the last millisecond. A long
+    // sleep goes in slices, so that a signal asking the run to end is seen within one.
+    constexpr int64_t kSliceMillis = 100;
+    for (int64_t left = micros >= 2000 ? (micros - 1000) / 1000 : 0; left > 0 && !TerminationRequested();) {
+        const int64_t slice = left < kSliceMillis ? left : kSliceMillis;
+        clock_.SleepMillis(slice);
+        left -= slice;
+    }
     for (;;) {
         if (pump_) pump_();
+        if (TerminationRequested()) break;
         int64_t now = clock_.NowMicros();
         if (now >= deadline || now < start) break;
     }

@@ -14,18 +14,28 @@ struct SectionInfo {
 
 // Progress before each section, in section order.
 constexpr SectionInfo kSections[16] = {
-    {0, "Loading extension packages"}, {5, "Loading triggers"},   {6, "Loading constants"},
-    {7, "Loading sounds"},             {10, "Loading sprites"},   {23, "Loading backgrounds"},
-    {30, "Loading paths"},             {32, "Loading scripts"},   {34, "Loading fonts"},
-    {36, "Loading time lines"},        {38, "Loading objects"},   {40, "Loading rooms"},
-    {43, "Loading included files"},    {45, "Loading help"},      {47, "Loading library init code"},
+    {0, "Loading extension packages"},
+    {5, "Loading triggers"},
+    {6, "Loading constants"},
+    {7, "Loading sounds"},
+    {10, "Loading sprites"},
+    {23, "Loading backgrounds"},
+    {30, "Loading paths"},
+    {32, "Loading scripts"},
+    {34, "Loading fonts"},
+    {36, "Loading time lines"},
+    {38, "Loading objects"},
+    {40, "Loading rooms"},
+    {43, "Loading included files"},
+    {45, "Loading help"},
+    {47, "Loading library init code"},
     {49, "Loading room order"},
 };
 
 // Resource kinds in the order their sections appear (sections 4 to 12).
 constexpr ResourceKind kKindOrder[kResourceKindCount] = {
-    ResourceKind::Sound,  ResourceKind::Sprite,   ResourceKind::Background,
-    ResourceKind::Path,   ResourceKind::Script,   ResourceKind::Font,
+    ResourceKind::Sound,    ResourceKind::Sprite, ResourceKind::Background,
+    ResourceKind::Path,     ResourceKind::Script, ResourceKind::Font,
     ResourceKind::TimeLine, ResourceKind::Object, ResourceKind::Room,
 };
 
@@ -42,7 +52,11 @@ void ReadItems(CStream& in, std::vector<RawResource>& items, bool named) {
         item.present = sub.ReadBoolean();
         if (!item.present) continue;
         if (named) item.name = sub.ReadString();
-        item.record = sub.ReadBytes(sub.Remaining());
+        // The rest of the block is the record: moved, not copied (a sprite record can take
+        // hundreds of megabytes).
+        const size_t at = sub.Position();
+        item.record = sub.TakeBytes();
+        item.record.erase(item.record.begin(), item.record.begin() + static_cast<ptrdiff_t>(at));
     }
 }
 
@@ -63,8 +77,8 @@ void WriteItems(CStream& out, const std::vector<RawResource>& items, bool named)
 } // namespace
 
 const char* ResourceKindName(ResourceKind kind) {
-    static const char* const names[kResourceKindCount] = {"sound", "sprite", "background", "path", "script",
-                                                          "font",  "timeline", "object",   "room"};
+    static const char* const names[kResourceKindCount] = {"sound", "sprite",   "background", "path", "script",
+                                                          "font",  "timeline", "object",     "room"};
     return names[static_cast<int>(kind)];
 }
 
@@ -109,7 +123,7 @@ bool ReadResourceStream(CStream& in, GameData& game, const ProgressFn& progress,
 
     size_t filler = in.CheckCount(in.ReadInteger(), 4);
     in.Skip(4 * filler);
-    (void)in.ReadInteger();  // reserved flags
+    (void)in.ReadInteger(); // reserved flags
     game.game_id = in.ReadInteger();
     in.ReadRaw(game.game_guid.data(), game.game_guid.size());
 
@@ -216,16 +230,23 @@ void WriteResourceStream(CStream& out, const GameData& game, StreamRandom& rando
     for (int32_t r : game.room_order) out.WriteInteger(r);
 }
 
-LoadResult LoadGameData(std::vector<uint8_t> image, size_t searchStart, GameData& game, const ProgressFn& progress,
-                        const std::function<void()>& settingsRead) {
+LoadResult LoadGameData(std::vector<uint8_t> image, size_t searchStart, GameData& game,
+                        const ProgressFn& progress, const std::function<void()>& settingsRead) {
     LoadResult result;
     try {
         ContainerResult container = OpenContainer(image, searchStart);
         switch (container.status) {
-        case ContainerStatus::NotFound: result.message = msg::kNotValidGameFile; return result;
-        case ContainerStatus::ChecksumMismatch: result.message = msg::kLoadCorrupted; return result;
-        case ContainerStatus::WrongVersion: result.message = msg::kWrongVersion; return result;
-        case ContainerStatus::Ok: break;
+        case ContainerStatus::NotFound:
+            result.message = msg::kNotValidGameFile;
+            return result;
+        case ContainerStatus::ChecksumMismatch:
+            result.message = msg::kLoadCorrupted;
+            return result;
+        case ContainerStatus::WrongVersion:
+            result.message = msg::kWrongVersion;
+            return result;
+        case ContainerStatus::Ok:
+            break;
         }
         CStream file(std::move(image));
         file.Seek(container.bodyOffset + 4);
@@ -241,7 +262,7 @@ LoadResult LoadGameData(std::vector<uint8_t> image, size_t searchStart, GameData
         game.library_name = file.ReadString();
         game.library_data = file.ReadStreamC().TakeBytes();
         CStream resources = file.ReadStreamE();
-        file = CStream();  // the image is not needed any more
+        file = CStream(); // the image is not needed any more
         if (!ReadResourceStream(resources, game, progress, result.message)) return result;
     } catch (const std::exception&) {
         // A read past the end, or anything else the damaged data provokes (allocation

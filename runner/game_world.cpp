@@ -262,7 +262,12 @@ void CGameWorld::EnterRoom(int32_t r, bool gameStart) {
     for (auto& carried : carried_) {
         for (auto& instance : room->r_instance)
             if (instance->i_id == carried->i_id) instance->i_marked = true;
+        // Carrying uses up an id as making a new instance does, though the instance keeps its
+        // own; with none left it still comes along.
         CInstance* added = room->AddInstance(carried->i_x, carried->i_y, carried->i_objectindex);
+        if (!added)
+            added =
+                room->AddInstanceWithId(carried->i_x, carried->i_y, carried->i_id, carried->i_objectindex);
         added->Assign(*carried);
         carried.reset();
     }
@@ -357,6 +362,10 @@ CInstance* CGameWorld::CreateInstance(double x, double y, int32_t objectind) {
     }
     if (!current_) return nullptr;
     CInstance* instance = current_->AddInstance(x, y, objectind);
+    if (!instance) {
+        ReportRunError(msg::kOutOfInstanceIds, false);
+        return nullptr;
+    }
     PerformEvent(instance, instance, ev_create, 0);
     return instance;
 }
@@ -400,7 +409,10 @@ CInstance* CGameWorld::ChangeInstance(CInstance* instance, int32_t objectind, bo
     if (!instance || !current_ || instance->i_marked) return nullptr;
     if (performEvents && !BeingDestroyed(instance)) PerformDestroyEvent(instance);
     if (instance->i_marked) return nullptr;
+    // As carrying: an id is used up, the instance keeps its own, and it changes even without ids.
     CInstance* changed = current_->AddInstance(instance->i_x, instance->i_y, objectind);
+    if (!changed)
+        changed = current_->AddInstanceWithId(instance->i_x, instance->i_y, instance->i_id, objectind);
     changed->Assign(*instance);
     changed->SetObjectIndex(objectind);
     instance->i_marked = true;

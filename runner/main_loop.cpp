@@ -10,6 +10,7 @@
 #include "runner/input_state.h"
 #include "runner/instance.h"
 #include "runner/room.h"
+#include "runner/signals.h"
 #include "script/errors.h"
 
 namespace kestrin {
@@ -180,7 +181,8 @@ void MainLoop::Loop() {
     state.running = HandleRequest();
     pacer_.Start();
     PumpMessages();
-    while (state.running) {
+    // A signal ends the game as the frame limit does: at a step boundary, with the end events.
+    while (state.running && !TerminationRequested()) {
         ++step_count_;
         CurrentInputSink().BeginStep(step_count_);
         if (before_step) before_step(step_count_);

@@ -44,6 +44,7 @@ inline constexpr const char* kCodeActionCompile = "COMPILATION ERROR in code act
 inline constexpr const char* kArgumentCompile = "COMPILATION ERROR in argument ";
 inline constexpr const char* kCreateMissingObject = "Creating instance for non-existing object: ";
 inline constexpr const char* kChangeMissingObject = "Asking to change into non-existing object: ";
+inline constexpr const char* kOutOfInstanceIds = "Cannot create an instance: all instance ids are in use.";
 inline constexpr const char* kCreationCodeCompile = "COMPILATION ERROR in creation code for instance ";
 inline constexpr const char* kCreationCodeRun = "EXECUTION ERROR in creation code for instance ";
 inline constexpr const char* kInRoom = " in room ";

@@ -1,11 +1,14 @@
 #include "runner/process.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <system_error>
+
+#include "base/file_io.h"
 
 namespace fs = std::filesystem;
 
@@ -14,21 +17,25 @@ namespace kestrin {
 namespace {
 
 std::mt19937& ClockRandom() {
-    static std::mt19937 random(static_cast<uint32_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count() ^
-        std::chrono::system_clock::now().time_since_epoch().count()));
+    static std::mt19937 random(
+        static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count() ^
+                              std::chrono::system_clock::now().time_since_epoch().count()));
     return random;
 }
 
-int RandomBelow(int bound) { return std::uniform_int_distribution<int>(0, bound - 1)(ClockRandom()); }
+int RandomBelow(int bound) {
+    return std::uniform_int_distribution<int>(0, bound - 1)(ClockRandom());
+}
 
 } // namespace
 
 std::vector<std::string> TempFolderBases(const std::string& executableDir) {
     std::vector<std::string> bases;
-    std::ifstream tempdir(fs::path(executableDir) / "tempdir.txt");
-    std::string line;
-    if (tempdir && std::getline(tempdir, line)) {
+    // Only a small regular file counts: a FIFO of that name must not hold up the start.
+    std::vector<uint8_t> bytes;
+    if (ReadRegularFile((fs::path(executableDir) / "tempdir.txt").string(), bytes, 64 * 1024) ==
+        FileReadStatus::Ok) {
+        std::string line(bytes.begin(), std::find(bytes.begin(), bytes.end(), uint8_t('\n')));
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
         if (!line.empty()) bases.push_back(line);
     }
@@ -58,7 +65,7 @@ bool TempFolder::Create(const std::vector<std::string>& bases) {
                 path_ = fs::absolute(candidate, ec).string();
                 return true;
             }
-            if (ec && ec != std::errc::file_exists) break;  // this base is unusable
+            if (ec && ec != std::errc::file_exists) break; // this base is unusable
         }
     }
     return false;

@@ -1,6 +1,8 @@
 #include "runner/room.h"
 
 #include "base/stream.h"
+#include <limits>
+
 #include "runner/object.h"
 
 namespace kestrin {
@@ -187,8 +189,14 @@ bool CRoom::LoadFromStream(CStream& in) {
 // ---- Instances ----
 
 CInstance* CRoom::AddInstance(double x, double y, int32_t objectind) {
+    int32_t& last = LastIds().last_instance;
+    if (last == std::numeric_limits<int32_t>::max()) return nullptr;
+    return AddInstanceWithId(x, y, ++last, objectind);
+}
+
+CInstance* CRoom::AddInstanceWithId(double x, double y, int32_t id, int32_t objectind) {
     auto instance = std::make_unique<CInstance>();
-    instance->Create(x, y, ++LastIds().last_instance, objectind);
+    instance->Create(x, y, id, objectind);
     return AppendInstance(std::move(instance));
 }
 
@@ -333,8 +341,11 @@ void CRoom::ScrollBackground() {
 // ---- Tiles ----
 
 int32_t CRoom::AddTile(const RTile& tile) {
+    // Tile ids, too, never wrap to negative ones; once all are taken no tile is added.
+    int32_t& last = LastIds().last_tile;
+    if (last == std::numeric_limits<int32_t>::max()) return -1;
     RTile& added = r_tile.emplace_back(tile);
-    added.id = ++LastIds().last_tile;
+    added.id = ++last;
     r_lasttile = r_tnumb() - 1;
     return r_lasttile;
 }

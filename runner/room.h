@@ -58,6 +58,9 @@ struct WorldIds {
     int32_t last_instance = 100000;
     int32_t last_tile = 10000000;
 };
+// The largest last instance id a game may store: the ids after it are what instances made at
+// run time take, and a game must not start with next to none left.
+inline constexpr int32_t kMaxStoredLastInstanceId = 2000000000;
 WorldIds& LastIds();
 
 // The size of a background resource, which lives elsewhere; unset, none exists.
@@ -111,8 +114,12 @@ public:
     int32_t r_numb_deact() const { return static_cast<int32_t>(r_instance_deact.size()); }
     int32_t r_tnumb() const { return static_cast<int32_t>(r_tile.size()); }
 
-    // A new instance with the next identifier, appended to the lists. No event runs.
+    // A new instance with the next identifier, appended to the lists. No event runs. Null
+    // when every identifier is taken: they are never reused, and past the largest integer
+    // they would wrap to negative ids that find nothing.
     CInstance* AddInstance(double x, double y, int32_t objectind);
+    // A new instance with the given identifier; it uses up none.
+    CInstance* AddInstanceWithId(double x, double y, int32_t id, int32_t objectind);
     // Appends an instance made elsewhere (loading, carrying) to the lists.
     CInstance* AppendInstance(std::unique_ptr<CInstance> instance);
     void ClearInstances();

@@ -29,6 +29,7 @@ constexpr std::array<std::string_view, static_cast<size_t>(CodeMessage::Count)> 
     "Left hand side must be a real value.",
     "Internal Error: Recompiling compiled code.",
     "Code is nested too deeply.",
+    "Code is too long.",
     "Internal Error: Executing non-compiled code.",
     "Internal Error: Executing code for nil instance.",
     "This is not a program.",

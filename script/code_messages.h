@@ -32,6 +32,7 @@ enum class CodeMessage : uint8_t {
     LeftHandSideReal,
     Recompiling,
     NestedTooDeeply,
+    CodeTooLong,
     // Interpreter.
     NotCompiled,
     NilInstance,

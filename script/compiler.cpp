@@ -594,12 +594,22 @@ private:
 
 } // namespace
 
+void ReportCodeTooLong(std::string_view text, bool isexp) {
+    // The message quotes only the start: the whole text is what is too big to handle.
+    const CCode head(text.substr(0, 80), isexp);
+    ReportCodeError(head, 1, CodeText(CodeMessage::CodeTooLong));
+}
+
 bool CompilePhases(CCode& code) {
     // The families register before the first lookup of a name.
     (void)FunctionCount();
     ArgumentUsage usage;
 
     ClearCodeError();
+    if (code.i_str.size() > kMaxCodeBytes) {
+        ReportCodeTooLong(code.i_str, code.i_kind != kCodeProgram);
+        return false;
+    }
     RTokenList1 tokens;
     int32_t errorPosition = 0;
     if (const ScriptMessage m = Tokenize(code.i_str, tokens, errorPosition); m != ScriptMessage::None) {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <fstream>
+#include <new>
+#include <stdexcept>
 
 #include "script/code_messages.h"
 #include "script/run_error.h"
@@ -319,15 +321,24 @@ std::string EventName(int32_t type, int32_t number) {
     }
 }
 
+const char* FaultText(const std::exception& fault) {
+    // A failed allocation (or a size no container can hold) reads as the runner's own limits
+    // do, never as a library's type name.
+    if (dynamic_cast<const std::bad_alloc*>(&fault) || dynamic_cast<const std::length_error*>(&fault))
+        return kOutOfMemoryText;
+    return fault.what();
+}
+
 void HandleRunnerFault(const std::exception& fault) {
-    TraceLine(std::string(CodeText(CodeMessage::UnhandledException)) + fault.what());
+    const char* text = FaultText(fault);
+    TraceLine(std::string(CodeText(CodeMessage::UnhandledException)) + text);
     TraceLine(CodeText(CodeMessage::StackTrace));
     // FIXME: frames of the stack trace; the platform's fault box once dialogs exist.
     ErrorState& s = State();
     if (s.window)
-        (void)s.window->Show(fault.what(), true);
+        (void)s.window->Show(text, true);
     else
-        ShowHeadless(fault.what());
+        ShowHeadless(text);
 }
 
 void BindErrorVariables() {

@@ -84,6 +84,8 @@ void TraceLine(std::string_view text);
 
 // Faults that nothing else caught: traced with the stack trace and shown; the game goes on.
 void HandleRunnerFault(const std::exception& fault);
+// The text a fault is reported with: "Out of memory" for a failed allocation.
+const char* FaultText(const std::exception& fault);
 
 // Installs the routines of error_last and error_occurred.
 void BindErrorVariables();

@@ -6,9 +6,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/file_io.h"
 #include "base/numeric.h"
 #include "base/stream.h"
 #include "script/code_messages.h"
+#include "script/compiler.h"
 #include "script/errors.h"
 #include "script/interpreter.h"
 #include "script/run_error.h"
@@ -288,6 +290,15 @@ void SetClipboard(Clipboard* clipboard) {
 
 namespace {
 
+// Reports the recorded compile error under the heading of execute_string or execute_file.
+void ReportExecuteCompileError(CodeMessage heading) {
+    std::string message(CodeText(heading));
+    message += '\r';
+    message += LastCodeError();
+    ClearCodeError();
+    ReportError(message, false);
+}
+
 // Runs `text` as a program with the arguments after the first in the argument slots; the
 // count and the script name stay those of the code around.
 void ExecuteText(CScriptInstance* self, CScriptInstance* other, int32_t argc, const RValue* args,
@@ -296,16 +307,19 @@ void ExecuteText(CScriptInstance* self, CScriptInstance* other, int32_t argc, co
     RValue* slots = frame.Fill(argc > 1 ? argc - 1 : 0);
     for (int32_t i = 1; i < argc && i < kMaxArguments; ++i) slots[i - 1] = args[i];
     ArgumentScope scope(frame.frame(), 0, nullptr);
+    if (text.size() > kMaxCodeBytes) {
+        // Refused before the text is copied into the code.
+        ClearCodeError();
+        ReportCodeTooLong(text, false);
+        ReportExecuteCompileError(compileHeading);
+        return;
+    }
     CCode code(text, false);
     if (code.Compile()) {
         (void)RunCodeReported(self, other, code, result);
         return;
     }
-    std::string message(CodeText(compileHeading));
-    message += '\r';
-    message += LastCodeError();
-    ClearCodeError();
-    ReportError(message, false);
+    ReportExecuteCompileError(compileHeading);
 }
 
 void execute_string(CScriptInstance* self, CScriptInstance* other, int32_t argc, const RValue* args,
@@ -316,40 +330,42 @@ void execute_string(CScriptInstance* self, CScriptInstance* other, int32_t argc,
     ExecuteText(self, other, argc, args, text.str(), CodeMessage::StringCompilationError, result);
 }
 
-// Every line of the file followed by a carriage return; false when it cannot be read.
-bool ReadCodeFile(std::string_view name, std::string& text) {
-    std::ifstream in{std::string(name), std::ios::binary};
-    if (!in) return false;
-    std::string line;
+// Every line of the file followed by a carriage return. Only a regular file is read (a FIFO
+// would block the game, a device never end), and no more of it than the compiler takes.
+FileReadStatus ReadCodeFile(std::string_view name, std::string& text) {
+    std::vector<uint8_t> bytes;
+    const FileReadStatus status = ReadRegularFile(std::string(name), bytes, kMaxCodeBytes);
+    if (status != FileReadStatus::Ok) return status;
     text.clear();
-    const auto end_line = [&] {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        text += line;
+    text.reserve(bytes.size() + 1);
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = start;
+        while (end < bytes.size() && bytes[end] != '\n') ++end;
+        size_t stop = end;
+        if (stop > start && bytes[stop - 1] == '\r') --stop;
+        text.append(reinterpret_cast<const char*>(bytes.data()) + start, stop - start);
         text += '\r';
-        line.clear();
-    };
-    // Read in blocks and check the limit after each, so a file without line ends (a device
-    // that never ends) cannot grow one line without bound.
-    char block[4096];
-    while (in.read(block, sizeof block), in.gcount() > 0) {
-        const auto count = static_cast<size_t>(in.gcount());
-        for (size_t i = 0; i < count; ++i) {
-            if (block[i] == '\n')
-                end_line();
-            else
-                line += block[i];
-        }
-        if (text.size() + line.size() + 1 > kMaxTextBytes) throw TextLimitFault();
+        start = end + 1;
     }
-    if (!line.empty()) end_line();
-    return !in.bad();
+    return FileReadStatus::Ok;
 }
 
 void execute_file(CScriptInstance* self, CScriptInstance* other, int32_t argc, const RValue* args,
                   RValue& result) {
     if (argc < 1) return;
     std::string text;
-    if (!ReadCodeFile(args[0].str(), text)) {
+    switch (ReadCodeFile(args[0].str(), text)) {
+    case FileReadStatus::Ok:
+        break;
+    case FileReadStatus::TooLarge: {
+        // Its text stands for the code, which is never read.
+        ClearCodeError();
+        ReportCodeTooLong(args[0].str(), false);
+        ReportExecuteCompileError(CodeMessage::FileCompilationError);
+        return;
+    }
+    default:
         ReportRunError(CodeText(CodeMessage::NonExistingFile), false);
         return;
     }

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/image_png.h"
+#include "runner/room.h"
 #include "tools/project_json.h"
 #include "tools/project_kinds.h"
 
@@ -343,6 +344,9 @@ public:
         Extensions(m);
         CarriedLibrary(m);
         game_.last_instance_id = m.Int("last_instance_id", game_.last_instance_id);
+        if (game_.last_instance_id > kMaxStoredLastInstanceId)
+            m.Fail("last_instance_id", "expected at most " + std::to_string(kMaxStoredLastInstanceId) +
+                                           ", so that instances made while the game runs have ids left");
         game_.last_tile_id = m.Int("last_tile_id", game_.last_tile_id);
         // Rooms before the room order, which names them.
         Resources(m.OptionalObject("resources"));
@@ -430,6 +434,12 @@ private:
             JsonObject j(list[i], m.File(), ElementPath("included_files", i));
             CDataFile f;
             f.s_filename = j.String("filename", "");
+            // The export folder alone decides where a file goes; the runner would drop the
+            // folders of the name, so they are refused here rather than lost in silence.
+            if (f.s_filename.find_first_of("/\\") != std::string::npos || f.s_filename == "." ||
+                f.s_filename == "..")
+                j.Fail("filename",
+                       "expected a bare file name without folders (use export_folder): " + f.s_filename);
             f.s_origname = j.String("original_name", f.s_filename);
             bool hasData = j.Has("data");
             if (hasData) f.s_data = FileField(j, "data");
@@ -563,6 +573,13 @@ private:
                     r.name = item.String("name", stem);
                     format.load(item, r, ResourceFiles(folder_, base));
                     item.Finish();
+                    // The item goes into one compressed block, which the loader inflates only
+                    // up to its limit: a record above it would build and then never load.
+                    if (uint64_t(r.record.size()) + r.name.size() + 8 > kMaxInflatedBytes)
+                        Fail(base + ".json", "",
+                             "too large to store: the record takes " + std::to_string(r.record.size() >> 20) +
+                                 " MiB, a resource may take at most " +
+                                 std::to_string(kMaxInflatedBytes >> 20) + " MiB");
                 }
                 slots.push_back(std::move(r));
             }

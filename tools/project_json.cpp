@@ -1,11 +1,14 @@
 #include "tools/project_json.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <limits>
 #include <system_error>
+
+#include "base/file_io.h"
 
 namespace fs = std::filesystem;
 
@@ -190,18 +193,27 @@ std::vector<uint8_t> ProjectFolder::ReadBytes(std::string_view relative, std::st
     fs::path path = Resolve(relative, file, field);
     std::string rel(relative);
     std::error_code ec;
-    fs::file_status st = fs::status(path, ec);
-    if (!fs::exists(st)) Fail(file, field, "file not found: " + rel);
-    if (!fs::is_regular_file(st)) Fail(file, field, "not a regular file: " + rel);
-    uintmax_t size = fs::file_size(path, ec);
+    if (!fs::exists(fs::symlink_status(path, ec)) || !fs::exists(fs::status(path, ec)))
+        Fail(file, field, "file not found: " + rel);
+    // Symbolic links are followed, but only to files inside the project: a link to
+    // /etc/passwd must not end up inside the game.
+    const fs::path target = fs::canonical(path, ec);
+    const fs::path root = ec ? fs::path() : fs::canonical(root_, ec);
     if (ec) Fail(file, field, "cannot read " + rel);
-    if (size > kMaxProjectFile) Fail(file, field, "file larger than 1 GiB: " + rel);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) Fail(file, field, "cannot read " + rel);
-    std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (static_cast<size_t>(in.gcount()) != bytes.size()) Fail(file, field, "cannot read " + rel);
-    return bytes;
+    const auto [rootEnd, targetAt] = std::mismatch(root.begin(), root.end(), target.begin(), target.end());
+    if (rootEnd != root.end() || targetAt == target.end())
+        Fail(file, field, "links to a file outside the project: " + rel + " -> " + target.string());
+    std::vector<uint8_t> bytes;
+    switch (ReadRegularFile(target.string(), bytes, kMaxProjectFile)) {
+    case FileReadStatus::Ok:
+        return bytes;
+    case FileReadStatus::NotRegular:
+        Fail(file, field, "not a regular file: " + rel);
+    case FileReadStatus::TooLarge:
+        Fail(file, field, "file larger than 1 GiB: " + rel);
+    default:
+        Fail(file, field, "cannot read " + rel);
+    }
 }
 
 Json ProjectFolder::ReadJson(std::string_view relative, std::string_view file, std::string_view field) const {

@@ -1,13 +1,13 @@
 #include "tools/script_command.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "base/fault.h"
+#include "base/file_io.h"
 #include "base/stream.h"
 #include "runner/settings.h"
 #include "script/code.h"
+#include "script/compiler.h"
 #include "script/errors.h"
 #include "script/interpreter.h"
 #include "script/scripts.h"
@@ -35,12 +35,24 @@ void PrintError(std::string_view text) {
 } // namespace
 
 int RunScriptFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::vector<uint8_t> bytes;
+    switch (ReadRegularFile(path, bytes, kMaxCodeBytes)) {
+    case FileReadStatus::Ok:
+        break;
+    case FileReadStatus::NotRegular:
+        std::fprintf(stderr, "kestrin script: %s: not a regular file\n", path.c_str());
+        return 1;
+    case FileReadStatus::TooLarge:
+        std::fprintf(stderr, "kestrin script: %s: larger than the %zu MiB code may have\n", path.c_str(),
+                     kMaxCodeBytes >> 20);
+        return 1;
+    default:
         std::fprintf(stderr, "kestrin script: %s: cannot read the file\n", path.c_str());
         return 1;
     }
-    const std::string text = SanitizeUtf8(std::string(std::istreambuf_iterator<char>(in), {}));
+    const std::string text =
+        SanitizeUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    bytes = {};
 
     // An empty game: default settings, no resources, one temporary instance in the room.
     const CSettings settings;
@@ -63,7 +75,8 @@ int RunScriptFile(const std::string& path) {
         } else {
             ok = true;
         }
-    } catch (const RunnerFault& fault) {
+    } catch (const std::exception& fault) {
+        // Running out of memory included: reported as "Out of memory", never an abort.
         HandleRunnerFault(fault);
     }
     std::fflush(stdout);

@@ -12,6 +12,7 @@
 #include "runner/game_variables.h"
 #include "runner/game_world.h"
 #include "runner/instance.h"
+#include "runner/messages.h"
 #include "runner/object.h"
 #include "runner/room.h"
 #include "script/random.h"
@@ -649,6 +650,10 @@ void instance_copy(CScriptInstance* self, CScriptInstance*, int32_t, const RValu
     CRoom* room = Room();
     if (!me || !room) return;
     CInstance* copy = room->AddInstance(me->i_x, me->i_y, me->i_objectindex);
+    if (!copy) {
+        ReportRunError(msg::kOutOfInstanceIds, false);
+        return;
+    }
     const int32_t id = copy->i_id;
     copy->Assign(*me);
     // A new, live instance, even when copied from one destroyed earlier in the step.

@@ -81,6 +81,8 @@ SdlLoadingDisplay::~SdlLoadingDisplay() {
 }
 
 void SdlLoadingDisplay::Setup(const CSettings& settings, bool debugMode) {
+    // The runner handles SIGINT and SIGTERM itself (it ends the game and cleans up).
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
     layout_ = LayoutLoadingWindow(settings, debugMode);
     const Uint32 flags = SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN;

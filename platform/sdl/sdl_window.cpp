@@ -10,6 +10,8 @@
 namespace kestrin {
 
 std::unique_ptr<SdlWindow> SdlWindow::Create(std::string& error) {
+    // The runner handles SIGINT and SIGTERM itself (it ends the game and cleans up).
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         error = SDL_GetError();
         return nullptr;

@@ -198,7 +198,8 @@ inline GameData FullGame() {
     f.s_removeend = false;
     g.included_files.files.push_back(f);
     CDataFile absent;
-    absent.s_filename = "..\\..\\evil.txt";
+    // Names of included files are bare (folders are refused), but may still look odd.
+    absent.s_filename = "..evil .txt";
     absent.s_exists = false;
     absent.s_size = 1234;
     absent.s_exportaction = kExportToFolder;
