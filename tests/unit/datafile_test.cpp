@@ -154,6 +154,49 @@ TEST_F(DataFileTest, RecordRoundTripAndVersionCheck) {
     EXPECT_FALSE(g.LoadFromStream(bad));
 }
 
+TEST_F(DataFileTest, NamesWithFoldersLoadAsBareNamesAndNeverLeaveTheExportFolder) {
+    // The victim sits where "..", "..\\.." and an absolute name would reach from temp/ or work/.
+    const fs::path victim = root_ / "victim.txt";
+    std::ofstream(victim) << "keep";
+    struct Case {
+        std::string stored;
+        std::string bare;  // empty: the file has no name and is never exported
+    };
+    const Case cases[] = {
+        {"../victim.txt", "victim.txt"},
+        {"..\\victim.txt", "victim.txt"},
+        {"../../victim.txt", "victim.txt"},
+        {victim.string(), "victim.txt"},
+        {"sub/dir\\x.txt", "x.txt"},
+        {"sub\\", ""},
+        {"..", ""},
+        {".", ""},
+        {"plain.txt", "plain.txt"},
+    };
+    for (const Case& c : cases) {
+        for (int32_t action : {kExportToTemp, kExportToWorkingFolder}) {
+            CDataFile stored = File(action, c.stored);
+            stored.s_overwrite = true;
+            CStream s;
+            stored.SaveToStream(s);
+            s.Seek(0);
+            CDataFile f;
+            ASSERT_TRUE(f.LoadFromStream(s)) << c.stored;
+            EXPECT_EQ(f.s_filename, c.bare) << c.stored;
+            const fs::path where = (action == kExportToTemp ? root_ / "temp" : root_ / "work") / c.bare;
+            EXPECT_EQ(f.Prepare(Context(false)), !c.bare.empty()) << c.stored;
+            if (!c.bare.empty()) {
+                EXPECT_EQ(ReadText(where), "new") << c.stored;
+            }
+            (void)f.Remove(Context(false));
+            if (!c.bare.empty()) {
+                EXPECT_FALSE(fs::exists(where)) << c.stored;
+            }
+            EXPECT_EQ(ReadText(victim), "keep") << c.stored << " reached outside its folder";
+        }
+    }
+}
+
 namespace {
 std::vector<std::string> g_scriptErrors;
 void CollectScriptError(std::string_view text, bool) { g_scriptErrors.emplace_back(text); }

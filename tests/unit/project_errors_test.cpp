@@ -133,6 +133,25 @@ const BrokenProject kBroken[] = {
     {"image that is not a PNG",
      {{"game.json", R"({"settings": {"loading_image": "loading/x.png"}})"}, {"loading/x.png", "not a png"}},
      "game.json: settings.loading_image: expected a PNG image: loading/x.png"},
+    {"included file name with folders",
+     {{"game.json", R"({"included_files": [{"filename": "../../victim.txt"}]})"}},
+     "game.json: included_files[0].filename: expected a bare file name without folders (use export_folder): "
+     "../../victim.txt"},
+    {"included file name with backslashes",
+     {{"game.json", R"({"included_files": [{}, {"filename": "sub\\x.txt"}]})"}},
+     "game.json: included_files[1].filename: expected a bare file name without folders (use export_folder): "
+     "sub\\x.txt"},
+    {"absolute included file name",
+     {{"game.json", R"({"included_files": [{"filename": "/tmp/x"}]})"}},
+     "game.json: included_files[0].filename: expected a bare file name without folders (use export_folder): "
+     "/tmp/x"},
+    {"dot-dot as an included file name",
+     {{"game.json", R"({"included_files": [{"filename": ".."}]})"}},
+     "game.json: included_files[0].filename: expected a bare file name without folders (use export_folder): .."},
+    {"last instance id without ids left",
+     {{"game.json", R"({"last_instance_id": 2147483000})"}},
+     "game.json: last_instance_id: expected at most 2000000000, so that instances made while the game runs "
+     "have ids left"},
     {"deep nesting",
      {{"game.json", std::string(100000, '[') + std::string(100000, ']')}},
      "game.json: expected an object"},
@@ -153,6 +172,48 @@ TEST(ProjectErrors, BrokenProjectsAreReportedByFileFieldAndExpectation) {
             EXPECT_EQ(error, c.error);
         }
     }
+}
+
+TEST(ProjectErrors, LinksLeadingOutOfTheProjectAreRefusedByName) {
+    TempFolder outside;
+    WriteTextFile(outside / "secret.txt", "secret");
+    struct Case {
+        const char* what;
+        std::string link;    // below the project
+        fs::path target;     // what it points to
+        std::string error;   // empty: the project builds
+    };
+    TempFolder temp;
+    const fs::path project = temp / "project";
+    const Case cases[] = {
+        {"file outside", "information.rtf", outside / "secret.txt",
+         "game.json: information.text: links to a file outside the project: information.rtf -> " +
+             (fs::canonical(outside.Path()) / "secret.txt").string()},
+        {"relative way out", "information.rtf", fs::path("..") / ".." / outside.Path().filename() / "secret.txt",
+         "game.json: information.text: links to a file outside the project: information.rtf -> " +
+             (fs::canonical(outside.Path()) / "secret.txt").string()},
+        {"file inside", "information.rtf", "text/real.rtf", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(project);
+        WriteTextFile(project / "game.json", R"({"information": {"text": "information.rtf"}})");
+        WriteTextFile(project / "text" / "real.rtf", "{\\rtf1 hi}");
+        fs::create_symlink(c.target, project / c.link);
+        GameData game;
+        std::string error;
+        EXPECT_EQ(LoadProject(project, game, error), c.error.empty()) << error;
+        EXPECT_EQ(error, c.error);
+    }
+    // A linked folder is followed only as far as the project goes.
+    fs::remove_all(project);
+    WriteTextFile(project / "game.json", R"({"information": {"text": "docs/secret.txt"}})");
+    fs::create_symlink(outside.Path(), project / "docs");
+    GameData game;
+    std::string error;
+    EXPECT_FALSE(LoadProject(project, game, error));
+    EXPECT_EQ(error, "game.json: information.text: links to a file outside the project: docs/secret.txt -> " +
+                         (fs::canonical(outside.Path()) / "secret.txt").string());
 }
 
 TEST(ProjectErrors, NotAFolder) {

@@ -5,6 +5,11 @@
 #include <fstream>
 
 #include "base/stream.h"
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "script/code_messages.h"
+#include "script/compiler.h"
 #include "script/registry.h"
 #include "script_fixture.h"
 
@@ -214,6 +219,46 @@ TEST_F(ScriptScripts, ExecuteFile) {
     EXPECT_EQ(window.shown[1],
               "COMPILATION ERROR in file to be executed\rError in code at line 2:\r   b = ;\r"
               "      ^\rat position 5: Unexpected symbol in expression.");
+    std::filesystem::remove_all(dir);
+}
+
+TEST_F(ScriptScripts, ExecuteOnlyReadsRegularFilesAndBoundsTheCode) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                      ("kestrin_execute_hostile_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    // A FIFO without a writer would block the game forever, /dev/zero never end.
+    const std::string fifo = (dir / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string huge = (dir / "huge.txt").string();
+    std::ofstream(huge) << "x = 1;";
+    std::filesystem::resize_file(huge, kMaxCodeBytes + 1);  // sparse: nothing is written
+    const std::string tooLong = std::string(CodeText(CodeMessage::CodeTooLong));
+    struct Case {
+        std::string code;
+        std::string heading;  // the start of the one reported message
+    };
+    const Case cases[] = {
+        {"execute_file('" + fifo + "')", "Trying to execute non-existing file."},
+        {"execute_file('/dev/zero')", "Trying to execute non-existing file."},
+        {"execute_file('" + dir.string() + "')", "Trying to execute non-existing file."},
+        {"execute_file('" + huge + "')", "COMPILATION ERROR in file to be executed\rError in code at line 1:"},
+        {"execute_string(string_repeat(' ', " + std::to_string(kMaxCodeBytes + 1) + "))",
+         "COMPILATION ERROR in string to be executed\rError in code at line 1:"},
+    };
+    for (const Case& c : cases) {
+        window.shown.clear();
+        EXPECT_EQ(Run(c.code + "; return 1"), "1") << c.code;
+        ASSERT_EQ(window.shown.size(), 1u) << c.code;
+        EXPECT_EQ(window.shown[0].substr(0, c.heading.size()), c.heading) << c.code;
+        if (c.heading[0] == 'C') {
+            EXPECT_TRUE(window.shown[0].ends_with(tooLong)) << window.shown[0].substr(0, 200);
+        }
+        EXPECT_LT(window.shown[0].size(), 400u) << "the message quotes only the start of the code";
+    }
+    // At the limit the code still compiles.
+    EXPECT_EQ(Run("return execute_string('return 5;' + string_repeat(' ', " + std::to_string(kMaxCodeBytes - 9) +
+                  "))"),
+              "5");
     std::filesystem::remove_all(dir);
 }
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "runner/game_world.h"
+#include <limits>
+
 #include "script/interpreter.h"
 #include "script/registry.h"
 #include "tests/unit/world_fixture.h"
@@ -278,6 +280,29 @@ TEST_F(SequenceTest, CreatingDestroyingAndChangingInstances) {
     EXPECT_EQ(World().Current()->FindInstance(100051), nullptr);
     // The change used an id of its own: the next instance is 100053.
     EXPECT_EQ(World().CreateInstance(0, 0, 0)->i_id, 100053);
+}
+
+TEST_F(SequenceTest, RunningOutOfInstanceIdsIsReportedInsteadOfWrapping) {
+    const int32_t other = AddObject("other", ObjectWith({{ev_create, 0, Say("other.create")}}));
+    Room("r0", {});
+    LastIds().last_instance = std::numeric_limits<int32_t>::max() - 1;
+    World().StartGame();
+    Take();
+    CInstance* last = World().CreateInstance(0, 0, 0);
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->i_id, std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(Take(), "a.create");
+    // No negative id that nothing could find: the creation fails with a clear message.
+    EXPECT_EQ(World().CreateInstance(0, 0, 0), nullptr);
+    EXPECT_NE(Take().find("Cannot create an instance: all instance ids are in use."), std::string::npos);
+    EXPECT_EQ(World().Current()->r_numb(), 1);
+    EXPECT_EQ(LastIds().last_instance, std::numeric_limits<int32_t>::max());
+    // Changing an instance needs no new id, so it still works.
+    CInstance* changed = World().ChangeInstance(last, other, true);
+    ASSERT_NE(changed, nullptr);
+    EXPECT_EQ(changed->i_id, std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(Take(), "other.create");
+    EXPECT_EQ(World().Current()->FindInstance(std::numeric_limits<int32_t>::max()), changed);
 }
 
 TEST_F(SequenceTest, WindowSizeForARoom) {
