@@ -64,6 +64,16 @@ public:
                             double scaley, double angle, const TRect& rr) const;
     bool CollisionEllipse(const TRect& bb1, int32_t x1, int32_t y1, int32_t xo1, int32_t yo1, double scalex,
                           double scaley, double angle, const TRect& rr) const;
+    // The plain scans of every region pixel that the tests above must agree with; they cost the
+    // region's area, which a hugely scaled instance makes vast.
+    bool CollisionMaskScan(const TRect& bb1, int32_t x1, int32_t y1, int32_t xo1, int32_t yo1, double scale1x,
+                           double scale1y, double angle1, const TMask* msk, const TRect& bb2, int32_t x2,
+                           int32_t y2, int32_t xo2, int32_t yo2, double scale2x, double scale2y,
+                           double angle2) const;
+    bool CollisionRectangleScan(const TRect& bb1, int32_t x1, int32_t y1, int32_t xo1, int32_t yo1,
+                                double scalex, double scaley, double angle, const TRect& rr) const;
+    bool CollisionEllipseScan(const TRect& bb1, int32_t x1, int32_t y1, int32_t xo1, int32_t yo1,
+                              double scalex, double scaley, double angle, const TRect& rr) const;
     bool CollisionLine(const TRect& bb1, int32_t x1, int32_t y1, int32_t xo1, int32_t yo1, double scalex,
                        double scaley, double angle, double xl, double yl, double xr, double yr) const;
 

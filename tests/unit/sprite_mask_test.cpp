@@ -331,6 +331,98 @@ TEST(SpriteMask, DirectScanAgreesWithPixelLookups) {
     EXPECT_GT(hits, 50);
 }
 
+// Random small masks placed with random scales (large ones too), angles, origins and boxes:
+// the walks over cells of equal mapping and the halving search must answer as the plain scans.
+TEST(SpriteMask, RegionWalksAgreeWithPlainScans) {
+    std::mt19937 rng(29);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    auto real = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+    auto randomMask = [&] {
+        TMask m;
+        m.i_w = pick(1, 7);
+        m.i_h = pick(1, 7);
+        m.i_mask.resize(size_t(m.i_w * m.i_h));
+        const int density = pick(1, 4);
+        for (uint8_t& p : m.i_mask) p = pick(0, 4) < density;
+        return m;
+    };
+    const double scales[] = {1, 1, 2, 3, 0.5, -2, 7, 12.5, -9, 23, 0.3};
+    const double angles[] = {0, 0, 0, 90, 180, 45, -30, 270};
+    auto scale = [&] { return pick(0, 4) == 0 ? real(-20, 20) : scales[pick(0, 10)]; };
+    auto angle = [&] { return pick(0, 3) == 0 ? real(-360, 360) : angles[pick(0, 7)]; };
+    // A box around a placement, reaching about as far as the scaled mask does.
+    auto boxAround = [&](const TMask& m, int x, int y, double sx, double sy) {
+        const int reach = int(std::ceil((m.i_w + m.i_h) * std::max(std::fabs(sx), std::fabs(sy)))) + 2;
+        return TRect{x - pick(0, reach), y - pick(0, reach), x + pick(0, reach), y + pick(0, reach)};
+    };
+    int hits[3] = {}, trials[3] = {};
+    for (int trial = 0; trial < 3000; ++trial) {
+        SCOPED_TRACE(trial);
+        const TMask a = randomMask(), b = randomMask();
+        const int x1 = pick(-30, 30), y1 = pick(-30, 30), xo1 = pick(-1, a.i_w), yo1 = pick(-1, a.i_h);
+        const int x2 = x1 + pick(-12, 12), y2 = y1 + pick(-12, 12), xo2 = pick(-1, b.i_w),
+                  yo2 = pick(-1, b.i_h);
+        const double s1x = scale(), s1y = pick(0, 2) ? s1x : scale(), s2x = scale(),
+                     s2y = pick(0, 2) ? s2x : scale();
+        const double a1 = pick(0, 1) ? angle() : 0, a2 = pick(0, 1) ? angle() : 0;
+        const TRect bb1 = boxAround(a, x1, y1, s1x, s1y), bb2 = boxAround(b, x2, y2, s2x, s2y);
+        const int test = trial % 3;
+        ++trials[test];
+        bool expected = false, got = false;
+        if (test == 0) {
+            expected = a.CollisionMaskScan(bb1, x1, y1, xo1, yo1, s1x, s1y, a1, &b, bb2, x2, y2, xo2, yo2,
+                                           s2x, s2y, a2);
+            got =
+                a.CollisionMask(bb1, x1, y1, xo1, yo1, s1x, s1y, a1, &b, bb2, x2, y2, xo2, yo2, s2x, s2y, a2);
+        } else {
+            // The shape: sometimes flat, sometimes wider than the box.
+            const TRect rr{bb2.Left, bb2.Top, pick(0, 5) ? bb2.Right : bb2.Left, bb2.Bottom};
+            if (test == 1) {
+                expected = a.CollisionRectangleScan(bb1, x1, y1, xo1, yo1, s1x, s1y, a1, rr);
+                got = a.CollisionRectangle(bb1, x1, y1, xo1, yo1, s1x, s1y, a1, rr);
+            } else {
+                expected = a.CollisionEllipseScan(bb1, x1, y1, xo1, yo1, s1x, s1y, a1, rr);
+                got = a.CollisionEllipse(bb1, x1, y1, xo1, yo1, s1x, s1y, a1, rr);
+            }
+        }
+        hits[test] += expected;
+        ASSERT_EQ(got, expected) << "test " << test << " scales " << s1x << "," << s1y << " " << s2x << ","
+                                 << s2y << " angles " << a1 << " " << a2;
+    }
+    for (int test = 0; test < 3; ++test) {
+        EXPECT_GT(hits[test], trials[test] / 10) << test;
+        EXPECT_LT(hits[test], trials[test] * 9 / 10) << test;
+    }
+}
+
+// Instances scaled 10,000 times once made each test scan billions of room pixels. A mask and its
+// complement over each other never meet, which keeps every boundary between cells in play.
+TEST(SpriteMask, HugelyScaledMasksAreWalkedByTheirOwnPixels) {
+    const TMask a = MaskOf(
+        {"#.#.#.#.", ".#.#.#.#", "##..##..", "..##..##", "#.#.#.#.", "########", "........", ".#.#.#.#"});
+    TMask b = a;
+    for (uint8_t& p : b.i_mask) p = !p;
+    const double s = 10000;
+    struct Case {
+        double angle;
+        int32_t shift; // of the second instance, in mask pixels
+        bool hit;
+    } cases[] = {{0, 0, false}, {0, 1, true}, {30, 0, false}, {30, 1, true}, {-90, 0, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.angle);
+        const int32_t x2 = c.shift * int32_t(s);
+        const TRect box{-200000, -200000, 200000, 200000};
+        EXPECT_EQ(a.CollisionMask(box, 0, 0, 4, 4, s, s, c.angle, &b, box, x2, 0, 4, 4, s, s, c.angle),
+                  c.hit);
+    }
+    // A small rectangle and ellipse far inside one mask pixel, and the whole instance.
+    const TRect box{-40000, -40000, 40000, 40000};
+    EXPECT_TRUE(a.CollisionRectangle(box, 0, 0, 4, 4, s, s, 0, {-40000, -40000, 40000, 40000}));
+    EXPECT_FALSE(a.CollisionRectangle(box, 0, 0, 4, 4, s, s, 0, {-39000, -29000, -31000, -21000}));
+    EXPECT_TRUE(a.CollisionEllipse(box, 0, 0, 4, 4, s, s, 30, {-40000, -40000, 40000, 40000}));
+    EXPECT_FALSE(a.CollisionEllipse(box, 0, 0, 4, 4, s, s, 0, {-39000, -29000, -31000, -21000}));
+}
+
 struct PointCase {
     const char* name;
     double scale;
