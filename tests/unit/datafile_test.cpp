@@ -5,9 +5,9 @@
 
 #include "runner/datafile.h"
 #include "runner/function_datafile.h"
+#include "runner/messages.h"
 #include "script/run_error.h"
 #include "script/value.h"
-#include "runner/messages.h"
 
 using namespace kestrin;
 namespace fs = std::filesystem;
@@ -15,7 +15,9 @@ namespace fs = std::filesystem;
 namespace {
 
 std::vector<std::string> g_reports;
-void Collect(const std::string& text) { g_reports.push_back(text); }
+void Collect(const std::string& text) {
+    g_reports.push_back(text);
+}
 
 std::string ReadText(const fs::path& p) {
     std::ifstream in(p);
@@ -160,7 +162,7 @@ TEST_F(DataFileTest, NamesWithFoldersLoadAsBareNamesAndNeverLeaveTheExportFolder
     std::ofstream(victim) << "keep";
     struct Case {
         std::string stored;
-        std::string bare;  // empty: the file has no name and is never exported
+        std::string bare; // empty: the file has no name and is never exported
     };
     const Case cases[] = {
         {"../victim.txt", "victim.txt"},
@@ -199,7 +201,9 @@ TEST_F(DataFileTest, NamesWithFoldersLoadAsBareNamesAndNeverLeaveTheExportFolder
 
 namespace {
 std::vector<std::string> g_scriptErrors;
-void CollectScriptError(std::string_view text, bool) { g_scriptErrors.emplace_back(text); }
+void CollectScriptError(std::string_view text, bool) {
+    g_scriptErrors.emplace_back(text);
+}
 
 void Call(const char* name, std::initializer_list<RValue> arguments) {
     RValue args[kMaxArguments];
@@ -237,6 +241,7 @@ TEST_F(DataFileTest, BuiltinsExportDiscardAndReportMissingFiles) {
     Call("discard_include_file", {RValue("a.txt")});
     SetRunErrorSink(old);
 
-    EXPECT_EQ(g_scriptErrors, (std::vector<std::string>{msg::kExportMissing, msg::kExportMissing, msg::kDiscardMissing,
-                                                       msg::kSecureExportLocation, msg::kDiscardMissing}));
+    EXPECT_EQ(g_scriptErrors,
+              (std::vector<std::string>{msg::kExportMissing, msg::kExportMissing, msg::kDiscardMissing,
+                                        msg::kSecureExportLocation, msg::kDiscardMissing}));
 }

@@ -147,7 +147,8 @@ const BrokenProject kBroken[] = {
      "/tmp/x"},
     {"dot-dot as an included file name",
      {{"game.json", R"({"included_files": [{"filename": ".."}]})"}},
-     "game.json: included_files[0].filename: expected a bare file name without folders (use export_folder): .."},
+     "game.json: included_files[0].filename: expected a bare file name without folders (use export_folder): "
+     ".."},
     {"last instance id without ids left",
      {{"game.json", R"({"last_instance_id": 2147483000})"}},
      "game.json: last_instance_id: expected at most 2000000000, so that instances made while the game runs "
@@ -179,9 +180,9 @@ TEST(ProjectErrors, LinksLeadingOutOfTheProjectAreRefusedByName) {
     WriteTextFile(outside / "secret.txt", "secret");
     struct Case {
         const char* what;
-        std::string link;    // below the project
-        fs::path target;     // what it points to
-        std::string error;   // empty: the project builds
+        std::string link;  // below the project
+        fs::path target;   // what it points to
+        std::string error; // empty: the project builds
     };
     TempFolder temp;
     const fs::path project = temp / "project";
@@ -189,7 +190,8 @@ TEST(ProjectErrors, LinksLeadingOutOfTheProjectAreRefusedByName) {
         {"file outside", "information.rtf", outside / "secret.txt",
          "game.json: information.text: links to a file outside the project: information.rtf -> " +
              (fs::canonical(outside.Path()) / "secret.txt").string()},
-        {"relative way out", "information.rtf", fs::path("..") / ".." / outside.Path().filename() / "secret.txt",
+        {"relative way out", "information.rtf",
+         fs::path("..") / ".." / outside.Path().filename() / "secret.txt",
          "game.json: information.text: links to a file outside the project: information.rtf -> " +
              (fs::canonical(outside.Path()) / "secret.txt").string()},
         {"file inside", "information.rtf", "text/real.rtf", ""},

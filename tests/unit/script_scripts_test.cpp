@@ -223,25 +223,26 @@ TEST_F(ScriptScripts, ExecuteFile) {
 }
 
 TEST_F(ScriptScripts, ExecuteOnlyReadsRegularFilesAndBoundsTheCode) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                      ("kestrin_execute_hostile_" + std::to_string(::getpid()));
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("kestrin_execute_hostile_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     // A FIFO without a writer would block the game forever, /dev/zero never end.
     const std::string fifo = (dir / "fifo").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string huge = (dir / "huge.txt").string();
     std::ofstream(huge) << "x = 1;";
-    std::filesystem::resize_file(huge, kMaxCodeBytes + 1);  // sparse: nothing is written
+    std::filesystem::resize_file(huge, kMaxCodeBytes + 1); // sparse: nothing is written
     const std::string tooLong = std::string(CodeText(CodeMessage::CodeTooLong));
     struct Case {
         std::string code;
-        std::string heading;  // the start of the one reported message
+        std::string heading; // the start of the one reported message
     };
     const Case cases[] = {
         {"execute_file('" + fifo + "')", "Trying to execute non-existing file."},
         {"execute_file('/dev/zero')", "Trying to execute non-existing file."},
         {"execute_file('" + dir.string() + "')", "Trying to execute non-existing file."},
-        {"execute_file('" + huge + "')", "COMPILATION ERROR in file to be executed\rError in code at line 1:"},
+        {"execute_file('" + huge + "')",
+         "COMPILATION ERROR in file to be executed\rError in code at line 1:"},
         {"execute_string(string_repeat(' ', " + std::to_string(kMaxCodeBytes + 1) + "))",
          "COMPILATION ERROR in string to be executed\rError in code at line 1:"},
     };
@@ -256,8 +257,8 @@ TEST_F(ScriptScripts, ExecuteOnlyReadsRegularFilesAndBoundsTheCode) {
         EXPECT_LT(window.shown[0].size(), 400u) << "the message quotes only the start of the code";
     }
     // At the limit the code still compiles.
-    EXPECT_EQ(Run("return execute_string('return 5;' + string_repeat(' ', " + std::to_string(kMaxCodeBytes - 9) +
-                  "))"),
+    EXPECT_EQ(Run("return execute_string('return 5;' + string_repeat(' ', " +
+                  std::to_string(kMaxCodeBytes - 9) + "))"),
               "5");
     std::filesystem::remove_all(dir);
 }
