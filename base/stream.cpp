@@ -83,9 +83,7 @@ double CStream::ReadReal() {
     return d;
 }
 
-bool CStream::ReadBoolean() {
-    return ReadInteger() > 0;
-}
+bool CStream::ReadBoolean() { return ReadInteger() > 0; }
 
 std::string CStream::ReadString() {
     int32_t n = ReadInteger();
@@ -300,14 +298,10 @@ std::string SanitizeUtf8(std::string_view s) {
             len = 1;
             return true;
         }
-        if (c >= 0xC2 && c <= 0xDF)
-            len = 2, cp = c & 0x1F;
-        else if (c >= 0xE0 && c <= 0xEF)
-            len = 3, cp = c & 0x0F;
-        else if (c >= 0xF0 && c <= 0xF4)
-            len = 4, cp = c & 0x07;
-        else
-            return false;
+        if (c >= 0xC2 && c <= 0xDF) len = 2, cp = c & 0x1F;
+        else if (c >= 0xE0 && c <= 0xEF) len = 3, cp = c & 0x0F;
+        else if (c >= 0xF0 && c <= 0xF4) len = 4, cp = c & 0x07;
+        else return false;
         if (i + len > s.size()) return false;
         for (size_t k = 1; k < len; ++k) {
             unsigned char d = static_cast<unsigned char>(s[i + k]);
@@ -337,8 +331,7 @@ std::string SanitizeUtf8(std::string_view s) {
 std::vector<uint8_t> Deflate(std::span<const uint8_t> data) {
     uLongf bound = compressBound(static_cast<uLong>(data.size()));
     std::vector<uint8_t> out(bound);
-    if (compress2(out.data(), &bound, data.data(), static_cast<uLong>(data.size()), Z_DEFAULT_COMPRESSION) !=
-        Z_OK)
+    if (compress2(out.data(), &bound, data.data(), static_cast<uLong>(data.size()), Z_DEFAULT_COMPRESSION) != Z_OK)
         throw StreamError("compression failed");
     out.resize(bound);
     return out;
@@ -376,7 +369,7 @@ std::vector<uint8_t> Inflate(std::span<const uint8_t> data, size_t limit) {
         produced += room - z.avail_out;
         if (rc == Z_STREAM_END) break;
         if (rc != Z_OK && rc != Z_BUF_ERROR) break;
-        if (rc == Z_BUF_ERROR && z.avail_in == 0) break; // input ended before the stream did
+        if (rc == Z_BUF_ERROR && z.avail_in == 0) break;  // input ended before the stream did
     }
     inflateEnd(&z);
     if (rc != Z_STREAM_END) throw StreamError("corrupted compressed data");

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "base/stream.h"
 #include "graphics/background.h"
+#include "base/stream.h"
 
 using namespace kestrin;
 

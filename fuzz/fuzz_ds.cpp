@@ -14,13 +14,13 @@
 #include "script/run_error.h"
 #include "script/value.h"
 #include "world/ds_common.h"
+#include "world/function_ds.h"
 #include "world/ds_grid.h"
 #include "world/ds_list.h"
 #include "world/ds_map.h"
 #include "world/ds_priority.h"
 #include "world/ds_queue.h"
 #include "world/ds_stack.h"
-#include "world/function_ds.h"
 
 using namespace kestrin;
 

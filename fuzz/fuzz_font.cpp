@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "base/stream.h"
 #include "graphics/font.h"
 #include "graphics/graphics_text.h"
+#include "base/stream.h"
 
 using namespace kestrin;
 

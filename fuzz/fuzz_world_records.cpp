@@ -7,9 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "base/stream.h"
 #include "runner/object.h"
 #include "runner/room.h"
+#include "base/stream.h"
 
 using namespace kestrin;
 

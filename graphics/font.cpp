@@ -5,13 +5,13 @@
 #include <limits>
 
 #include "base/code_page.h"
-#include "base/stream.h"
 #include "graphics/font_atlas.h"
 #include "graphics/glyph_source.h"
 #include "graphics/graphics_draw.h"
 #include "graphics/graphics_texture.h"
-#include "graphics/sprite.h"
 #include "runner/game_data.h"
+#include "base/stream.h"
+#include "graphics/sprite.h"
 
 namespace kestrin {
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "base/numeric.h"
 #include "script/builtin_routine.h"
+#include "base/numeric.h"
 #include "script/value.h"
 
 namespace kestrin::graphics_args {

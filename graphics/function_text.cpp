@@ -4,12 +4,12 @@
 #include <string>
 
 #include "base/code_page.h"
-#include "base/utf.h"
 #include "graphics/function_args.h"
 #include "graphics/function_text.h"
 #include "graphics/graphics_draw.h"
 #include "graphics/graphics_text.h"
 #include "script/function_string.h"
+#include "base/utf.h"
 
 namespace kestrin {
 

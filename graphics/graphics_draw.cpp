@@ -4,10 +4,10 @@
 #include <cmath>
 #include <vector>
 
-#include "base/numeric.h"
+#include "graphics/render_state.h"
 #include "graphics/graphics_texture.h"
 #include "graphics/graphics_window.h"
-#include "graphics/render_state.h"
+#include "base/numeric.h"
 
 namespace kestrin {
 

@@ -2,13 +2,13 @@
 
 #include "graphics/background.h"
 #include "graphics/font.h"
+#include "graphics/render_state.h"
 #include "graphics/graphics_draw.h"
 #include "graphics/graphics_text.h"
 #include "graphics/graphics_window.h"
-#include "graphics/render_state.h"
-#include "graphics/sprite.h"
 #include "runner/settings.h"
 #include "script/errors.h"
+#include "graphics/sprite.h"
 
 namespace kestrin {
 

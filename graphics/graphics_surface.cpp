@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "graphics/graphics_texture.h"
 #include "graphics/render_state.h"
+#include "graphics/graphics_texture.h"
 
 namespace kestrin {
 

@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "base/code_page.h"
-#include "base/numeric.h"
 #include "graphics/font.h"
 #include "graphics/render_state.h"
+#include "base/numeric.h"
 
 namespace kestrin {
 

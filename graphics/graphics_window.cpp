@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "base/numeric.h"
 #include "graphics/render_state.h"
+#include "base/numeric.h"
 
 namespace kestrin {
 

@@ -33,8 +33,8 @@ enum class ContainerStatus { Ok, NotFound, WrongVersion, ChecksumMismatch };
 
 struct ContainerResult {
     ContainerStatus status = ContainerStatus::NotFound;
-    size_t marker = 0;     // offset M of the marker
-    size_t bodyOffset = 0; // where the header (the version word) begins: M + 16
+    size_t marker = 0;      // offset M of the marker
+    size_t bodyOffset = 0;  // where the header (the version word) begins: M + 16
 };
 
 // Unscrambles the word-wise xor of the body in place; returns false when the checksum at

@@ -1,8 +1,8 @@
 #include "runner/function_input.h"
 
+#include "runner/input_state.h"
 #include "base/numeric.h"
 #include "base/utf.h"
-#include "runner/input_state.h"
 #include "script/value.h"
 #include "script/variable_names.h"
 
@@ -12,39 +12,20 @@ namespace {
 
 constexpr int kWaitMilliseconds = 50;
 
-int32_t Int(const RValue& v) {
-    return RoundToInt32(v.val());
-}
-RValue Bool(bool b) {
-    return RValue(b ? 1.0 : 0.0);
-}
+int32_t Int(const RValue& v) { return RoundToInt32(v.val()); }
+RValue Bool(bool b) { return RValue(b ? 1.0 : 0.0); }
 
-#define INPUT_ROUTINE(name)                                                                                  \
-    void name([[maybe_unused]] CScriptInstance* self, [[maybe_unused]] CScriptInstance* other,               \
-              [[maybe_unused]] int32_t argc, [[maybe_unused]] const RValue* args,                            \
-              [[maybe_unused]] RValue& result)
+#define INPUT_ROUTINE(name) \
+    void name([[maybe_unused]] CScriptInstance* self, [[maybe_unused]] CScriptInstance* other, \
+              [[maybe_unused]] int32_t argc, [[maybe_unused]] const RValue* args, [[maybe_unused]] RValue& result)
 
-INPUT_ROUTINE(keyboard_check) {
-    result = Bool(CurrentInput().KeyHeld(Int(args[0])));
-}
-INPUT_ROUTINE(keyboard_check_pressed) {
-    result = Bool(CurrentInput().KeyPressed(Int(args[0])));
-}
-INPUT_ROUTINE(keyboard_check_released) {
-    result = Bool(CurrentInput().KeyReleased(Int(args[0])));
-}
-INPUT_ROUTINE(keyboard_check_direct) {
-    result = Bool(CurrentInputPlatform().KeyDirect(Int(args[0])));
-}
-INPUT_ROUTINE(keyboard_set_map) {
-    CurrentInput().SetMap(Int(args[0]), Int(args[1]));
-}
-INPUT_ROUTINE(keyboard_get_map) {
-    result = RValue(static_cast<double>(CurrentInput().GetMap(Int(args[0]))));
-}
-INPUT_ROUTINE(keyboard_unset_map) {
-    CurrentInput().ResetMap();
-}
+INPUT_ROUTINE(keyboard_check) { result = Bool(CurrentInput().KeyHeld(Int(args[0]))); }
+INPUT_ROUTINE(keyboard_check_pressed) { result = Bool(CurrentInput().KeyPressed(Int(args[0]))); }
+INPUT_ROUTINE(keyboard_check_released) { result = Bool(CurrentInput().KeyReleased(Int(args[0]))); }
+INPUT_ROUTINE(keyboard_check_direct) { result = Bool(CurrentInputPlatform().KeyDirect(Int(args[0]))); }
+INPUT_ROUTINE(keyboard_set_map) { CurrentInput().SetMap(Int(args[0]), Int(args[1])); }
+INPUT_ROUTINE(keyboard_get_map) { result = RValue(static_cast<double>(CurrentInput().GetMap(Int(args[0])))); }
+INPUT_ROUTINE(keyboard_unset_map) { CurrentInput().ResetMap(); }
 
 INPUT_ROUTINE(keyboard_get_numlock) {
     InputPlatform& p = CurrentInputPlatform();
@@ -59,12 +40,8 @@ INPUT_ROUTINE(keyboard_set_numlock) {
     CurrentInputPlatform().ToggleNumLock();
 }
 
-INPUT_ROUTINE(keyboard_key_press) {
-    CurrentInput().KeyDown(Int(args[0]));
-}
-INPUT_ROUTINE(keyboard_key_release) {
-    CurrentInput().KeyUp(Int(args[0]));
-}
+INPUT_ROUTINE(keyboard_key_press) { CurrentInput().KeyDown(Int(args[0])); }
+INPUT_ROUTINE(keyboard_key_release) { CurrentInput().KeyUp(Int(args[0])); }
 
 INPUT_ROUTINE(keyboard_clear) {
     CurrentInputPlatform().PumpMessages();
@@ -73,7 +50,8 @@ INPUT_ROUTINE(keyboard_clear) {
 
 // Pumps messages until `arrived` holds. Waiting ends as soon as no input can come any more,
 // so a headless run never hangs.
-template <typename Arrived> void WaitForInput(Arrived arrived) {
+template <typename Arrived>
+void WaitForInput(Arrived arrived) {
     InputPlatform& platform = CurrentInputPlatform();
     for (;;) {
         platform.PumpMessages();
@@ -87,21 +65,11 @@ INPUT_ROUTINE(keyboard_wait) {
     WaitForInput([] { return CurrentInput().keyboard_lastkey != 0; });
 }
 
-INPUT_ROUTINE(mouse_check_button) {
-    result = Bool(CurrentInput().ButtonHeld(Int(args[0])));
-}
-INPUT_ROUTINE(mouse_check_button_pressed) {
-    result = Bool(CurrentInput().ButtonPressed(Int(args[0])));
-}
-INPUT_ROUTINE(mouse_check_button_released) {
-    result = Bool(CurrentInput().ButtonReleased(Int(args[0])));
-}
-INPUT_ROUTINE(mouse_wheel_up) {
-    result = Bool(CurrentInput().WheelWentUp());
-}
-INPUT_ROUTINE(mouse_wheel_down) {
-    result = Bool(CurrentInput().WheelWentDown());
-}
+INPUT_ROUTINE(mouse_check_button) { result = Bool(CurrentInput().ButtonHeld(Int(args[0]))); }
+INPUT_ROUTINE(mouse_check_button_pressed) { result = Bool(CurrentInput().ButtonPressed(Int(args[0]))); }
+INPUT_ROUTINE(mouse_check_button_released) { result = Bool(CurrentInput().ButtonReleased(Int(args[0]))); }
+INPUT_ROUTINE(mouse_wheel_up) { result = Bool(CurrentInput().WheelWentUp()); }
+INPUT_ROUTINE(mouse_wheel_down) { result = Bool(CurrentInput().WheelWentDown()); }
 
 INPUT_ROUTINE(mouse_clear) {
     CurrentInputPlatform().PumpMessages();
@@ -118,18 +86,12 @@ INPUT_ROUTINE(io_clear) {
     CurrentInput().Clear();
 }
 
-INPUT_ROUTINE(io_handle) {
-    CurrentInputPlatform().PumpMessages();
-}
+INPUT_ROUTINE(io_handle) { CurrentInputPlatform().PumpMessages(); }
 
 // Joystick 2 is the system's second device; any other number means the first.
-JoystickState Joystick(const RValue& id) {
-    return CurrentInputPlatform().Joystick(Int(id) == 2 ? 1 : 0);
-}
+JoystickState Joystick(const RValue& id) { return CurrentInputPlatform().Joystick(Int(id) == 2 ? 1 : 0); }
 
-INPUT_ROUTINE(joystick_exists) {
-    result = Bool(Joystick(args[0]).available);
-}
+INPUT_ROUTINE(joystick_exists) { result = Bool(Joystick(args[0]).available); }
 INPUT_ROUTINE(joystick_name) {
     JoystickState j = Joystick(args[0]);
     result = RValue(std::string_view(j.available ? j.name : std::string()));
@@ -164,7 +126,8 @@ INPUT_ROUTINE(joystick_check_button) {
     result = Bool(j.available && b >= 1 && b <= 32 && (j.button_bits >> (b - 1) & 1u) != 0);
 }
 
-template <int Axis> INPUT_ROUTINE(joystick_axis) {
+template <int Axis>
+INPUT_ROUTINE(joystick_axis) {
     JoystickState j = Joystick(args[0]);
     result = RValue(j.available ? static_cast<double>(j.axis[Axis]) / 32767.0 - 1.0 : 0.0);
 }
@@ -228,11 +191,13 @@ bool ReadMouseY(CScriptInstance*, int32_t, RValue& v) {
     return true;
 }
 
-template <int32_t InputState::*Field> bool ReadField(CScriptInstance*, int32_t, RValue& v) {
+template <int32_t InputState::*Field>
+bool ReadField(CScriptInstance*, int32_t, RValue& v) {
     return ReadInt(CurrentInput().*Field, v);
 }
 
-template <int32_t InputState::*Field> bool WriteField(CScriptInstance*, int32_t, const RValue& v) {
+template <int32_t InputState::*Field>
+bool WriteField(CScriptInstance*, int32_t, const RValue& v) {
     CurrentInput().*Field = RoundToInt32(v.val());
     return true;
 }
@@ -266,19 +231,15 @@ bool WriteTyped(CScriptInstance*, int32_t, const RValue& v) {
 
 } // namespace
 
-std::span<const RFunctionSpec> InputFunctions() {
-    return kFunctions;
-}
+std::span<const RFunctionSpec> InputFunctions() { return kFunctions; }
 
 void BindInputVariables() {
     BindBuiltinVariable("mouse_x", ReadMouseX, nullptr);
     BindBuiltinVariable("mouse_y", ReadMouseY, nullptr);
-    BindBuiltinVariable("mouse_button", ReadField<&InputState::mouse_button>,
-                        WriteField<&InputState::mouse_button>);
+    BindBuiltinVariable("mouse_button", ReadField<&InputState::mouse_button>, WriteField<&InputState::mouse_button>);
     BindBuiltinVariable("mouse_lastbutton", ReadField<&InputState::mouse_lastbutton>,
                         WriteField<&InputState::mouse_lastbutton>);
-    BindBuiltinVariable("keyboard_key", ReadField<&InputState::keyboard_key>,
-                        WriteField<&InputState::keyboard_key>);
+    BindBuiltinVariable("keyboard_key", ReadField<&InputState::keyboard_key>, WriteField<&InputState::keyboard_key>);
     BindBuiltinVariable("keyboard_lastkey", ReadField<&InputState::keyboard_lastkey>,
                         WriteField<&InputState::keyboard_lastkey>);
     BindBuiltinVariable("keyboard_lastchar", ReadLastChar, WriteLastChar);

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "base/stream.h"
 #include "runner/datafile.h"
 #include "runner/settings.h"
+#include "base/stream.h"
 #include "script/extension_class.h"
 
 namespace kestrin {
@@ -70,7 +70,7 @@ struct GameData {
     int32_t game_id = 0;
     std::array<uint8_t, 16> game_guid{};
     std::vector<CExtensionPackage> extensions;
-    std::vector<RawResource> triggers; // no names: the record carries its own
+    std::vector<RawResource> triggers;  // no names: the record carries its own
     std::vector<UserConstant> constants;
     std::array<std::vector<RawResource>, kResourceKindCount> resources;
     int32_t last_instance_id = 100000;
@@ -89,7 +89,7 @@ using ProgressFn = std::function<void(int percent, const char* text)>;
 
 struct LoadResult {
     bool ok = false;
-    std::string message; // the message to show when !ok; empty when the failure is silent
+    std::string message;  // the message to show when !ok; empty when the failure is silent
 };
 
 // Reads the whole image of a game file (an executable or a data file). `searchStart` is

@@ -1,8 +1,8 @@
 #include "script/code.h"
 
-#include "base/utf.h"
 #include "script/code_messages.h"
 #include "script/compiler.h"
+#include "base/utf.h"
 
 namespace kestrin {
 

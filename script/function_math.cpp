@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "base/numeric.h"
-#include "base/utf.h"
 #include "script/math_messages.h"
+#include "base/numeric.h"
 #include "script/random.h"
 #include "script/run_error.h"
+#include "base/utf.h"
 #include "script/value.h"
 
 namespace kestrin {

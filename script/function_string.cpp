@@ -9,11 +9,11 @@
 #include <system_error>
 #include <wctype.h>
 
-#include "base/numeric.h"
-#include "base/utf.h"
 #include "script/math_messages.h"
+#include "base/numeric.h"
 #include "script/run_error.h"
 #include "script/scripts.h"
+#include "base/utf.h"
 #include "script/value.h"
 
 namespace kestrin {

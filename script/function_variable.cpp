@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "base/numeric.h"
 #include "script/messages.h"
+#include "base/numeric.h"
 #include "script/run_error.h"
 #include "script/variables.h"
 

@@ -3,8 +3,8 @@
 #include <array>
 #include <cmath>
 
-#include "base/utf.h"
 #include "script/operators.h"
+#include "base/utf.h"
 
 namespace kestrin {
 

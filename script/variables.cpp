@@ -1,7 +1,7 @@
 #include "script/variables.h"
 
-#include "base/numeric.h"
 #include "base/stream.h"
+#include "base/numeric.h"
 
 namespace kestrin {
 

@@ -1,8 +1,8 @@
 #include "tools/project_background.h"
 
+#include "graphics/background.h"
 #include "base/image_png.h"
 #include "base/stream.h"
-#include "graphics/background.h"
 #include "tools/project_world.h"
 
 namespace kestrin::project {

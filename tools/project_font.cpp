@@ -1,7 +1,7 @@
 #include "tools/project_font.h"
 
-#include "base/stream.h"
 #include "graphics/font.h"
+#include "base/stream.h"
 #include "tools/project_world.h"
 
 namespace kestrin::project {

@@ -5,8 +5,8 @@
 
 #include "base/image_png.h"
 #include "base/stream.h"
-#include "graphics/sprite.h"
 #include "tools/project_world.h"
+#include "graphics/sprite.h"
 
 namespace kestrin::project {
 

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <set>
 
-#include "base/stream.h"
 #include "runner/object_record.h"
 #include "runner/room_record.h"
+#include "base/stream.h"
 
 namespace kestrin::project {
 

@@ -5,9 +5,9 @@
 #include <cmath>
 
 #include "base/numeric.h"
-#include "base/utf.h"
 #include "script/random.h"
 #include "script/run_error.h"
+#include "base/utf.h"
 
 namespace kestrin {
 

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "base/fault.h"
-#include "base/numeric.h"
 #include "base/stream.h"
 #include "script/builtin_routine.h"
+#include "base/numeric.h"
 #include "script/value.h"
 
 namespace kestrin {

@@ -11,10 +11,10 @@
 #include <tuple>
 
 #include "graphics/background.h"
+#include "graphics/render_state.h"
 #include "graphics/graphics_draw.h"
 #include "graphics/graphics_surface.h"
 #include "graphics/graphics_texture.h"
-#include "graphics/render_state.h"
 #include "keep_drivers.h"
 #include "platform/gl/egl_headless.h"
 #include "platform/gl/gl_device.h"

@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "base/file_io.h"
+
 #include "runner/container.h"
+#include "base/file_io.h"
 
 using namespace kestrin;
 
@@ -11,8 +12,7 @@ TEST(Container, CrcIsTheInvertedStandardValue) {
     EXPECT_EQ(CalcCRC(nullptr, 0), 0xFFFFFFFFu);
     std::vector<uint8_t> bytes(1000);
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * i + 3);
-    for (size_t n : {1u, 7u, 999u, 1000u})
-        EXPECT_EQ(CalcCRC(bytes.data(), n), CalcCRCTable(bytes.data(), n)) << n;
+    for (size_t n : {1u, 7u, 999u, 1000u}) EXPECT_EQ(CalcCRC(bytes.data(), n), CalcCRCTable(bytes.data(), n)) << n;
 }
 
 TEST(Container, LocalRandomSequence) {
@@ -39,7 +39,7 @@ TEST(Container, WrittenContainerOpensAtAnyOffset) {
     StreamRandom random(3);
     for (size_t n : {0u, 3u, 300u, 4096u}) {
         std::vector<uint8_t> body = Body(n);
-        std::vector<uint8_t> image(100, 0xAA); // something in front, as an executable has
+        std::vector<uint8_t> image(100, 0xAA);  // something in front, as an executable has
         std::vector<uint8_t> container = WriteContainer(body, random);
         image.insert(image.end(), container.begin(), container.end());
         if (n > 300) {
@@ -58,7 +58,7 @@ TEST(Container, FailuresAreTellingApart) {
     StreamRandom random(5);
     std::vector<uint8_t> good = WriteContainer(Body(500), random);
 
-    std::vector<uint8_t> none(good.begin() + 8, good.end()); // marker gone
+    std::vector<uint8_t> none(good.begin() + 8, good.end());  // marker gone
     EXPECT_EQ(OpenContainer(none, 0).status, ContainerStatus::NotFound);
 
     std::vector<uint8_t> flipped = good;
@@ -72,7 +72,7 @@ TEST(Container, FailuresAreTellingApart) {
     EXPECT_EQ(OpenContainer(header, 0).status, ContainerStatus::ChecksumMismatch);
 
     std::vector<uint8_t> version = good;
-    version[16] ^= 1; // outside the checksum, so only the version check sees it
+    version[16] ^= 1;  // outside the checksum, so only the version check sees it
     EXPECT_EQ(OpenContainer(version, 0).status, ContainerStatus::WrongVersion);
 
     // The search starts where it is told to.

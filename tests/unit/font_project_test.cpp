@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "base/stream.h"
 #include "font_fixture.h"
 #include "project_fixture.h"
+#include "base/stream.h"
 #include "tools/project_font.h"
 
 namespace kestrin::testing {

@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "base/stream.h"
 #include "font_fixture.h"
 #include "runner/game_data.h"
+#include "base/stream.h"
 
 namespace kestrin::testing {
 namespace {

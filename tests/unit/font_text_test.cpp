@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "base/code_page.h"
 #include "font_fixture.h"
+#include "base/code_page.h"
 #include "graphics/sprite.h"
 
 namespace kestrin::testing {

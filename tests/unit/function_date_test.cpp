@@ -4,9 +4,9 @@
 #include <ctime>
 #include <string>
 
-#include "base/numeric.h"
 #include "function_fixture.h"
 #include "script/function_date.h"
+#include "base/numeric.h"
 
 using namespace kestrin;
 using namespace kestrin::testing;

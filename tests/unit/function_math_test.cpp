@@ -6,11 +6,11 @@
 #include <set>
 #include <string>
 
-#include "base/numeric.h"
 #include "function_fixture.h"
 #include "script/function_date.h"
 #include "script/function_math.h"
 #include "script/function_string.h"
+#include "base/numeric.h"
 #include "script/random.h"
 
 using namespace kestrin;

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "graphics/background.h"
+#include "graphics/render_state.h"
 #include "graphics/graphics_draw.h"
 #include "graphics/graphics_surface.h"
 #include "graphics/graphics_texture.h"
 #include "graphics/graphics_window.h"
 #include "graphics/recording_device.h"
-#include "graphics/render_state.h"
 #include "script/registry.h"
 #include "script/run_error.h"
 #include "script/value.h"

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "graphics/graphics_recorder.h"
 #include "graphics/render_state.h"
+#include "graphics/graphics_recorder.h"
 #include "graphics_fixture.h"
 
 using namespace kestrin;

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "base/stream.h"
 #include "project_fixture.h"
+#include "base/stream.h"
 #include "tools/project.h"
 
 namespace kestrin {

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "graphics/background.h"
+#include "graphics/render_state.h"
 #include "graphics/graphics_draw.h"
 #include "graphics/graphics_texture.h"
 #include "graphics/graphics_window.h"
 #include "graphics/recording_device.h"
-#include "graphics/render_state.h"
 #include "graphics/room_draw.h"
 #include "runner/game_variables.h"
 #include "script/registry.h"

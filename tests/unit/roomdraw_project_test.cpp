@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "base/stream.h"
 #include "graphics/background.h"
+#include "base/stream.h"
 #include "tests/unit/project_fixture.h"
 #include "tools/project_kinds.h"
 

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "graphics/sprite.h"
 #include "runner/input_state.h"
 #include "tests/unit/roomdraw_fixture.h"
+#include "graphics/sprite.h"
 
 namespace kestrin {
 namespace {

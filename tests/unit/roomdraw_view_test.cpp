@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "base/stream.h"
 #include "runner/game_data.h"
+#include "base/stream.h"
 #include "tests/unit/roomdraw_fixture.h"
 
 namespace kestrin {

@@ -9,10 +9,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "game/run_session.h"
-#include "game/startup.h"
 #include "runner/input_record.h"
+#include "game/run_session.h"
 #include "runner/settings.h"
+#include "game/startup.h"
 #include "script/variable_names.h"
 #include "script/variables.h"
 #include "tests/unit/run_fixture.h"

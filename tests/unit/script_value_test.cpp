@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "base/numeric.h"
 #include "base/stream.h"
+#include "base/numeric.h"
 #include "script/value.h"
 
 using namespace kestrin;

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "script/function_variable.h"
 #include "script/run_error.h"
+#include "script/function_variable.h"
 #include "script/variables.h"
 
 using namespace kestrin;

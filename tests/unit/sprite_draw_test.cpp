@@ -1,8 +1,8 @@
 #include <algorithm>
 
-#include "graphics/sprite.h"
 #include "graphics_fixture.h"
 #include "sprite_fixture.h"
+#include "graphics/sprite.h"
 
 namespace kestrin {
 namespace {

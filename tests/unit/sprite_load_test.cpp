@@ -4,8 +4,8 @@
 #include <fstream>
 
 #include "bitmap_samples.h"
-#include "graphics/sprite.h"
 #include "sprite_fixture.h"
+#include "graphics/sprite.h"
 
 namespace kestrin {
 namespace {

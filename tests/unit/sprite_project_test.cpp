@@ -4,11 +4,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "base/stream.h"
-#include "graphics/sprite.h"
 #include "project_fixture.h"
+#include "base/stream.h"
 #include "sprite_fixture.h"
 #include "tools/project.h"
+#include "graphics/sprite.h"
 
 namespace kestrin {
 namespace {

@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "base/stream.h"
-#include "graphics/sprite.h"
 #include "runner/game_data.h"
+#include "base/stream.h"
 #include "sprite_fixture.h"
+#include "graphics/sprite.h"
 
 namespace kestrin {
 namespace {

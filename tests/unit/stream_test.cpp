@@ -66,12 +66,9 @@ TEST(Stream, EmptyAndNegativeStringLengthsConsumeOnlyTheCount) {
 }
 
 TEST(Stream, MalformedUtf8BecomesReplacementCharacters) {
-    EXPECT_EQ(SanitizeUtf8("a\xFF"
-                           "b"),
-              "a\xEF\xBF\xBD"
-              "b");
-    EXPECT_EQ(SanitizeUtf8("\xE2\x82"), "\xEF\xBF\xBD\xEF\xBF\xBD");                 // cut short
-    EXPECT_EQ(SanitizeUtf8("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"); // surrogate
+    EXPECT_EQ(SanitizeUtf8("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(SanitizeUtf8("\xE2\x82"), "\xEF\xBF\xBD\xEF\xBF\xBD");  // cut short
+    EXPECT_EQ(SanitizeUtf8("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // surrogate
     EXPECT_EQ(SanitizeUtf8("\xF0\x9F\x98\x80"), "\xF0\x9F\x98\x80");
 }
 
@@ -89,12 +86,8 @@ TEST(Stream, ReadsPastTheEndThrow) {
         {"sub-stream", {9, 0, 0, 0, 1}, [](CStream& s) { (void)s.ReadStream(); }},
         {"compressed sub-stream", {9, 0, 0, 0, 1}, [](CStream& s) { (void)s.ReadStreamC(); }},
         {"garbage compressed data", {3, 0, 0, 0, 1, 2, 3}, [](CStream& s) { (void)s.ReadStreamC(); }},
-        {"scrambled filler count",
-         {0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0},
-         [](CStream& s) { (void)s.ReadStreamE(); }},
-        {"negative filler count",
-         {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0},
-         [](CStream& s) { (void)s.ReadStreamE(); }},
+        {"scrambled filler count", {0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0}, [](CStream& s) { (void)s.ReadStreamE(); }},
+        {"negative filler count", {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}, [](CStream& s) { (void)s.ReadStreamE(); }},
         {"skip", {1}, [](CStream& s) { s.Skip(2); }},
     };
     for (const auto& c : cases) {
@@ -132,8 +125,7 @@ TEST(Stream, ScrambledSubStreamRoundTrips) {
     StreamRandom random(7);
     for (size_t n : {0u, 1u, 2u, 255u, 256u, 257u, 5000u}) {
         CStream inner;
-        for (size_t i = 0; i < n; ++i)
-            inner.WriteRaw(reinterpret_cast<const uint8_t*>("\x11\x22\x00\xff") + i % 4, 1);
+        for (size_t i = 0; i < n; ++i) inner.WriteRaw(reinterpret_cast<const uint8_t*>("\x11\x22\x00\xff") + i % 4, 1);
         CStream s;
         s.WriteStreamE(inner, random);
         s.WriteInteger(99);
@@ -185,7 +177,7 @@ TEST(Stream, DecryptUndoesEncryptWithinTheRange) {
         EXPECT_EQ(s.Bytes(), bytes) << key;
     }
     CStream small(std::vector<uint8_t>{1, 2});
-    small.Decrypt(3, 100, 5); // past the end: nothing to do
+    small.Decrypt(3, 100, 5);  // past the end: nothing to do
     EXPECT_EQ(small.Bytes(), (std::vector<uint8_t>{1, 2}));
 }
 

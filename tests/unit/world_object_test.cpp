@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "base/stream.h"
 #include "runner/object.h"
+#include "base/stream.h"
 #include "script/registry.h"
 #include "tests/unit/world_fixture.h"
 

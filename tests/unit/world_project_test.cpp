@@ -5,9 +5,9 @@
 
 #include <fstream>
 
-#include "base/stream.h"
 #include "runner/object_record.h"
 #include "runner/room_record.h"
+#include "base/stream.h"
 #include "tests/unit/project_fixture.h"
 #include "tools/project.h"
 

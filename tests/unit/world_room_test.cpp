@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "base/stream.h"
 #include "runner/room.h"
+#include "base/stream.h"
 #include "tests/unit/world_fixture.h"
 
 namespace kestrin {
