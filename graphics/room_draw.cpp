@@ -253,8 +253,8 @@ void Room_UpdateViews(CRoom& room) {
     for (int32_t i = 0; i < kRoomViewCount; ++i) mappings[size_t(i)] = ViewMapping{};
     if (!room.r_enableviews) return;
     for (CView& v : room.r_view) {
-        if (!v.visible || v.index < 0) continue;
-        const CInstance* target = FollowedInstance(room, v.index);
+        if (!v.visible || v.object < 0) continue;
+        const CInstance* target = FollowedInstance(room, v.object);
         if (!target) continue;
         const int32_t nx = FollowAxis(target->i_x, v.xview, v.wview, v.hborder, v.hspeed, room.r_width);
         const int32_t ny = FollowAxis(target->i_y, v.yview, v.hview, v.vborder, v.vspeed, room.r_height);

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <utility>
+#include <variant>
 
 #include "base/numeric.h"
 #include "runner/game_world.h"
@@ -363,6 +365,39 @@ template <auto Member> constexpr auto kWriteBack = WriteLayerField<CBack, Member
 template <auto Member> constexpr auto kReadView = ReadLayerField<CView, Member, &CRoom::r_view>;
 template <auto Member> constexpr auto kWriteView = WriteLayerField<CView, Member, &CRoom::r_view>;
 
+// The view variables of kRoomViewFields, a read and a write routine for each field. Without
+// a room, reads see the defaults and writes go nowhere.
+CView& ViewAt(int32_t element) {
+    static CView spare;
+    if (CRoom* room = Room()) return room->r_view[LayerIndex(element)];
+    spare = CView();
+    return spare;
+}
+
+bool ReadScalar(bool value, RValue& out) { return Real(value ? 1 : 0, out); }
+bool ReadScalar(int32_t value, RValue& out) { return Real(value, out); }
+bool ReadScalar(uint32_t value, RValue& out) { return Real(value, out); }
+bool ReadScalar(double value, RValue& out) { return Real(value, out); }
+bool ReadScalar(const std::string& value, RValue& out) { return Text(value, out); }
+// Lists are never built-in variables.
+template <class Entry> bool ReadScalar(const std::vector<Entry>&, RValue&) { return false; }
+void WriteScalar(bool& field, const RValue& v) { field = ToBoolean(v); }
+void WriteScalar(int32_t& field, const RValue& v) { field = ToInteger(v); }
+void WriteScalar(uint32_t& field, const RValue& v) { field = static_cast<uint32_t>(ToInteger(v)); }
+void WriteScalar(double& field, const RValue& v) { field = v.val(); }
+void WriteScalar(std::string& field, const RValue& v) { field = std::string(v.str()); }
+template <class Entry> void WriteScalar(std::vector<Entry>&, const RValue&) {}
+
+template <size_t Field> bool ReadViewField(CScriptInstance*, int32_t element, RValue& out) {
+    const CView& view = ViewAt(element);
+    return std::visit([&](auto member) { return ReadScalar(view.*member, out); }, kRoomViewFields[Field].member);
+}
+template <size_t Field> bool WriteViewField(CScriptInstance*, int32_t element, const RValue& v) {
+    CView& view = ViewAt(element);
+    std::visit([&](auto member) { WriteScalar(view.*member, v); }, kRoomViewFields[Field].member);
+    return true;
+}
+
 bool ReadBackgroundSize(int32_t element, bool height, RValue& out) {
     int32_t width = 0, tall = 0;
     if (!BackgroundSizeOf(*FieldOf<CBack, &CBack::index, &CRoom::r_background>(element), width, tall))
@@ -477,20 +512,7 @@ const Binding kBindings[] = {
     {"background_width", ReadBackgroundWidth, nullptr},
     {"background_height", ReadBackgroundHeight, nullptr},
     {"view_current", ReadGameInt<&GameVariables::view_current>, nullptr},
-    {"view_visible", kReadView<&CView::visible>, kWriteView<&CView::visible>},
-    {"view_xview", kReadView<&CView::xview>, kWriteView<&CView::xview>},
-    {"view_yview", kReadView<&CView::yview>, kWriteView<&CView::yview>},
-    {"view_wview", kReadView<&CView::wview>, kWriteView<&CView::wview>},
-    {"view_hview", kReadView<&CView::hview>, kWriteView<&CView::hview>},
-    {"view_xport", kReadView<&CView::xport>, kWriteView<&CView::xport>},
-    {"view_yport", kReadView<&CView::yport>, kWriteView<&CView::yport>},
-    {"view_wport", kReadView<&CView::wport>, kWriteView<&CView::wport>},
-    {"view_hport", kReadView<&CView::hport>, kWriteView<&CView::hport>},
-    {"view_hborder", kReadView<&CView::hborder>, kWriteView<&CView::hborder>},
-    {"view_vborder", kReadView<&CView::vborder>, kWriteView<&CView::vborder>},
-    {"view_hspeed", kReadView<&CView::hspeed>, kWriteView<&CView::hspeed>},
-    {"view_vspeed", kReadView<&CView::vspeed>, kWriteView<&CView::vspeed>},
-    {"view_object", kReadView<&CView::index>, kWriteView<&CView::index>},
+    // The stored view fields are bound from kRoomViewFields (BindGameVariables).
     {"view_angle", kReadView<&CView::angle>, kWriteView<&CView::angle>},
     {"cursor_sprite", ReadGameInt<&GameVariables::cursor_sprite>,
      WriteGameInt<&GameVariables::cursor_sprite>},
@@ -541,8 +563,13 @@ void ResetGameVariables() {
     if (MainLoop* loop = CurrentLoop()) loop->state.cursor_frame = 0;
 }
 
+template <size_t... Field> void BindViewFields(std::index_sequence<Field...>) {
+    ((void)BindBuiltinVariable(kRoomViewFields[Field].variable, ReadViewField<Field>, WriteViewField<Field>), ...);
+}
+
 void BindGameVariables() {
     for (const Binding& b : kBindings) (void)BindBuiltinVariable(b.name, b.read, b.write);
+    BindViewFields(std::make_index_sequence<sizeof(kRoomViewFields) / sizeof(kRoomViewFields[0])>());
 }
 
 } // namespace kestrin

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/record_fields.h"
 #include "runner/event_table.h"
 
 namespace kestrin {
@@ -80,6 +81,43 @@ struct ObjectRecord {
     // action; StreamError when cut short.
     [[nodiscard]] bool LoadFromStream(CStream& in);
     void SaveToStream(CStream& out) const;
+};
+
+// The names project files give some of an action's integers.
+inline const FieldName kActionKindNames[] = {
+    {"normal", kActionNormal},     {"begin", kActionBegin}, {"end", kActionEnd},
+    {"else", kActionElse},         {"exit", kActionExit},   {"repeat", kActionRepeat},
+    {"variable", kActionVariable}, {"code", kActionCode},
+};
+inline const FieldName kActionExecutionNames[] = {
+    {"nothing", kExecuteNothing}, {"function", kExecuteFunction}, {"code", kExecuteCode}};
+inline const FieldName kActionAppliesToNames[] = {{"self", -1}, {"other", -2}};
+
+// An action after its version, in stored order.
+inline const RecordField<ActionRecord> kActionFields[] = {
+    {.key = "library", .member = &ActionRecord::libid},
+    {.key = "id", .member = &ActionRecord::id},
+    {.key = "kind", .member = &ActionRecord::kind, .names = kActionKindNames},
+    {.key = "use_relative", .member = &ActionRecord::userelative},
+    {.key = "question", .member = &ActionRecord::isquestion},
+    {.key = "use_apply_to", .member = &ActionRecord::useapplyto},
+    {.key = "execute", .member = &ActionRecord::exetype, .names = kActionExecutionNames},
+    {.key = "function", .member = &ActionRecord::function},
+    {.key = "code", .member = &ActionRecord::code},
+    {.key = "argument_count", .member = &ActionRecord::argumentcount},
+    {.key = "argument_kinds", .member = &ActionRecord::argtypes, .limit = kMaxActionArguments},
+    {.key = "applies_to", .member = &ActionRecord::who, .names = kActionAppliesToNames},
+    {.key = "relative", .member = &ActionRecord::relative},
+    {.key = "arguments", .member = &ActionRecord::args, .limit = kMaxActionArguments},
+    {.key = "not", .member = &ActionRecord::isnot},
+};
+
+// An object's scalars after its version; its last event type and events follow.
+inline const RecordField<ObjectRecord> kObjectFields[] = {
+    {"sprite", &ObjectRecord::spriteindex}, {"solid", &ObjectRecord::solid},
+    {"visible", &ObjectRecord::visible},    {"depth", &ObjectRecord::depth},
+    {"persistent", &ObjectRecord::persistent}, {"parent", &ObjectRecord::parent},
+    {"mask", &ObjectRecord::mask},
 };
 
 } // namespace kestrin

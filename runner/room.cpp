@@ -127,20 +127,7 @@ void CRoom::Assign(const RoomRecord& r) {
     for (size_t n = 0; n < r_view.size() && n < r.views.size(); ++n) {
         const RoomRecord::View& v = r.views[n];
         CView& view = r_view[n];
-        view.visible = v.visible;
-        view.xview = v.xview;
-        view.yview = v.yview;
-        view.wview = v.wview;
-        view.hview = v.hview;
-        view.xport = v.xport;
-        view.yport = v.yport;
-        view.wport = v.wport;
-        view.hport = v.hport;
-        view.hborder = v.hborder;
-        view.vborder = v.vborder;
-        view.hspeed = v.hspeed;
-        view.vspeed = v.vspeed;
-        view.index = v.object;
+        static_cast<RoomRecord::View&>(view) = v;
     }
     r_instance.reserve(r.instances.size());
     for (const RoomRecord::Instance& stored : r.instances) {

@@ -30,14 +30,10 @@ struct CBack {
     double alpha = 1;
 };
 
-struct CView {
-    bool visible = false;
-    int32_t xview = 0, yview = 0, wview = 640, hview = 480;
-    int32_t xport = 0, yport = 0, wport = 640, hport = 480;
+// A view as it runs: the stored fields, which are also its built-in variables, and the angle
+// scripts may set.
+struct CView : RoomRecord::View {
     double angle = 0;
-    int32_t hborder = 32, vborder = 32;
-    int32_t hspeed = -1, vspeed = -1;
-    int32_t index = -1;
 };
 
 struct RTile {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/record_fields.h"
+
 namespace kestrin {
 
 class CStream;
@@ -17,7 +19,7 @@ inline constexpr int32_t kRoomVersion811 = 811;
 inline constexpr int32_t kRoomLayerCount = 8;
 inline constexpr int32_t kRoomViewCount = 8;
 
-// Blend colour in the low 24 bits, alpha x 255 in the high 8.
+// Blend colour in the low 24 bits, alpha x 255 in the high 8 (FieldForm::BlendAlpha).
 inline constexpr uint32_t kOpaqueWhite = 0xFFFFFFFFu;
 
 struct RoomRecord {
@@ -59,6 +61,8 @@ struct RoomRecord {
         uint32_t blend_alpha = kOpaqueWhite; // from 810
     };
 
+    // Stored before and after the scalars of kRoomFields: the version first; then the
+    // flags, the creation code, the layers, the views, the instances and the tiles.
     int32_t version = kRoomVersion811;
     std::string caption;
     int32_t width = 640, height = 480, speed = 30;
@@ -79,6 +83,72 @@ struct RoomRecord {
     // False for another version or layer/view counts other than 8; StreamError when cut short.
     [[nodiscard]] bool LoadFromStream(CStream& in);
     void SaveToStream(CStream& out) const;
+};
+
+// The scalar fields of each part of a room, in stored order.
+inline const RecordField<RoomRecord> kRoomFields[] = {
+    {"caption", &RoomRecord::caption}, {"width", &RoomRecord::width},
+    {"height", &RoomRecord::height},   {"speed", &RoomRecord::speed},
+    {"persistent", &RoomRecord::persistent}, {"colour", &RoomRecord::colour},
+};
+
+inline const RecordField<RoomRecord::Layer> kRoomLayerFields[] = {
+    {"visible", &RoomRecord::Layer::visible}, {"foreground", &RoomRecord::Layer::foreground},
+    {"background", &RoomRecord::Layer::index}, {"x", &RoomRecord::Layer::x},
+    {"y", &RoomRecord::Layer::y},             {"htiled", &RoomRecord::Layer::htiled},
+    {"vtiled", &RoomRecord::Layer::vtiled},   {"hspeed", &RoomRecord::Layer::hspeed},
+    {"vspeed", &RoomRecord::Layer::vspeed},   {"stretch", &RoomRecord::Layer::stretch},
+};
+
+// Each also a built-in variable over the running room's views (CView holds these fields).
+inline const RecordField<RoomRecord::View> kRoomViewFields[] = {
+    {.key = "visible", .member = &RoomRecord::View::visible, .variable = "view_visible"},
+    {.key = "xview", .member = &RoomRecord::View::xview, .variable = "view_xview"},
+    {.key = "yview", .member = &RoomRecord::View::yview, .variable = "view_yview"},
+    {.key = "wview", .member = &RoomRecord::View::wview, .variable = "view_wview"},
+    {.key = "hview", .member = &RoomRecord::View::hview, .variable = "view_hview"},
+    {.key = "xport", .member = &RoomRecord::View::xport, .variable = "view_xport"},
+    {.key = "yport", .member = &RoomRecord::View::yport, .variable = "view_yport"},
+    {.key = "wport", .member = &RoomRecord::View::wport, .variable = "view_wport"},
+    {.key = "hport", .member = &RoomRecord::View::hport, .variable = "view_hport"},
+    {.key = "hborder", .member = &RoomRecord::View::hborder, .variable = "view_hborder"},
+    {.key = "vborder", .member = &RoomRecord::View::vborder, .variable = "view_vborder"},
+    {.key = "hspeed", .member = &RoomRecord::View::hspeed, .variable = "view_hspeed"},
+    {.key = "vspeed", .member = &RoomRecord::View::vspeed, .variable = "view_vspeed"},
+    {.key = "object", .member = &RoomRecord::View::object, .variable = "view_object"},
+};
+
+inline const RecordField<RoomRecord::Instance> kRoomInstanceFields[] = {
+    {.key = "x", .member = &RoomRecord::Instance::x},
+    {.key = "y", .member = &RoomRecord::Instance::y},
+    {.key = "object", .member = &RoomRecord::Instance::object},
+    {.key = "id", .member = &RoomRecord::Instance::id, .required = "the instance's id, 100001 or more"},
+    {.key = "code", .member = &RoomRecord::Instance::code},
+    {.key = "xscale", .member = &RoomRecord::Instance::xscale, .since = kRoomVersion810},
+    {.key = "yscale", .member = &RoomRecord::Instance::yscale, .since = kRoomVersion810},
+    {.key = "blend_alpha",
+     .member = &RoomRecord::Instance::blend_alpha,
+     .since = kRoomVersion810,
+     .form = FieldForm::BlendAlpha},
+    {.key = "angle", .member = &RoomRecord::Instance::angle, .since = kRoomVersion811},
+};
+
+inline const RecordField<RoomRecord::Tile> kRoomTileFields[] = {
+    {.key = "x", .member = &RoomRecord::Tile::x},
+    {.key = "y", .member = &RoomRecord::Tile::y},
+    {.key = "background", .member = &RoomRecord::Tile::background},
+    {.key = "xo", .member = &RoomRecord::Tile::xo},
+    {.key = "yo", .member = &RoomRecord::Tile::yo},
+    {.key = "w", .member = &RoomRecord::Tile::w},
+    {.key = "h", .member = &RoomRecord::Tile::h},
+    {.key = "depth", .member = &RoomRecord::Tile::depth},
+    {.key = "id", .member = &RoomRecord::Tile::id, .required = "the tile's id, 10000001 or more"},
+    {.key = "xscale", .member = &RoomRecord::Tile::xscale, .since = kRoomVersion810},
+    {.key = "yscale", .member = &RoomRecord::Tile::yscale, .since = kRoomVersion810},
+    {.key = "blend_alpha",
+     .member = &RoomRecord::Tile::blend_alpha,
+     .since = kRoomVersion810,
+     .form = FieldForm::BlendAlpha},
 };
 
 } // namespace kestrin

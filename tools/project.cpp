@@ -67,12 +67,12 @@ const SettingField kSettingFields[] = {
     {"create_event_first", &CSettings::create_event_first, nullptr, nullptr},
 };
 
-const std::initializer_list<NamedValue> kExportActions = {{"none", kExportNone},
+const NamedValue kExportActions[] = {{"none", kExportNone},
                                                           {"temp", kExportToTemp},
                                                           {"working_folder", kExportToWorkingFolder},
                                                           {"folder", kExportToFolder}};
 
-const std::initializer_list<NamedValue> kExtensionFileKinds = {{"dll", kExtensionDll},
+const NamedValue kExtensionFileKinds[] = {{"dll", kExtensionDll},
                                                                {"script", kExtensionScript},
                                                                {"no_data", kExtensionNoData},
                                                                {"other", kExtensionOther}};

@@ -72,7 +72,7 @@ std::string AsString(const Json& value, std::string_view file, std::string_view 
     return value.get<std::string>();
 }
 
-int32_t AsNamedInt(const Json& value, std::initializer_list<NamedValue> names, std::string_view file,
+int32_t AsNamedInt(const Json& value, NamedValues names, std::string_view file,
                    std::string_view field) {
     if (value.is_string()) {
         const std::string& text = value.get_ref<const std::string&>();
@@ -93,7 +93,7 @@ int32_t AsNamedInt(const Json& value, std::initializer_list<NamedValue> names, s
     return AsInt(value, file, field);
 }
 
-Json NamedIntToJson(int32_t value, std::initializer_list<NamedValue> names) {
+Json NamedIntToJson(int32_t value, NamedValues names) {
     for (const auto& n : names)
         if (n.value == value) return n.name;
     return value;
@@ -126,7 +126,7 @@ std::string JsonObject::String(std::string_view key, std::string fallback) {
     return v ? AsString(*v, file_, Field(key)) : fallback;
 }
 
-int32_t JsonObject::NamedInt(std::string_view key, std::initializer_list<NamedValue> names,
+int32_t JsonObject::NamedInt(std::string_view key, NamedValues names,
                              int32_t fallback) {
     const Json* v = Find(key);
     return v ? AsNamedInt(*v, names, file_, Field(key)) : fallback;
@@ -315,6 +315,22 @@ std::vector<uint8_t> BytesFromText(std::string_view text) {
 
 std::string TextFromBytes(const std::vector<uint8_t>& bytes) {
     return {bytes.begin(), bytes.end()};
+}
+
+double Real(JsonObject& json, std::string_view key, double fallback) {
+    const Json* v = json.Find(key);
+    if (!v) return fallback;
+    if (!v->is_number()) json.Fail(key, "expected a number");
+    return v->get<double>();
+}
+
+// Blend colour and alpha, stored together as colour | alpha << 24.
+uint32_t BlendAlpha(JsonObject& json, uint32_t fallback) {
+    const int32_t blend = json.Int("blend", static_cast<int32_t>(fallback & 0xFFFFFFu));
+    const int32_t alpha = json.Int("alpha", static_cast<int32_t>(fallback >> 24));
+    if (blend < 0 || blend > 0xFFFFFF) json.Fail("blend", "expected a colour from 0 to 16777215");
+    if (alpha < 0 || alpha > 255) json.Fail("alpha", "expected 0 to 255");
+    return static_cast<uint32_t>(blend) | static_cast<uint32_t>(alpha) << 24;
 }
 
 } // namespace kestrin::project

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <initializer_list>
 #include <set>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -14,6 +14,8 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
+
+#include "base/record_fields.h"
 
 namespace kestrin::project {
 
@@ -38,13 +40,11 @@ bool AsBool(const Json& value, std::string_view file, std::string_view field);
 std::string AsString(const Json& value, std::string_view file, std::string_view field);
 
 // A value that is one of a few names or, for values outside the names, a plain integer.
-struct NamedValue {
-    const char* name;
-    int32_t value;
-};
-int32_t AsNamedInt(const Json& value, std::initializer_list<NamedValue> names, std::string_view file,
+using NamedValue = FieldName;
+using NamedValues = std::span<const NamedValue>;
+int32_t AsNamedInt(const Json& value, NamedValues names, std::string_view file,
                    std::string_view field);
-Json NamedIntToJson(int32_t value, std::initializer_list<NamedValue> names);
+Json NamedIntToJson(int32_t value, NamedValues names);
 
 // One JSON object being read. Remembers which fields were asked for so that Finish() can
 // report a misspelt field instead of silently using a default.
@@ -63,7 +63,7 @@ public:
     bool Bool(std::string_view key, bool fallback);
     int32_t Int(std::string_view key, int32_t fallback);
     std::string String(std::string_view key, std::string fallback);
-    int32_t NamedInt(std::string_view key, std::initializer_list<NamedValue> names, int32_t fallback);
+    int32_t NamedInt(std::string_view key, NamedValues names, int32_t fallback);
     // An array field; an absent field reads as an empty array.
     const Json& Array(std::string_view key);
     JsonObject Object(std::string_view key);
@@ -80,6 +80,11 @@ private:
     std::string path_;
     std::set<std::string, std::less<>> used_;
 };
+
+// A real field; integers are accepted as reals.
+double Real(JsonObject& json, std::string_view key, double fallback);
+// Blend colour and alpha, stored together as colour | alpha << 24.
+uint32_t BlendAlpha(JsonObject& json, uint32_t fallback);
 
 // The project folder. Every relative path that comes from a project file is checked here
 // before it touches the file system.

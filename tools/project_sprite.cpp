@@ -12,11 +12,11 @@ namespace kestrin::project {
 
 namespace {
 
-const std::initializer_list<NamedValue> kMaskKinds = {{"precise", kMaskPrecise},
+const NamedValue kMaskKinds[] = {{"precise", kMaskPrecise},
                                                       {"rectangle", kMaskRectangle},
                                                       {"ellipse", kMaskEllipse},
                                                       {"diamond", kMaskDiamond}};
-const std::initializer_list<NamedValue> kBoxModes = {
+const NamedValue kBoxModes[] = {
     {"automatic", kBoxAutomatic}, {"full", kBoxFull}, {"manual", kBoxManual}};
 
 struct MaskSettings {

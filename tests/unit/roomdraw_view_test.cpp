@@ -44,7 +44,7 @@ TEST_F(RoomViewTest, FollowingKeepsTheTargetInsideTheBordersOnBothAxes) {
     const int32_t object = AddObject("t", ObjectWith({}));
     CInstance* target = Room().AddInstance(0, 0, object);
     CView& v = FirstView();
-    v.index = object;
+    v.object = object;
     for (const Case& c : cases) {
         Room().r_width = Room().r_height = c.room;
         v.wview = v.hview = c.size;
@@ -70,19 +70,19 @@ TEST_F(RoomViewTest, TheTargetIsAnInstanceIdOrTheFirstLiveInstanceOfAnObjectOrIt
     v.wview = 200;
     v.hborder = 100;
 
-    v.index = parent; // the marked instance is passed over
+    v.object = parent; // the marked instance is passed over
     Room_UpdateViews(Room());
     EXPECT_EQ(v.xview, kid->i_x - 100);
 
-    v.index = other->i_id;
+    v.object = other->i_id;
     Room_UpdateViews(Room());
     EXPECT_EQ(v.xview, 800);
 
-    v.index = gone->i_id; // marked: the view stays
+    v.object = gone->i_id; // marked: the view stays
     Room_UpdateViews(Room());
     EXPECT_EQ(v.xview, 800);
 
-    v.index = 777; // no such object
+    v.object = 777; // no such object
     Room_UpdateViews(Room());
     EXPECT_EQ(v.xview, 800);
 }

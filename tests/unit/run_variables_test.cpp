@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "runner/game_world.h"
+#include "runner/room.h"
 #include "script/registry.h"
 #include "script/variable_names.h"
 #include "tests/unit/run_fixture.h"
@@ -84,6 +86,23 @@ TEST_F(VariablesTest, ReadsAndWritesWithTheirConversions) {
         Nth(0)->SetPosition(10, 20);
         Nth(0)->i_imagespeed = 1;
         Nth(0)->i_imageindex = 0;
+    }
+}
+
+// Each stored view field is the variable its table line names, over the view of that index.
+TEST_F(VariablesTest, ViewFieldsAreTheirVariables) {
+    int32_t value = 40;
+    for (const RecordField<RoomRecord::View>& f : kRoomViewFields) {
+        const std::string name = f.variable;
+        const bool flag = std::holds_alternative<bool RoomRecord::View::*>(f.member);
+        const int32_t written = flag ? 1 : ++value;
+        EXPECT_EQ(Eval(name + "[5] = " + std::to_string(written) + "; return " + name + "[5]", Nth(0)),
+                  std::to_string(written) + ".000000")
+            << name;
+        const CView& view = World().Current()->r_view[5];
+        const int32_t stored = flag ? view.*std::get<bool RoomRecord::View::*>(f.member)
+                                    : view.*std::get<int32_t RoomRecord::View::*>(f.member);
+        EXPECT_EQ(stored, written) << name;
     }
 }
 
