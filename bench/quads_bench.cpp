@@ -56,7 +56,7 @@ TBitmap32 Image(int i) {
 double DeviceRun(const std::vector<Spot>& spots, int textures) {
     GLDevice device(1024, 768);
     if (!device.Ok()) return 0;
-    GR_D3D_Init(&device, 640, 480, false);
+    RenderState_Init(&device, 640, 480, false);
     std::vector<int32_t> ids;
     for (int i = 0; i < textures; ++i) {
         const TBitmap32 bm = Image(i);
@@ -72,7 +72,7 @@ double DeviceRun(const std::vector<Spot>& spots, int textures) {
     }
     const double t = Seconds(start);
     std::printf("  device, %d texture(s): %lld GPU draw calls\n", textures, (long long)device.GpuDrawCalls());
-    GR_D3D_Finish();
+    RenderState_Finish();
     return double(kQuads) * kFrames / t;
 }
 

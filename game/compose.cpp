@@ -89,15 +89,15 @@ void ComposeGame() {
     // Without a device (headless) the frame calls do nothing.
     hooks.draw_room = [] {
         Room_Draw();
-        (void)GR_D3D_End_Frame();
-        (void)GR_D3D_Start_Frame();
+        (void)RenderState_End_Frame();
+        (void)RenderState_Start_Frame();
     };
 }
 
 void ComposeMainLoop(MainLoop& loop) {
     loop.hooks.show_frame = [] {
-        (void)GR_D3D_End_Frame();
-        (void)GR_D3D_Start_Frame();
+        (void)RenderState_End_Frame();
+        (void)RenderState_Start_Frame();
     };
     // set_automatic_draw takes effect from the drawing of the step it was called in.
     loop.hooks.draw_room = [&loop] {

@@ -151,7 +151,7 @@ public:
     void TakeScreenshots(int64_t step) {
         for (const auto& shot : options_.screenshots) {
             if (shot.step != step) continue;
-            std::optional<TBitmap32> frame = GR_D3D_CaptureAll();
+            std::optional<TBitmap32> frame = RenderState_CaptureAll();
             if (!frame || !frame->SaveToImageFile(shot.path)) {
                 messages_(msg::kScreenshotFailed + shot.path);
             }

@@ -74,14 +74,14 @@ ROUTINE(merge_color) {
     r.SetReal(MergeColour(C(a, 0), C(a, 1), D(a, 2)));
 }
 ROUTINE(draw_set_blend_mode) {
-    GR_D3D_SetBlendMode(C(a, 0));
+    RenderState_SetBlendMode(C(a, 0));
 }
 ROUTINE(draw_set_blend_mode_ext) {
-    GR_D3D_SetBlendModeExt(C(a, 0), C(a, 1));
+    RenderState_SetBlendModeExt(C(a, 0), C(a, 1));
 }
 
 void Clear(uint32_t argb) {
-    if (Device* d = GR_D3D_Device()) d->Clear(kClearTarget | kClearZBuffer, argb, 1.0f);
+    if (Device* d = RenderState_Device()) d->Clear(kClearTarget | kClearZBuffer, argb, 1.0f);
 }
 ROUTINE(draw_clear) {
     Clear(ToDeviceColour(I(a, 0), 1.0));

@@ -104,12 +104,12 @@ void AddFromCapture(CSprite* spr, const std::optional<TBitmap32>& capture, Args 
 }
 
 ROUTINE(sprite_create_from_screen) {
-    CreateFromCapture(GR_D3D_Capture(I(a, 0), I(a, 1), I(a, 2), I(a, 3)), a, 4, r);
+    CreateFromCapture(RenderState_Capture(I(a, 0), I(a, 1), I(a, 2), I(a, 3)), a, 4, r);
 }
 ROUTINE(sprite_add_from_screen) {
     CSprite* spr = Arg(a, 0);
     if (!spr) return ReportRunError(msg::kSpriteAddMissing, false);
-    AddFromCapture(spr, GR_D3D_Capture(I(a, 1), I(a, 2), I(a, 3), I(a, 4)), a, 5);
+    AddFromCapture(spr, RenderState_Capture(I(a, 1), I(a, 2), I(a, 3), I(a, 4)), a, 5);
 }
 ROUTINE(sprite_create_from_surface) {
     CreateFromCapture(Surface_Capture(I(a, 0), I(a, 1), I(a, 2), I(a, 3), I(a, 4)), a, 5, r);

@@ -48,13 +48,13 @@ ROUTINE(texture_get_height) {
     r.SetReal(GR_Texture_GetHeight(I(a, 0)));
 }
 ROUTINE(texture_set_interpolation) {
-    GR_D3D_SetInterpolation(B(a, 0));
+    RenderState_SetInterpolation(B(a, 0));
 }
 ROUTINE(texture_set_blending) {
-    GR_D3D_SetTextureBlending(B(a, 0));
+    RenderState_SetTextureBlending(B(a, 0));
 }
 ROUTINE(texture_set_repeat) {
-    GR_D3D_SetTextureRepeat(B(a, 0));
+    RenderState_SetTextureRepeat(B(a, 0));
 }
 ROUTINE(texture_preload) {
     GR_Texture_Preload(I(a, 0));

@@ -62,7 +62,7 @@ ROUTINE(display_test_all) {
 }
 ROUTINE(display_reset) {
     const int32_t aa = argc > 0 ? I(a, 0) : 0;
-    GR_D3D_RequestReset(aa == 2 || aa == 4 || aa == 8 ? aa : 0);
+    RenderState_RequestReset(aa == 2 || aa == 4 || aa == 8 ? aa : 0);
 }
 ROUTINE(display_mouse_get_x) {
     r.SetReal(W().client_x + W().mouse_x);
@@ -243,18 +243,18 @@ ROUTINE(window_views_mouse_set) {
 }
 
 ROUTINE(set_synchronization) {
-    GR_D3D_SetVsync(B(a, 0));
+    RenderState_SetVsync(B(a, 0));
 }
 ROUTINE(set_automatic_draw) {
     g_automatic_draw = B(a, 0);
 }
 ROUTINE(screen_redraw) {
     if (g_hooks.redraw) g_hooks.redraw();
-    GR_D3D_End_Frame();
-    GR_D3D_Start_Frame();
+    RenderState_End_Frame();
+    RenderState_Start_Frame();
 }
 ROUTINE(screen_refresh) {
-    GR_D3D_Refresh();
+    RenderState_Refresh();
 }
 // The swap interval waits for the vertical blank at present; there is no separate wait.
 ROUTINE(screen_wait_vsync) {}
@@ -265,14 +265,14 @@ void SaveScreen(const RValue& fname, int32_t x, int32_t y, int32_t w, int32_t h)
         ReportRunError(graphics_msg::kScreenEmptyName, false);
         return;
     }
-    auto bm = GR_D3D_Capture(x, y, w, h);
+    auto bm = RenderState_Capture(x, y, w, h);
     if (!bm) return;
     if (HasPngExtension(name))
         for (TColor32& p : bm->s_data) p |= 0xFF000000u;
     SaveCaptureFile(name, *bm);
 }
 ROUTINE(screen_save) {
-    SaveScreen(a[0], 0, 0, GR_D3D_RegionWidth(), GR_D3D_RegionHeight());
+    SaveScreen(a[0], 0, 0, RenderState_RegionWidth(), RenderState_RegionHeight());
 }
 ROUTINE(screen_save_part) {
     SaveScreen(a[0], I(a, 1), I(a, 2), I(a, 3), I(a, 4));

@@ -40,7 +40,7 @@ struct RimInit {
 
 // Draws with no texture bound.
 void Emit(PrimitiveType type, int32_t count, const Vertex* v) {
-    Device* d = GR_D3D_Device();
+    Device* d = RenderState_Device();
     if (!d || count <= 0) return;
     d->SetTexture(0);
     d->DrawPrimitive(type, count, v);
@@ -204,7 +204,7 @@ void Draw_SetDepth(double depth) {
     g_draw.depth = std::isnan(depth) ? 0.0 : std::clamp(depth, -16000.0, 16000.0);
 }
 double Draw_GetDepth() {
-    return GR_D3D_Get3DMode() ? g_draw.depth : 0.0;
+    return RenderState_Get3DMode() ? g_draw.depth : 0.0;
 }
 void Draw_SetCurrentView(int32_t view) {
     g_draw.view = view;
@@ -357,7 +357,7 @@ void Draw_Vertex(double x, double y, uint32_t colour, double u, double v) {
 }
 
 void Draw_PrimitiveEnd() {
-    Device* d = GR_D3D_Device();
+    Device* d = RenderState_Device();
     const int32_t n = static_cast<int32_t>(g_draw.vertices.size());
     int32_t count;
     switch (g_draw.kind) {
@@ -390,7 +390,7 @@ int32_t Draw_GetPixel(double x, double y) {
     const auto& views = ViewMappings();
     PointD p{x, y};
     if (g_draw.view >= 0 && g_draw.view < kViewMappings) p = RoomToRegion(views[size_t(g_draw.view)], x, y);
-    return GR_D3D_GetPixel(RoundToInt32Saturated(p.x), RoundToInt32Saturated(p.y));
+    return RenderState_GetPixel(RoundToInt32Saturated(p.x), RoundToInt32Saturated(p.y));
 }
 
 } // namespace kestrin

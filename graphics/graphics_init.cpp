@@ -36,21 +36,21 @@ bool Init_Graphics(const CSettings& settings) {
     ApplyWindowState();
     Draw_Reset();
 
-    TraceLine("Init_Graphics :: GR_D3D_Init");
+    TraceLine("Init_Graphics :: RenderState_Init");
     if (g_factory) {
         g_device = g_factory(w.screen_w, w.screen_h);
         if (!g_device) return false;
     }
-    GR_D3D_Init(g_device.get(), 640, 480, settings.vsync);
-    GR_D3D_SetInterpolation(settings.interpolate);
+    RenderState_Init(g_device.get(), 640, 480, settings.vsync);
+    RenderState_SetInterpolation(settings.interpolate);
     TraceLine("Init_Graphics :: Background_InitTextures");
     Background_InitTextures();
     TraceLine("Init_Graphics :: Sprite_InitTextures");
     Sprite_InitTextures();
     TraceLine("Init_Graphics :: Background_FontTextures");
     Font_InitTextures();
-    TraceLine("Init_Graphics :: GR_D3D_Start_Frame");
-    GR_D3D_Start_Frame();
+    TraceLine("Init_Graphics :: RenderState_Start_Frame");
+    RenderState_Start_Frame();
     TraceLine("Init_Graphics :: Finished");
     return true;
 }
@@ -58,7 +58,7 @@ bool Init_Graphics(const CSettings& settings) {
 void Finish_Graphics() {
     // The default font's texture goes with the device; it is made again on next use.
     Text_Reset();
-    GR_D3D_Finish();
+    RenderState_Finish();
     g_device.reset();
 }
 

@@ -50,10 +50,10 @@ void CGraphicsRecorder::ChangeColour(uint32_t colour) {
 }
 
 void CGraphicsRecorder::Draw(DeviceTexture texture, double x, double y, double z) const {
-    Device* d = GR_D3D_Device();
+    Device* d = RenderState_Device();
     if (!d) return;
-    const Matrix saved = GR_D3D_GetWorld();
-    GR_D3D_SetWorld(Multiply(Translation(float(x), float(y), float(z)), saved));
+    const Matrix saved = RenderState_GetWorld();
+    RenderState_SetWorld(Multiply(Translation(float(x), float(y), float(z)), saved));
     d->SetTexture(texture);
     auto send = [&](const std::vector<Vertex3D>& list, PrimitiveType type, size_t per) {
         if (list.size() < per) return;
@@ -67,7 +67,7 @@ void CGraphicsRecorder::Draw(DeviceTexture texture, double x, double y, double z
     send(m_Triangles, PrimitiveType::TriangleList, 3);
     send(m_Lines, PrimitiveType::LineList, 2);
     send(m_Points, PrimitiveType::PointList, 1);
-    GR_D3D_SetWorld(saved);
+    RenderState_SetWorld(saved);
 }
 
 } // namespace kestrin

@@ -22,7 +22,7 @@ const RSurface* Valid(int32_t id) {
 } // namespace
 
 int32_t Surface_Create(int32_t w, int32_t h) {
-    if (!GR_D3D_Device()) return -1;
+    if (!RenderState_Device()) return -1;
     size_t slot = 0;
     while (slot < g_surfaces.size() && g_surfaces[slot].used) ++slot;
     const int32_t tex = GR_Texture_Create_Empty(w, h, true);
@@ -30,7 +30,7 @@ int32_t Surface_Create(int32_t w, int32_t h) {
     if (slot == g_surfaces.size()) g_surfaces.emplace_back();
     g_surfaces[slot] = {tex, w, h, true};
     // A new surface starts transparent black whatever the device left in that memory.
-    Device* d = GR_D3D_Device();
+    Device* d = RenderState_Device();
     const RTexture* t = GR_Texture_Get(tex);
     if (d->SetRenderTarget(t->tex)) {
         d->SetViewport({0, 0, t->wt, t->ht, 0.0f, 1.0f});
@@ -41,7 +41,7 @@ int32_t Surface_Create(int32_t w, int32_t h) {
             Surface_SetTarget(current);
         else {
             d->SetRenderTarget(0);
-            GR_D3D_SetViewport(0, 0, GR_D3D_RegionWidth(), GR_D3D_RegionHeight());
+            RenderState_SetViewport(0, 0, RenderState_RegionWidth(), RenderState_RegionHeight());
         }
     }
     return static_cast<int32_t>(slot);
@@ -78,7 +78,7 @@ int32_t Surface_CurrentTarget() {
 }
 
 bool Surface_SetTarget(int32_t id) {
-    Device* d = GR_D3D_Device();
+    Device* d = RenderState_Device();
     const RSurface* s = Valid(id);
     if (!d || !s) return false;
     if (g_target == id) return true;
@@ -86,24 +86,24 @@ bool Surface_SetTarget(int32_t id) {
     if (!t) return false;
     if (g_target >= 0) Surface_ResetTarget();
     if (!d->SetRenderTarget(t->tex)) return false;
-    GR_D3D_SetViewport(0, 0, s->w, s->h);
-    GR_D3D_SetProjection(0, 0, s->w, s->h, 0);
+    RenderState_SetViewport(0, 0, s->w, s->h);
+    RenderState_SetProjection(0, 0, s->w, s->h, 0);
     g_target = id;
     return true;
 }
 
 bool Surface_ResetTarget() {
-    Device* d = GR_D3D_Device();
+    Device* d = RenderState_Device();
     if (!d || g_target < 0) return false;
     if (!d->SetRenderTarget(0)) return false;
-    GR_D3D_SetViewport(0, 0, GR_D3D_RegionWidth(), GR_D3D_RegionHeight());
-    GR_D3D_SetProjection(0, 0, GR_D3D_RegionWidth(), GR_D3D_RegionHeight(), 0);
+    RenderState_SetViewport(0, 0, RenderState_RegionWidth(), RenderState_RegionHeight());
+    RenderState_SetProjection(0, 0, RenderState_RegionWidth(), RenderState_RegionHeight(), 0);
     g_target = -1;
     return true;
 }
 
 std::optional<TBitmap32> Surface_Capture(int32_t id, int32_t x, int32_t y, int32_t w, int32_t h) {
-    Device* d = GR_D3D_Device();
+    Device* d = RenderState_Device();
     const RSurface* s = Valid(id);
     if (!d || !s) return std::nullopt;
     x = std::max(x, 0);
@@ -131,7 +131,7 @@ int32_t Surface_GetPixel(int32_t id, int32_t x, int32_t y) {
 
 void Surface_CopyPart(int32_t dest, int32_t x, int32_t y, int32_t src, int32_t xs, int32_t ys, int32_t ws,
                       int32_t hs) {
-    Device* d = GR_D3D_Device();
+    Device* d = RenderState_Device();
     const RSurface* ds = Valid(dest);
     const RSurface* ss = Valid(src);
     if (!d || !ds || !ss) return;

@@ -109,7 +109,7 @@ const CFont& Text_DrawingFont() {
     if (!g_default) {
         g_default = std::make_unique<CFont>();
         g_default->CreateFont("Arial", 12, false, false, 32, 127);
-    } else if (g_default->s_tex < 0 && GR_D3D_Device()) {
+    } else if (g_default->s_tex < 0 && RenderState_Device()) {
         // Made before the device existed: the texture comes now.
         g_default->InitTexture();
     }

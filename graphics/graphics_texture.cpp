@@ -37,14 +37,14 @@ const RTexture* Valid(int32_t id) {
 } // namespace
 
 void GR_Texture_Init() {
-    if (Device* d = GR_D3D_Device())
+    if (Device* d = RenderState_Device())
         for (RTexture& t : g_textures)
             if (t.used) d->FreeTexture(t.tex);
     g_textures.clear();
 }
 
 int32_t GR_Texture_Create_And_Fill(int32_t w, int32_t h, const TColor32* pixels) {
-    Device* d = GR_D3D_Device();
+    Device* d = RenderState_Device();
     Trace("GR_Texture_Create_And_Fill :: Find an empty index");
     if (!d || !SizeAllowed(w, h) || !pixels) return -1;
     const int32_t id = FreeSlot();
@@ -98,7 +98,7 @@ int32_t GR_Texture_Create_From_Alpha(int32_t w, int32_t h, const uint8_t* alphas
 }
 
 int32_t GR_Texture_Create_Empty(int32_t w, int32_t h, bool renderTarget) {
-    Device* d = GR_D3D_Device();
+    Device* d = RenderState_Device();
     Trace("GR_Texture_Create_Empty :: Find an empty index");
     if (!d || !SizeAllowed(w, h)) return -1;
     Trace(renderTarget ? "GR_Texture_Create_Empty :: Render Target" : "GR_Texture_Create_Empty :: Texture");
@@ -126,7 +126,7 @@ int32_t GR_Texture_Create_Empty(int32_t w, int32_t h, bool renderTarget) {
 void GR_Texture_Free(int32_t id) {
     Trace("GR_Texture_Free :: " + std::to_string(id));
     if (!Valid(id)) return;
-    if (Device* d = GR_D3D_Device()) d->FreeTexture(g_textures[size_t(id)].tex);
+    if (Device* d = RenderState_Device()) d->FreeTexture(g_textures[size_t(id)].tex);
     g_textures[size_t(id)] = RTexture{};
     Trace("GR_Texture_Free :: Finished");
 }
@@ -155,7 +155,7 @@ void GR_Texture_Preload(int32_t) {}
 void GR_Texture_SetPriority(int32_t, int32_t) {}
 
 void GR_Texture_Set(int32_t id) {
-    Device* d = GR_D3D_Device();
+    Device* d = RenderState_Device();
     if (!d) return;
     const RTexture* t = Valid(id);
     d->SetTexture(t ? t->tex : 0);
@@ -175,9 +175,9 @@ struct Corner {
 // Draws the fan top-left, top-right, bottom-right, bottom-left.
 void DrawQuad(const RTexture& t, const Corner (&p)[4], const uint32_t (&colour)[4], double ua, double va,
               double ub, double vb) {
-    Device* d = GR_D3D_Device();
+    Device* d = RenderState_Device();
     if (!d) return;
-    GR_D3D_SetAddress(TextureAddress::Clamp);
+    RenderState_SetAddress(TextureAddress::Clamp);
     d->SetTexture(t.tex);
     const float z = static_cast<float>(Draw_GetDepth());
     const double u[4] = {ua, ub, ub, ua}, v[4] = {va, va, vb, vb};

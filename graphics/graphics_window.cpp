@@ -167,7 +167,7 @@ void Window_RoomStart(bool viewsEnabled, const RoomPort* ports, int32_t count, i
     if (w == g_window.region_w && h == g_window.region_h) return;
     Window_SetRegionSize(w, h, true);
     Window_Default();
-    GR_D3D_SetRegion(w, h);
+    RenderState_SetRegion(w, h);
 }
 
 } // namespace kestrin

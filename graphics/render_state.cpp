@@ -11,7 +11,7 @@ namespace kestrin {
 
 namespace {
 Device* g_device = nullptr;
-D3DStateCache g_cache;
+RenderStateCache g_cache;
 RenderStates g_states;
 bool g_vsync = false;
 bool g_3d = false;
@@ -53,7 +53,7 @@ void Update() {
 }
 } // namespace
 
-bool GR_D3D_Init(Device* device, int32_t width, int32_t height, bool vsync) {
+bool RenderState_Init(Device* device, int32_t width, int32_t height, bool vsync) {
     g_device = device;
     if (!device) return false;
     g_vsync = vsync;
@@ -63,51 +63,51 @@ bool GR_D3D_Init(Device* device, int32_t width, int32_t height, bool vsync) {
     device->SetRenderTarget(0);
     device->SetViewport({0, 0, device->BackBufferWidth(), device->BackBufferHeight(), 0.0f, 1.0f});
     device->Clear(kClearTarget | kClearZBuffer, 0xFF000000, 1.0f);
-    GR_D3D_SetViewport(0, 0, g_region_w, g_region_h);
-    GR_D3D_SetProjection(0, 0, g_region_w, g_region_h, 0);
+    RenderState_SetViewport(0, 0, g_region_w, g_region_h);
+    RenderState_SetProjection(0, 0, g_region_w, g_region_h, 0);
     g_world = Matrix::Identity();
     device->SetTransform(TransformKind::World, g_world);
     GR_Texture_Init();
-    GR_D3D_ApplyStates();
+    RenderState_ApplyStates();
     return true;
 }
 
-void GR_D3D_Finish() {
+void RenderState_Finish() {
     Surface_FreeAll();
     GR_Texture_Init();
     g_device = nullptr;
 }
 
-Device* GR_D3D_Device() {
+Device* RenderState_Device() {
     return g_device;
 }
 
-bool GR_D3D_Start_Frame() {
+bool RenderState_Start_Frame() {
     return g_device && g_device->BeginScene();
 }
 
-bool GR_D3D_End_Frame() {
+bool RenderState_End_Frame() {
     if (!g_device) return false;
     g_device->EndScene();
-    return GR_D3D_Refresh();
+    return RenderState_Refresh();
 }
 
-bool GR_D3D_Refresh() {
+bool RenderState_Refresh() {
     if (!g_device) return false;
     const WindowState& w = GameWindow();
     const IntRect dest = RegionRectangle(w.client_w, w.client_h, g_region_w, g_region_h, w.scale);
     return g_device->Present({0, 0, g_region_w, g_region_h}, dest, DeviceArgb(w.colour));
 }
 
-void GR_D3D_SetVsync(bool vsync) {
+void RenderState_SetVsync(bool vsync) {
     g_vsync = vsync;
     if (g_device) g_device->SetSwapInterval(vsync ? 1 : 0);
 }
-bool GR_D3D_GetVsync() {
+bool RenderState_GetVsync() {
     return g_vsync;
 }
 
-void GR_D3D_SetRegion(int32_t width, int32_t height) {
+void RenderState_SetRegion(int32_t width, int32_t height) {
     if (g_device) {
         width = std::min(width, g_device->BackBufferWidth());
         height = std::min(height, g_device->BackBufferHeight());
@@ -115,21 +115,21 @@ void GR_D3D_SetRegion(int32_t width, int32_t height) {
     if (width == g_region_w && height == g_region_h) return;
     g_region_w = width;
     g_region_h = height;
-    GR_D3D_SetViewport(0, 0, width, height);
-    GR_D3D_SetProjection(0, 0, width, height, 0);
+    RenderState_SetViewport(0, 0, width, height);
+    RenderState_SetProjection(0, 0, width, height, 0);
 }
-int32_t GR_D3D_RegionWidth() {
+int32_t RenderState_RegionWidth() {
     return g_region_w;
 }
-int32_t GR_D3D_RegionHeight() {
+int32_t RenderState_RegionHeight() {
     return g_region_h;
 }
 
-void GR_D3D_SetViewport(int32_t x, int32_t y, int32_t w, int32_t h) {
+void RenderState_SetViewport(int32_t x, int32_t y, int32_t w, int32_t h) {
     if (g_device) g_device->SetViewport({x, y, w, h, 0.0f, 1.0f});
 }
 
-void GR_D3D_SetProjection(double x, double y, double w, double h, double angle) {
+void RenderState_SetProjection(double x, double y, double w, double h, double angle) {
     if (!g_device) return;
     const double t = -angle * M_PI / 180.0;
     const std::array<float, 3> up{float(std::sin(t)), float(std::cos(t)), 0.0f};
@@ -146,7 +146,7 @@ void GR_D3D_SetProjection(double x, double y, double w, double h, double angle) 
     g_device->SetTransform(TransformKind::Projection, projection);
 }
 
-std::optional<TBitmap32> GR_D3D_Capture(int32_t x, int32_t y, int32_t w, int32_t h) {
+std::optional<TBitmap32> RenderState_Capture(int32_t x, int32_t y, int32_t w, int32_t h) {
     if (!g_device) return std::nullopt;
     x = std::max(x, 0);
     y = std::max(y, 0);
@@ -166,30 +166,30 @@ std::optional<TBitmap32> GR_D3D_Capture(int32_t x, int32_t y, int32_t w, int32_t
     return out;
 }
 
-std::optional<TBitmap32> GR_D3D_CaptureAll() {
-    return GR_D3D_Capture(0, 0, g_region_w, g_region_h);
+std::optional<TBitmap32> RenderState_CaptureAll() {
+    return RenderState_Capture(0, 0, g_region_w, g_region_h);
 }
 
-int32_t GR_D3D_GetPixel(int32_t x, int32_t y) {
-    auto bm = GR_D3D_Capture(x, y, 1, 1);
+int32_t RenderState_GetPixel(int32_t x, int32_t y) {
+    auto bm = RenderState_Capture(x, y, 1, 1);
     if (!bm) return 0;
     const TColor32 c = bm->GetPixel(0, 0);
     return static_cast<int32_t>((c >> 16 & 0xFF) | (c & 0xFF00) | (c & 0xFF) << 16);
 }
 
-const D3DStateCache& GR_D3D_Cache() {
+const RenderStateCache& RenderState_Cache() {
     return g_cache;
 }
-void GR_D3D_SetHidden(bool on) {
+void RenderState_SetHidden(bool on) {
     g_cache.hidden = on, Update();
 }
-void GR_D3D_SetLighting(bool on) {
+void RenderState_SetLighting(bool on) {
     g_cache.lighting = on, Update();
 }
-void GR_D3D_SetShading(bool smooth) {
+void RenderState_SetShading(bool smooth) {
     g_cache.smooth = smooth, Update();
 }
-void GR_D3D_SetFog(bool enable, int32_t colour, double start, double end) {
+void RenderState_SetFog(bool enable, int32_t colour, double start, double end) {
     g_cache.fog = enable;
     g_cache.fog_colour = colour;
     g_cache.fog_start = start;
@@ -214,62 +214,62 @@ void BlendFactorsOf(int32_t mode, int32_t& src, int32_t& dest) {
     }
 }
 
-void GR_D3D_SetBlendMode(int32_t mode) {
+void RenderState_SetBlendMode(int32_t mode) {
     BlendFactorsOf(mode, g_cache.src_blend, g_cache.dest_blend);
     Update();
 }
-void GR_D3D_SetBlendModeExt(int32_t src, int32_t dest) {
+void RenderState_SetBlendModeExt(int32_t src, int32_t dest) {
     g_cache.src_blend = src;
     g_cache.dest_blend = dest;
     Update();
 }
-void GR_D3D_SetCulling(bool on) {
+void RenderState_SetCulling(bool on) {
     g_cache.culling = on, Update();
 }
-void GR_D3D_SetInterpolation(bool on) {
+void RenderState_SetInterpolation(bool on) {
     g_cache.interpolation = on, Update();
 }
-void GR_D3D_SetTextureBlending(bool on) {
+void RenderState_SetTextureBlending(bool on) {
     g_cache.texture_blending = on, Update();
 }
-void GR_D3D_SetTextureRepeat(bool on) {
+void RenderState_SetTextureRepeat(bool on) {
     g_cache.texture_repeat = on;
-    GR_D3D_SetAddress(on ? TextureAddress::Wrap : TextureAddress::Clamp);
+    RenderState_SetAddress(on ? TextureAddress::Wrap : TextureAddress::Clamp);
 }
-bool GR_D3D_GetTextureRepeat() {
+bool RenderState_GetTextureRepeat() {
     return g_cache.texture_repeat;
 }
-bool GR_D3D_GetInterpolation() {
+bool RenderState_GetInterpolation() {
     return g_cache.interpolation;
 }
-void GR_D3D_SetPerspective(bool on) {
+void RenderState_SetPerspective(bool on) {
     g_cache.perspective = on;
 }
-void GR_D3D_Set3DMode(bool on) {
+void RenderState_Set3DMode(bool on) {
     g_3d = on;
     Update();
 }
-bool GR_D3D_Get3DMode() {
+bool RenderState_Get3DMode() {
     return g_3d;
 }
 
-void GR_D3D_ApplyStates() {
+void RenderState_ApplyStates() {
     g_states.address_u = g_states.address_v =
         g_cache.texture_repeat ? TextureAddress::Wrap : TextureAddress::Clamp;
     Update();
 }
 
-void GR_D3D_SetAddress(TextureAddress address) {
+void RenderState_SetAddress(TextureAddress address) {
     if (g_states.address_u == address && g_states.address_v == address) return;
     g_states.address_u = g_states.address_v = address;
     Send();
 }
 
-void GR_D3D_SetWorld(const Matrix& world) {
+void RenderState_SetWorld(const Matrix& world) {
     g_world = world;
     if (g_device) g_device->SetTransform(TransformKind::World, world);
 }
-const Matrix& GR_D3D_GetWorld() {
+const Matrix& RenderState_GetWorld() {
     return g_world;
 }
 
@@ -278,15 +278,15 @@ bool g_reset_requested = false;
 int32_t g_multisample = 0;
 } // namespace
 
-void GR_D3D_RequestReset(int32_t multisample) {
+void RenderState_RequestReset(int32_t multisample) {
     g_reset_requested = true;
     g_multisample = multisample;
 }
-bool GR_D3D_ResetRequested() {
+bool RenderState_ResetRequested() {
     return g_reset_requested;
 }
 
-void GR_D3D_ServeResetRequest() {
+void RenderState_ServeResetRequest() {
     if (!g_reset_requested) return;
     g_reset_requested = false;
     Surface_FreeAll();
@@ -294,9 +294,9 @@ void GR_D3D_ServeResetRequest() {
     g_device->SetRenderTarget(0);
     g_device->SetViewport({0, 0, g_device->BackBufferWidth(), g_device->BackBufferHeight(), 0.0f, 1.0f});
     g_device->Clear(kClearTarget | kClearZBuffer, 0xFF000000, 1.0f);
-    GR_D3D_SetViewport(0, 0, g_region_w, g_region_h);
-    GR_D3D_SetProjection(0, 0, g_region_w, g_region_h, 0);
-    GR_D3D_ApplyStates();
+    RenderState_SetViewport(0, 0, g_region_w, g_region_h);
+    RenderState_SetProjection(0, 0, g_region_w, g_region_h, 0);
+    RenderState_ApplyStates();
 }
 
 } // namespace kestrin

@@ -138,7 +138,7 @@ void DrawInstance(CInstance& instance) {
     Draw_SetDepth(std::min(instance.i_depth, kNearestRoomDepth));
     if (HasDrawEvent(instance))
         PerformEvent(&instance, &instance, ev_draw, 0);
-    else if (GR_D3D_Device())
+    else if (RenderState_Device())
         DrawInstanceSprite(instance);
 }
 
@@ -191,7 +191,7 @@ void RunDrawEvents(CRoom& room) {
 }
 
 void DrawArea(CRoom& room, const RoomRect& rect) {
-    if (GR_D3D_Device())
+    if (RenderState_Device())
         Room_DrawView(room, rect);
     else
         RunDrawEvents(room);
@@ -278,9 +278,9 @@ void Room_UpdateViews(CRoom& room) {
 }
 
 void Room_DrawView(CRoom& room, const RoomRect& rect) {
-    Device* device = GR_D3D_Device();
+    Device* device = RenderState_Device();
     if (!device) return;
-    if (GR_D3D_Get3DMode()) device->Clear(kClearZBuffer, 0, 1.0f);
+    if (RenderState_Get3DMode()) device->Clear(kClearZBuffer, 0, 1.0f);
     if (room.r_showcolor)
         device->Clear(kClearTarget | kClearZBuffer, ToDeviceColour(room.r_color, 1.0), 1.0f);
     DrawLayers(room, rect, false);
@@ -305,10 +305,10 @@ void Room_Draw(CRoom& room) {
     room.SortInstances();
     room.SortTiles();
     if (room.r_enableviews) {
-        const int32_t rw = GR_D3D_RegionWidth(), rh = GR_D3D_RegionHeight();
+        const int32_t rw = RenderState_RegionWidth(), rh = RenderState_RegionHeight();
         if (room.r_clearViewBackground) {
-            if (Device* device = GR_D3D_Device()) {
-                GR_D3D_SetViewport(0, 0, rw, rh);
+            if (Device* device = RenderState_Device()) {
+                RenderState_SetViewport(0, 0, rw, rh);
                 device->Clear(kClearTarget, ToDeviceColour(GameWindow().colour, 1.0), 1.0f);
             }
         }
@@ -316,16 +316,16 @@ void Room_Draw(CRoom& room) {
             const CView& v = room.r_view[size_t(i)];
             if (!v.visible) continue;
             SetCurrentView(i);
-            GR_D3D_SetViewport(v.xport, v.yport, v.wport, v.hport);
-            GR_D3D_SetProjection(v.xview, v.yview, v.wview, v.hview, v.angle);
+            RenderState_SetViewport(v.xport, v.yport, v.wport, v.hport);
+            RenderState_SetProjection(v.xview, v.yview, v.wview, v.hview, v.angle);
             DrawArea(room, Room_ViewRectangle(v));
         }
-        GR_D3D_SetViewport(0, 0, rw, rh);
-        GR_D3D_SetProjection(0, 0, rw, rh, 0);
+        RenderState_SetViewport(0, 0, rw, rh);
+        RenderState_SetProjection(0, 0, rw, rh, 0);
     } else {
         SetCurrentView(0);
-        GR_D3D_SetViewport(0, 0, room.r_width, room.r_height);
-        GR_D3D_SetProjection(0, 0, room.r_width, room.r_height, 0);
+        RenderState_SetViewport(0, 0, room.r_width, room.r_height);
+        RenderState_SetProjection(0, 0, room.r_width, room.r_height, 0);
         DrawArea(room, {0, 0, double(room.r_width), double(room.r_height)});
     }
     SetCaption(Room_Caption(room));

@@ -79,7 +79,7 @@ void SdlWindow::SetMouse(int32_t x, int32_t y) {
 }
 
 void SdlWindow::Repaint() {
-    GR_D3D_Refresh();
+    RenderState_Refresh();
 }
 
 void SdlWindow::Reactivate() {

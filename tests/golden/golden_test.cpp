@@ -42,16 +42,16 @@ protected:
         device_ = std::make_unique<GLDevice>(256, 256);
         ASSERT_TRUE(device_->Ok()) << device_->Error();
         Draw_Reset();
-        GR_D3D_SetBlendMode(0);
-        GR_D3D_SetInterpolation(false);
-        GR_D3D_SetTextureRepeat(false);
-        ASSERT_TRUE(GR_D3D_Init(device_.get(), 64, 64, false));
+        RenderState_SetBlendMode(0);
+        RenderState_SetInterpolation(false);
+        RenderState_SetTextureRepeat(false);
+        ASSERT_TRUE(RenderState_Init(device_.get(), 64, 64, false));
         Call("draw_clear", {0});
     }
     void TearDown() override {
         if (!device_) return;
         Background_ClearAll();
-        GR_D3D_Finish();
+        RenderState_Finish();
         device_.reset();
     }
 
@@ -67,7 +67,7 @@ protected:
     }
 
     TBitmap32 Screen() {
-        auto bm = GR_D3D_CaptureAll();
+        auto bm = RenderState_CaptureAll();
         EXPECT_TRUE(bm.has_value());
         return bm ? *bm : TBitmap32();
     }
@@ -248,8 +248,8 @@ TEST_F(Golden, LitPrimitives) {
         device_->SetLight(i, l.lights[size_t(i)]);
         device_->LightEnable(i, l.enabled[size_t(i)]);
     }
-    GR_D3D_SetLighting(true);
-    GR_D3D_ApplyStates();
+    RenderState_SetLighting(true);
+    RenderState_ApplyStates();
 
     auto quad = [&](float x, float y, float size, std::array<float, 3> n, uint32_t colour) {
         std::array<Vertex3D, 4> v;
@@ -267,7 +267,7 @@ TEST_F(Golden, LitPrimitives) {
                             {16, 48, 0, 0xFFFFFFFF, 0, 0},
                             {0, 48, 0, 0xFFFFFFFF, 0, 0}};
     device_->DrawPrimitive(PrimitiveType::TriangleFan, 2, flat);
-    GR_D3D_SetLighting(false);
+    RenderState_SetLighting(false);
 
     const TBitmap32 s = Screen();
     auto near = [](TColor32 a, TColor32 b) {
@@ -293,10 +293,10 @@ TEST_F(Golden, LitPrimitives) {
 TEST_F(Golden, FilteredEdgesDoNotBlendInThePadding) {
     const TBitmap32 white(3, 3, 0xFFFFFFFF);
     const int32_t tex = GR_Texture_Create_From_Bitmap(&white);
-    GR_D3D_SetInterpolation(true);
+    RenderState_SetInterpolation(true);
     Call("draw_clear", {255}); // red, so any transparency shows
     GR_Texture_DrawTransformed(tex, 0xFFFFFF, 0, 0, 8, 8, 10, 10, 0, 1.0);
-    GR_D3D_SetInterpolation(false);
+    RenderState_SetInterpolation(false);
     const TBitmap32 s = Screen();
     for (int32_t i = 8; i < 38; ++i) {
         EXPECT_EQ(s.GetPixel(37, i), 0xFFFFFFFFu) << "right edge, row " << i;

@@ -31,16 +31,16 @@ protected:
         GameWindow() = WindowState{};
         ViewMappings() = {};
         Draw_Reset();
-        GR_D3D_Set3DMode(false);
-        GR_D3D_SetBlendMode(0);
-        GR_D3D_SetTextureRepeat(false);
-        ASSERT_TRUE(GR_D3D_Init(&device, 640, 480, false));
+        RenderState_Set3DMode(false);
+        RenderState_SetBlendMode(0);
+        RenderState_SetTextureRepeat(false);
+        ASSERT_TRUE(RenderState_Init(&device, 640, 480, false));
         device.draws.clear();
         device.clears.clear();
     }
     void TearDown() override {
         Background_ClearAll();
-        GR_D3D_Finish();
+        RenderState_Finish();
         SetRunErrorSink(previous_);
     }
 

@@ -133,7 +133,7 @@ TEST_F(GraphicsLightingDevice, LightsMaterialAndAmbientStayOnTheDevice) {
     m.ambient = {1, 1, 1, 1};
     device.SetMaterial(m);
     device.SetAmbient(0xFF102030);
-    GR_D3D_SetLighting(true);
+    RenderState_SetLighting(true);
     const Vertex v[3] = {
         {0, 0, 0, 0xFFFFFFFF, 0, 0}, {1, 0, 0, 0xFFFFFFFF, 0, 0}, {0, 1, 0, 0xFFFFFFFF, 0, 0}};
     device.DrawPrimitive(PrimitiveType::TriangleList, 1, v);

@@ -204,15 +204,15 @@ TEST_F(GraphicsPrimitives, TexturedFreePrimitivesBindAndUnbind) {
 TEST_F(GraphicsPrimitives, DepthReachesVerticesOnlyIn3DMode) {
     Draw_SetDepth(50000);
     Real("draw_point", {0, 0});
-    GR_D3D_Set3DMode(true);
+    RenderState_Set3DMode(true);
     Real("draw_point", {0, 0});
-    GR_D3D_Set3DMode(false);
+    RenderState_Set3DMode(false);
     EXPECT_EQ(device.draws.at(0).vertices[0].z, 0.0f);
     EXPECT_EQ(device.draws.at(1).vertices[0].z, 16000.0f);
 }
 
 TEST_F(GraphicsPrimitives, NoDeviceDrawsNothingAndKeepsState) {
-    GR_D3D_Finish();
+    RenderState_Finish();
     Real("draw_rectangle", {0, 0, 5, 5, 0});
     Real("draw_set_alpha", {2});
     EXPECT_EQ(Real("draw_get_alpha"), 1.0);

@@ -63,7 +63,7 @@ TEST_F(GraphicsRecorder, DrawTranslatesAndRestoresTheWorld) {
     EXPECT_EQ(device.draws[0].count, 2);
     EXPECT_EQ(device.draws[0].world, Translation(10, 20, 30));
     EXPECT_EQ(device.draws[1].type, PrimitiveType::PointList);
-    EXPECT_EQ(GR_D3D_GetWorld(), Matrix::Identity());
+    EXPECT_EQ(RenderState_GetWorld(), Matrix::Identity());
 }
 
 } // namespace

@@ -44,7 +44,7 @@ TEST_F(GraphicsTextures, ImagesBeyondTheDeviceTextureCapAreRefused) {
             ht = std::min(ht, 64);
         }
     } capped;
-    ASSERT_TRUE(GR_D3D_Init(&capped, 640, 480, false));
+    ASSERT_TRUE(RenderState_Init(&capped, 640, 480, false));
     EXPECT_EQ(Make(100, 4), -1);
     EXPECT_EQ(Make(4, 100), -1);
     // Surfaces are refused alike instead of getting a texture smaller than they claim.
@@ -55,7 +55,7 @@ TEST_F(GraphicsTextures, ImagesBeyondTheDeviceTextureCapAreRefused) {
     const double fits = Real("surface_create", {64, 64});
     EXPECT_GE(fits, 0.0);
     Real("surface_free", {fits});
-    ASSERT_TRUE(GR_D3D_Init(&device, 640, 480, false));
+    ASSERT_TRUE(RenderState_Init(&device, 640, 480, false));
 }
 
 TEST_F(GraphicsTextures, PaddingShowsThroughTextureSize) {
@@ -318,7 +318,7 @@ TEST_F(GraphicsTextures, SurfacesAreRenderTargets) {
 
     // A device reset drops every surface.
     Real("display_reset", {3});
-    GR_D3D_ServeResetRequest();
+    RenderState_ServeResetRequest();
     EXPECT_EQ(Real("surface_exists", {s}), 0.0);
 }
 

@@ -144,8 +144,8 @@ TEST_F(GraphicsWindow, DefaultProjectionShowsTheRegion) {
     EXPECT_LT(a[2], 1.0f);
     // A turned view: the projection and the mouse mapping agree on where a room point shows.
     ViewMapping v{true, 0, 0, 480, 480, 0, 0, 480, 480, 30};
-    GR_D3D_SetViewport(0, 0, 480, 480);
-    GR_D3D_SetProjection(0, 0, 480, 480, v.angle);
+    RenderState_SetViewport(0, 0, 480, 480);
+    RenderState_SetProjection(0, 0, 480, 480, v.angle);
     Real("draw_point", {0, 0});
     const RecordedDraw& r = device.draws.at(1);
     const Matrix turned = Multiply(r.view, r.projection);
@@ -183,13 +183,13 @@ TEST_F(GraphicsRoomRegion, RoomsSetTheRegionFromViewsOrTheirSize) {
     Window_RoomStart(false, nullptr, 0, 2000, 2000); // clamped to the screen
     EXPECT_EQ(GameWindow().region_w, 1920);
     EXPECT_EQ(GameWindow().region_h, 1080);
-    EXPECT_EQ(GR_D3D_RegionWidth(), 1024); // and to the back buffer
+    EXPECT_EQ(RenderState_RegionWidth(), 1024); // and to the back buffer
     const RoomPort ports[] = {{true, 0, 0, 320, 240}, {true, 320, 0, 2, 2}, {false, 0, 0, 900, 900}};
     Window_RoomStart(true, ports, 3, 2000, 2000);
     EXPECT_EQ(GameWindow().region_w, 322);
     EXPECT_EQ(GameWindow().region_h, 240);
     EXPECT_EQ(GameWindow().client_x, (1920 - 322) / 2);
-    EXPECT_EQ(GR_D3D_RegionWidth(), 322);
+    EXPECT_EQ(RenderState_RegionWidth(), 322);
     const RoomPort tiny[] = {{true, 0, 0, 2, 3}};
     Window_RoomStart(true, tiny, 1, 100, 100);
     EXPECT_EQ(GameWindow().region_w, 8);

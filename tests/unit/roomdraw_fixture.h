@@ -37,8 +37,8 @@ protected:
         SetRoomParticleSource({});
         InstallRoomDrawing();
         Background_ClearAll();
-        GR_D3D_Set3DMode(false);
-        ASSERT_TRUE(GR_D3D_Init(&device, 640, 480, false));
+        RenderState_Set3DMode(false);
+        ASSERT_TRUE(RenderState_Init(&device, 640, 480, false));
         auto room = std::make_unique<CRoom>();
         room->r_showcolor = false;
         World().AddRoom("room", std::move(room));
@@ -51,7 +51,7 @@ protected:
     void TearDown() override {
         SetRoomParticleSource({});
         Background_ClearAll();
-        GR_D3D_Finish();
+        RenderState_Finish();
         SetRunErrorSink(previous_);
         WorldTest::TearDown();
     }

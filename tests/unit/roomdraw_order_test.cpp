@@ -63,9 +63,9 @@ TEST_F(RoomDrawOrderTest, BackgroundsAndForegroundsFrameTheMergeAtTheirDepthsIn3
     room.r_background[2].index = 99; // no such background: skipped
     AddDrawing(inst, 20000);
     AddTile(tile, 0, 0, -20000);
-    GR_D3D_Set3DMode(true);
+    RenderState_Set3DMode(true);
     Room_Draw(room);
-    GR_D3D_Set3DMode(false);
+    RenderState_Set3DMode(false);
     ASSERT_EQ(Drawn(), "back inst tile front");
     const float z[] = {12000, 11000, -16000, -12000};
     for (size_t i = 0; i < 4; ++i) EXPECT_EQ(device.draws[i].vertices[0].z, z[i]) << i;
@@ -133,7 +133,7 @@ TEST_F(RoomDrawOrderTest, EachVisibleViewDrawsThroughItsPortAndTheRegionIsRestor
     ASSERT_EQ(device.draws.size(), 2u);
     EXPECT_EQ(device.draws[0].viewport.x, 10);
     EXPECT_EQ(device.draws[1].viewport.x, 40);
-    EXPECT_EQ(device.CurrentViewport().w, GR_D3D_RegionWidth());
+    EXPECT_EQ(device.CurrentViewport().w, RenderState_RegionWidth());
     EXPECT_EQ(GameValues().view_current, 0);
     // The whole region was cleared to the window colour first, in the device's ARGB.
     ASSERT_FALSE(device.clears.empty());
@@ -145,7 +145,7 @@ TEST_F(RoomDrawOrderTest, WithoutADeviceDrawEventsStillRunOncePerView) {
     const int32_t object = AddObject("v", ObjectWith({{ev_draw, 0, "show_debug_message(view_current)"}}));
     Room().AddInstance(0, 0, object);
     Room().AddInstance(0, 0, object)->i_visible = false;
-    GR_D3D_Finish();
+    RenderState_Finish();
     Log().clear();
     Room_Draw(room);
     EXPECT_EQ(Joined(), "0");

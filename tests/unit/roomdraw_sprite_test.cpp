@@ -67,9 +67,9 @@ TEST_F(RoomSpriteTest, TheCursorSpriteIsDrawnLastAtTheMouseWithTheLoopsFrameCoun
     GameValues().cursor_sprite = c;
     CurrentInput().mouse_x = 30;
     CurrentInput().mouse_y = 40;
-    GR_D3D_Set3DMode(true);
+    RenderState_Set3DMode(true);
     Room_Draw(Room());
-    GR_D3D_Set3DMode(false);
+    RenderState_Set3DMode(false);
     CurrentInput().mouse_x = CurrentInput().mouse_y = 0;
     ASSERT_EQ(Drawn(), "s.0 cursor.0");
     EXPECT_EQ(Points(1)[0], (std::pair<float, float>(27.5f, 38.5f)));
