@@ -49,11 +49,21 @@ template <class V> inline constexpr bool kIsFieldList = false;
 template <class E> inline constexpr bool kIsFieldList<std::vector<E>> = true;
 
 namespace record_fields_detail {
-inline void Read(CStream& in, bool& v) { v = in.ReadBoolean(); }
-inline void Read(CStream& in, int32_t& v) { v = in.ReadInteger(); }
-inline void Read(CStream& in, uint32_t& v) { v = in.ReadWord(); }
-inline void Read(CStream& in, double& v) { v = in.ReadReal(); }
-inline void Read(CStream& in, std::string& v) { v = in.ReadString(); }
+inline void Read(CStream& in, bool& v) {
+    v = in.ReadBoolean();
+}
+inline void Read(CStream& in, int32_t& v) {
+    v = in.ReadInteger();
+}
+inline void Read(CStream& in, uint32_t& v) {
+    v = in.ReadWord();
+}
+inline void Read(CStream& in, double& v) {
+    v = in.ReadReal();
+}
+inline void Read(CStream& in, std::string& v) {
+    v = in.ReadString();
+}
 // A list is its count, then its entries; a count beyond the limit is damage.
 template <class Entry> bool ReadList(CStream& in, std::vector<Entry>& list, int32_t limit) {
     const int32_t count = in.ReadInteger();
@@ -62,11 +72,21 @@ template <class Entry> bool ReadList(CStream& in, std::vector<Entry>& list, int3
     for (Entry& e : list) Read(in, e);
     return true;
 }
-inline void Write(CStream& out, bool v) { out.WriteBoolean(v); }
-inline void Write(CStream& out, int32_t v) { out.WriteInteger(v); }
-inline void Write(CStream& out, uint32_t v) { out.WriteWord(v); }
-inline void Write(CStream& out, double v) { out.WriteReal(v); }
-inline void Write(CStream& out, const std::string& v) { out.WriteString(v); }
+inline void Write(CStream& out, bool v) {
+    out.WriteBoolean(v);
+}
+inline void Write(CStream& out, int32_t v) {
+    out.WriteInteger(v);
+}
+inline void Write(CStream& out, uint32_t v) {
+    out.WriteWord(v);
+}
+inline void Write(CStream& out, double v) {
+    out.WriteReal(v);
+}
+inline void Write(CStream& out, const std::string& v) {
+    out.WriteString(v);
+}
 template <class Entry> void Write(CStream& out, const std::vector<Entry>& list) {
     out.WriteInteger(static_cast<int32_t>(list.size()));
     for (const Entry& e : list) Write(out, e);
@@ -76,7 +96,8 @@ template <class Entry> void Write(CStream& out, const std::vector<Entry>& list) 
 // The fields a record of this version stores, in order. False for a list longer than its
 // limit; StreamError when cut short.
 template <class T>
-[[nodiscard]] bool ReadFields(CStream& in, T& record, std::span<const RecordField<T>> fields, int32_t version) {
+[[nodiscard]] bool ReadFields(CStream& in, T& record, std::span<const RecordField<T>> fields,
+                              int32_t version) {
     for (const RecordField<T>& f : fields) {
         if (version < f.since) continue;
         const bool read = std::visit(

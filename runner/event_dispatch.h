@@ -72,8 +72,6 @@ void DispatchCollisions();
 bool InstanceOutside(const CInstance& instance, double left, double top, double right, double bottom);
 bool InstanceOnBoundary(const CInstance& instance, double left, double top, double right, double bottom);
 
-// event_perform, event_perform_object, event_user, event_inherited.
-std::span<const RFunctionSpec> EventFunctions();
 // event_type, event_number, event_object, event_action.
 void BindEventVariables();
 

@@ -150,33 +150,12 @@ private:
 [[nodiscard]] bool CallScriptFrame(int32_t index, CScriptInstance* self, CScriptInstance* other,
                                    RValue& result, bool check, ArgumentFrame* frame, int32_t argc);
 
-// ---- Built-ins of this module ----
-
-// Where show_debug_message lines go (standard output unless replaced).
-using DebugMessageSink = void (*)(std::string_view text);
-DebugMessageSink SetDebugMessageSink(DebugMessageSink sink);
-
-// The clipboard, as the platform offers it; without one the clipboard is empty.
-class Clipboard {
-public:
-    virtual ~Clipboard() = default;
-    virtual bool HasText() = 0;
-    virtual std::string GetText() = 0;
-    virtual void SetText(std::string_view text) = 0;
-};
-void SetClipboard(Clipboard* clipboard);
-
 // The text of a value as the language's string() gives it.
 std::string ValueText(const RValue& value);
 // A real as string() writes it: an integer without decimals, otherwise two decimals after
 // rounding to 10 significant digits; "ERROR" for what cannot be converted.
 std::string RealText(double value);
 
-// This module's built-in functions: executing code, debug messages, the clipboard, ...
-// (Function_Game) and the script resource functions (script_execute, script_exists, ...,
-// Function_Resource).
-std::span<const RFunctionSpec> ScriptFunctions();
-std::span<const RFunctionSpec> ScriptResourceFunctions();
 // Installs the routines of argument0 .. argument15, argument, argument_count and
 // argument_relative.
 void BindArgumentVariables();

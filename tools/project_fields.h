@@ -13,7 +13,8 @@
 namespace kestrin::project {
 
 template <class T, class Entry>
-void LoadList(JsonObject& json, const RecordField<T>& f, std::vector<Entry>& list, const ResourceFiles* files) {
+void LoadList(JsonObject& json, const RecordField<T>& f, std::vector<Entry>& list,
+              const ResourceFiles* files) {
     if (!json.Has(f.key)) return;
     const Json& entries = json.Array(f.key);
     if (entries.size() > static_cast<size_t>(f.limit))
@@ -62,7 +63,8 @@ template <class T>
 void LoadFields(JsonObject& json, T& record, std::span<const RecordField<T>> fields,
                 const ResourceFiles* files = nullptr) {
     for (const RecordField<T>& f : fields) {
-        if (f.required && !json.Has(f.key)) json.Fail(f.key, std::string("missing (expected ") + f.required + ")");
+        if (f.required && !json.Has(f.key))
+            json.Fail(f.key, std::string("missing (expected ") + f.required + ")");
         std::visit(
             [&](auto member) {
                 auto& value = record.*member;

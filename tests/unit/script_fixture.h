@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "script/function_script.h"
 #include "script/code.h"
 #include "script/constants.h"
 #include "script/errors.h"

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "game/game_preparation.h"
+#include "script/function_script.h"
 #include "script/function_manifest.h"
 #include "script/function_variable.h"
 #include "script/registry.h"

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "script/function_script.h"
 #include "script/code_messages.h"
 #include "script/compiler.h"
 #include "script/registry.h"

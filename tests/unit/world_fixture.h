@@ -13,6 +13,7 @@
 #include "runner/game_world.h"
 #include "runner/object.h"
 #include "runner/room.h"
+#include "script/function_script.h"
 #include "script/constants.h"
 #include "script/errors.h"
 #include "script/scripts.h"
