@@ -1,5 +1,7 @@
 #include "game/compose.h"
 
+#include "graphics/background.h"
+#include "graphics/font.h"
 #include "graphics/function_draw.h"
 #include "graphics/function_font.h"
 #include "graphics/function_sprite.h"
@@ -23,7 +25,10 @@
 #include "runner/input_state.h"
 #include "runner/instance.h"
 #include "runner/main_loop.h"
+#include "runner/object.h"
+#include "runner/room.h"
 #include "script/function_script.h"
+#include "script/constants.h"
 #include "script/errors.h"
 #include "script/function_date.h"
 #include "script/function_math.h"
@@ -31,6 +36,7 @@
 #include "script/function_variable.h"
 #include "script/registry.h"
 #include "script/scripts.h"
+#include "script/variables.h"
 #include "world/collision.h"
 #include "world/function_ds.h"
 #include "world/function_interaction.h"
@@ -70,6 +76,41 @@ void RegisterBuiltinFamilies() {
     BindErrorVariables();
     BindEventVariables();
     BindGameVariables();
+}
+
+namespace {
+
+const ModuleState kModuleStates[] = {
+    // script/
+    {"errors", ResetErrorState},
+    {"event context", [] { CurrentEvent() = EventContext(); }},
+    {"constants", ResetConstants},
+    {"scripts", ClearScripts},
+    {"globals", GlobalsInit},
+    // runner/
+    {"objects", [] { Objects().Clear(); }},
+    {"world", [] {
+         World().Clear();
+         LastIds() = WorldIds();
+     }},
+    {"game values", ResetGameVariables},
+    {"input", [] { CurrentInput().Clear(); }},
+    // graphics/
+    {"fonts", Font_ClearAll},
+    {"sprites", Sprite_ClearAll},
+    {"backgrounds", Background_ClearAll},
+    // world/
+    {"data structures", ResetDataStructures},
+};
+
+} // namespace
+
+std::span<const ModuleState> ModuleStates() {
+    return kModuleStates;
+}
+
+void ResetModuleStates() {
+    for (const ModuleState& state : kModuleStates) state.reset();
 }
 
 void ComposeGame() {

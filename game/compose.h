@@ -3,9 +3,24 @@
 // small interfaces; this file hands them their implementations, in module order. The front
 // end, the tests, the benchmarks and the fuzz targets all start from these entry points.
 
+#include <span>
+
 namespace kestrin {
 
 class MainLoop;
+
+// A module's game state, walked as one list by whatever must put every module back at
+// once: a test fixture between tests, a new game in the same process, and (later) saved
+// games and the debug window. A module that holds state adds its entry to ModuleStates()
+// when it is added to the composition.
+struct ModuleState {
+    const char* name;
+    // Back to how a process that has loaded no game finds it.
+    void (*reset)();
+};
+std::span<const ModuleState> ModuleStates();
+// Every module's reset, in module order (the lowest layer first).
+void ResetModuleStates();
 
 // Process-wide wiring: the built-in families (registered on first use, in module order), the
 // error path, the sprite facts instances need, collision, room drawing and the world's

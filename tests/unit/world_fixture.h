@@ -52,19 +52,13 @@ inline ObjectRecord ObjectWith(const std::vector<EventCode>& events, int32_t par
 class WorldTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Objects().Clear();
-        World().Clear();
+        ResetModuleStates();
         World().hooks = {};
         World().create_event_first = false;
         World().library_init_code.clear();
-        LastIds() = WorldIds();
         SetEventPerformer(nullptr);
-        GlobalsInit();
         SetUnknownVariablesReadAsZero(false);
-        ClearScripts();
-        ResetConstants();
         SetResourceNameLookup(nullptr);
-        ResetErrorState();
         SetErrorOptions({false, false, false});
         ErrorHooks hooks;
         hooks.trace = [](std::string_view line) { Log().push_back("error: " + std::string(line)); };
@@ -76,7 +70,6 @@ protected:
         };
         SetErrorHooks(std::move(hooks));
         InstallErrorPath();
-        CurrentEvent() = EventContext();
         Log().clear();
         previousSink_ = SetDebugMessageSink([](std::string_view text) { Log().emplace_back(text); });
     }
