@@ -11,10 +11,24 @@
 #include "platform/sdl/sdl_window.h"
 #include "runner/input_record.h"
 #include "runner/input_state.h"
+#include "script/function_script.h"
 
 namespace kestrin {
 
 namespace {
+
+// The desktop's clipboard, as scripts see it while the window is open.
+class SdlClipboard : public Clipboard {
+public:
+    bool HasText() override { return SDL_HasClipboardText() == SDL_TRUE; }
+    std::string GetText() override {
+        char* text = SDL_GetClipboardText();
+        std::string copy = text ? text : "";
+        SDL_free(text);
+        return copy;
+    }
+    void SetText(std::string_view text) override { SDL_SetClipboardText(std::string(text).c_str()); }
+};
 
 class SdlGamePlatform : public GamePlatform, public InputPlatform {
 public:
@@ -42,8 +56,10 @@ public:
         SdlWindow* raw = window_.get();
         SetDeviceFactory([raw](int32_t width, int32_t height) { return raw->MakeDevice(width, height); });
         loading_.on_hidden = [raw] { raw->Reactivate(); };
+        SetClipboard(&clipboard_);
     }
     ~SdlGamePlatform() override {
+        SetClipboard(nullptr);
         SetDeviceFactory(nullptr);
         SetPlatformWindow(nullptr);
     }
@@ -69,6 +85,7 @@ private:
     std::unique_ptr<SdlWindow> window_;
     WindowEvents events_;
     SdlLoadingDisplay loading_;
+    SdlClipboard clipboard_;
 };
 
 } // namespace
