@@ -61,6 +61,13 @@ std::vector<uint8_t> CStream::ReadBytes(size_t count) {
     return out;
 }
 
+std::span<const uint8_t> CStream::ReadView(size_t count) {
+    Need(count);
+    const std::span<const uint8_t> view(buf_.data() + pos_, count);
+    pos_ += count;
+    return view;
+}
+
 void CStream::Skip(size_t count) {
     Need(count);
     pos_ += count;
@@ -337,20 +344,21 @@ std::vector<uint8_t> Deflate(std::span<const uint8_t> data) {
     return out;
 }
 
-std::vector<uint8_t> Inflate(std::span<const uint8_t> data, size_t limit) {
+std::span<const uint8_t> CInflater::Inflate(std::span<const uint8_t> data, size_t limit) {
     z_stream z{};
     if (inflateInit(&z) != Z_OK) throw StreamError("decompression failed");
-    std::vector<uint8_t> out;
-    // Start from a guess and grow as output actually arrives, so memory follows the real
-    // inflated size rather than a size claimed by the data.
-    out.resize(std::min(std::min(data.size() * 4 + 64, size_t(64) << 20), limit));
+    // Start from a guess (or what earlier streams left) and grow as output actually arrives,
+    // so memory follows the real inflated size rather than a size claimed by the data.
+    const size_t guess = std::min(std::min(data.size() * 4 + 64, size_t(64) << 20), limit);
+    if (buffer_.size() < guess) buffer_.resize(guess);
     z.next_in = const_cast<Bytef*>(data.data());
     z.avail_in = static_cast<uInt>(data.size());
     size_t produced = 0;
     int rc;
     for (;;) {
-        if (produced == out.size()) {
-            if (out.size() >= limit) {
+        size_t usable = std::min(buffer_.size(), limit);
+        if (produced == usable) {
+            if (usable == limit) {
                 // At the limit: fine only if the stream ends here without another byte.
                 uint8_t probe;
                 z.next_out = &probe;
@@ -360,21 +368,34 @@ std::vector<uint8_t> Inflate(std::span<const uint8_t> data, size_t limit) {
                 inflateEnd(&z);
                 throw StreamError("compressed data expands beyond the size limit");
             }
-            out.resize(std::max(produced + 1, std::min(out.size() * 2, limit)));
+            buffer_.resize(std::max(produced + 1, std::min(buffer_.size() * 2, limit)));
+            usable = std::min(buffer_.size(), limit);
         }
-        z.next_out = out.data() + produced;
-        size_t room = std::min<size_t>(out.size() - produced, 1u << 30);
-        z.avail_out = static_cast<uInt>(room);
+        z.next_out = buffer_.data() + produced;
+        const size_t chunk = std::min<size_t>(usable - produced, 1u << 30);
+        z.avail_out = static_cast<uInt>(chunk);
         rc = inflate(&z, Z_NO_FLUSH);
-        produced += room - z.avail_out;
+        produced += chunk - z.avail_out;
         if (rc == Z_STREAM_END) break;
         if (rc != Z_OK && rc != Z_BUF_ERROR) break;
         if (rc == Z_BUF_ERROR && z.avail_in == 0) break;  // input ended before the stream did
     }
     inflateEnd(&z);
     if (rc != Z_STREAM_END) throw StreamError("corrupted compressed data");
-    out.resize(produced);
-    return out;
+    return std::span<const uint8_t>(buffer_.data(), produced);
+}
+
+void CInflater::Trim(size_t keep) {
+    if (buffer_.capacity() > keep) std::vector<uint8_t>().swap(buffer_);
+}
+
+std::vector<uint8_t> Inflate(std::span<const uint8_t> data, size_t limit) {
+    // One buffer per thread: the result is copied out at its exact size, never zeroed first.
+    thread_local CInflater inflater;
+    const std::span<const uint8_t> out = inflater.Inflate(data, limit);
+    std::vector<uint8_t> result(out.begin(), out.end());
+    inflater.Trim(size_t(4) << 20);
+    return result;
 }
 
 } // namespace kestrin

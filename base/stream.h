@@ -62,6 +62,8 @@ public:
     std::string ReadString();
     void ReadRaw(uint8_t* out, size_t count);
     std::vector<uint8_t> ReadBytes(size_t count);
+    // The next `count` bytes in place; valid until the stream changes.
+    std::span<const uint8_t> ReadView(size_t count);
     void Skip(size_t count);
     CStream ReadStream();
     CStream ReadStreamC();
@@ -114,5 +116,18 @@ std::vector<uint8_t> Deflate(std::span<const uint8_t> data);
 // sprite frame of the largest size with its mask (eight bytes a pixel) and room to spare.
 inline constexpr size_t kMaxInflatedBytes = size_t(576) << 20;
 std::vector<uint8_t> Inflate(std::span<const uint8_t> data, size_t limit = kMaxInflatedBytes);
+
+// Inflation into one buffer kept from call to call, so that a run of streams (the items of a
+// section) grows and zeroes it once instead of growing every result by doubling. The view
+// lasts until the next call or the inflater's end; the same errors as Inflate.
+class CInflater {
+public:
+    std::span<const uint8_t> Inflate(std::span<const uint8_t> data, size_t limit = kMaxInflatedBytes);
+    // Frees the buffer when it holds more than `keep` bytes.
+    void Trim(size_t keep);
+
+private:
+    std::vector<uint8_t> buffer_;
+};
 
 } // namespace kestrin

@@ -113,6 +113,12 @@ int Runner::Run(const std::string& gameFile, const std::string& executableDir, b
 
 bool Runner::Load(std::vector<uint8_t> image, size_t searchStart) {
     trace_.Line("Loading game data");
+    // Sprites are decoded as their items arrive, each record dropped once read: the frames and
+    // masks are what the run uses, and keeping every record beside them would double the
+    // memory of a game made mostly of pictures. A damaged record fails the load only once the
+    // whole file is read, so a file damaged further on still reports itself as corrupted.
+    Sprite_ClearAll();
+    bool spritesRead = true;
     LoadResult result = LoadGameData(
         std::move(image), searchStart, game_,
         [this](int percent, const char* text) { Progress(percent, text); },
@@ -120,7 +126,11 @@ bool Runner::Load(std::vector<uint8_t> image, size_t searchStart) {
             display_.Setup(game_.settings, game_.debug_mode);
             game_.settings.ReleaseLoadingImages();
             Progress(0, "Loading");
+        },
+        [&spritesRead](ResourceKind kind, RawResource& item) {
+            if (kind == ResourceKind::Sprite && spritesRead) spritesRead = Sprite_AppendRecord(item);
         });
+    if (!result.ok || !spritesRead) Sprite_ClearAll();
     if (!result.ok) {
         // Two messages come one after the other, each in its own box.
         std::string text = result.message;
@@ -133,7 +143,7 @@ bool Runner::Load(std::vector<uint8_t> image, size_t searchStart) {
         }
         return false;
     }
-    if (!Sprite_LoadRecords(game_.Resources(ResourceKind::Sprite))) {
+    if (!spritesRead) {
         Fail(msg::kResourceData);
         return false;
     }

@@ -27,6 +27,8 @@ FontTable& Table() {
     return *table;
 }
 
+uint64_t g_generation = 1;
+
 int32_t Saturate(int64_t v) {
     return static_cast<int32_t>(
         std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
@@ -34,7 +36,16 @@ int32_t Saturate(int64_t v) {
 
 } // namespace
 
+uint64_t Font_Generation() {
+    return g_generation;
+}
+
+void Font_GlyphsChanged() {
+    ++g_generation;
+}
+
 void CFont::Clear() {
+    Font_GlyphsChanged();
     FreeTexture();
     s_name.clear();
     s_size = 12;
@@ -312,9 +323,8 @@ void CFont::DrawGlyph(unsigned char g, double x, double y, double xsc, double ys
                            angle * M_PI / 180.0, alpha);
 }
 
-void CFont::DrawGlyphs(double x, double y, std::string_view str, double xsc, double ysc, double angle,
+void CFont::DrawGlyphs(double x, double y, std::string_view glyphs, double xsc, double ysc, double angle,
                        const int32_t* c4, bool gradient, double alpha) const {
-    const std::string glyphs = Glyphs(str);
     const double theta = angle * M_PI / 180.0, cs = std::cos(theta), sn = std::sin(theta);
     double total = 0;
     if (gradient)
@@ -344,26 +354,26 @@ void CFont::DrawGlyphs(double x, double y, std::string_view str, double xsc, dou
 
 void CFont::Draw_String(double x, double y, std::string_view str, int32_t col, double alpha) const {
     const int32_t c[4] = {col, col, col, col};
-    DrawGlyphs(x, y, str, 1, 1, 0, c, false, alpha);
+    DrawGlyphs(x, y, Glyphs(str), 1, 1, 0, c, false, alpha);
 }
 
 void CFont::Draw_String_Transformed(double x, double y, std::string_view str, double xsc, double ysc,
                                     double angle, int32_t col, double alpha) const {
     const int32_t c[4] = {col, col, col, col};
-    DrawGlyphs(x, y, str, xsc, ysc, angle, c, false, alpha);
+    DrawGlyphs(x, y, Glyphs(str), xsc, ysc, angle, c, false, alpha);
 }
 
 void CFont::Draw_String_Color(double x, double y, std::string_view str, int32_t c1, int32_t c2, int32_t c3,
                               int32_t c4, double alpha) const {
     const int32_t c[4] = {c1, c2, c3, c4};
-    DrawGlyphs(x, y, str, 1, 1, 0, c, true, alpha);
+    DrawGlyphs(x, y, Glyphs(str), 1, 1, 0, c, true, alpha);
 }
 
 void CFont::Draw_String_Transformed_Color(double x, double y, std::string_view str, double xsc, double ysc,
                                           double angle, int32_t c1, int32_t c2, int32_t c3, int32_t c4,
                                           double alpha) const {
     const int32_t c[4] = {c1, c2, c3, c4};
-    DrawGlyphs(x, y, str, xsc, ysc, angle, c, true, alpha);
+    DrawGlyphs(x, y, Glyphs(str), xsc, ysc, angle, c, true, alpha);
 }
 
 TBitmap32 RenderTextImage(const CFont& font, std::string_view text) {
@@ -425,6 +435,7 @@ int32_t Font_Count() {
 }
 
 int32_t Font_AddNew(std::unique_ptr<CFont> font) {
+    Font_GlyphsChanged();
     const int32_t ind = Font_Count();
     Table().fonts.push_back(std::move(font));
     Table().names.push_back("__newfont" + std::to_string(ind));
@@ -440,12 +451,14 @@ int32_t Font_AddFont(std::string_view name, int32_t size, bool bold, bool italic
 
 bool Font_Replace(int32_t ind, std::unique_ptr<CFont> font) {
     if (ind < 0 || ind >= Font_Count()) return false;
+    Font_GlyphsChanged();
     Table().fonts[size_t(ind)] = std::move(font);
     return true;
 }
 
 bool Font_Delete(int32_t ind) {
     if (!Font_Exists(ind)) return false;
+    Font_GlyphsChanged();
     Table().fonts[size_t(ind)].reset();
     Table().names[size_t(ind)].clear();
     return true;
@@ -457,6 +470,7 @@ void Font_InitTextures() {
 }
 
 void Font_ClearAll() {
+    Font_GlyphsChanged();
     Table().fonts.clear();
     Table().names.clear();
 }

@@ -60,6 +60,10 @@ public:
 
     // Angles in degrees; colours in the runner's convention.
     void Draw_String(double x, double y, std::string_view str, int32_t col, double alpha) const;
+    // Draws glyph indices already in the font's code page (as Glyphs gives them); c4 holds the
+    // corner colours of a gradient, or the one colour in c4[0].
+    void DrawGlyphs(double x, double y, std::string_view glyphs, double xsc, double ysc, double angle,
+                    const int32_t* c4, bool gradient, double alpha) const;
     void Draw_String_Transformed(double x, double y, std::string_view str, double xsc, double ysc,
                                  double angle, int32_t col, double alpha) const;
     void Draw_String_Color(double x, double y, std::string_view str, int32_t c1, int32_t c2, int32_t c3,
@@ -87,9 +91,13 @@ private:
     bool HasGlyph(unsigned char g) const { return g >= s_first && g <= s_last; }
     void DrawGlyph(unsigned char g, double x, double y, double xsc, double ysc, double angle,
                    const int32_t* c, bool gradient, double alpha) const;
-    void DrawGlyphs(double x, double y, std::string_view str, double xsc, double ysc, double angle,
-                    const int32_t* c4, bool gradient, double alpha) const;
 };
+
+// A count that changes whenever a font is made, cleared, loaded, assigned, added, replaced or
+// deleted, so that text laid out under an older count is known to be stale. Code that writes a
+// font's glyph tables directly calls Font_GlyphsChanged afterwards.
+uint64_t Font_Generation();
+void Font_GlyphsChanged();
 
 // One line of text drawn from an atlas font into an image of its own, for windows that have
 // no drawing device: white pixels whose alpha is the glyphs' coverage, as wide as the text

@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <functional>
+#include <iterator>
+#include <list>
 #include <memory>
+#include <unordered_map>
 
 #include "base/code_page.h"
 #include "graphics/font.h"
@@ -71,6 +76,98 @@ int64_t AlignShift(int64_t width) {
     }
 }
 
+// Layouts of recent texts. Games draw the same few texts every frame, and laying one out
+// converts every word to the code page (a call into iconv) to measure it.
+class LayoutCache {
+public:
+    const TextBlock& Get(const CFont& font, std::string_view text, int32_t sep, int32_t w) {
+        Key key{&font, Font_Generation(), font.GetCodePage(), sep, w};
+        const uint64_t hash = Hash(key, text);
+        if (const auto found = index_.find(hash); found != index_.end()) {
+            Entry& e = *found->second;
+            if (e.key == key && e.text == text) {
+                entries_.splice(entries_.begin(), entries_, found->second);
+                return e.block;
+            }
+            // Another text with the same hash: it makes way.
+            Drop(found->second);
+        }
+        if (text.size() > kLongestText) {
+            uncached_ = Text_LayoutBlock(font, text, sep, w);
+            return uncached_;
+        }
+        entries_.push_front(Entry{key, std::string(text), Text_LayoutBlock(font, text, sep, w), hash, 0});
+        Entry& e = entries_.front();
+        e.bytes = sizeof(Entry) + e.text.size();
+        for (const std::string& line : e.block.glyphs)
+            e.bytes += sizeof(std::string) + sizeof(int32_t) + line.size();
+        bytes_ += e.bytes;
+        index_[hash] = entries_.begin();
+        // The newest entry is never dropped: it fits by the bound on its text.
+        while (entries_.size() > 1 && (entries_.size() > kMostEntries || bytes_ > kMostBytes))
+            Drop(std::prev(entries_.end()));
+        return e.block;
+    }
+
+    size_t Count() const { return entries_.size(); }
+
+    void Clear() {
+        entries_.clear();
+        index_.clear();
+        bytes_ = 0;
+        uncached_ = TextBlock();
+    }
+
+private:
+    static constexpr size_t kMostEntries = 256;
+    static constexpr size_t kMostBytes = size_t(1) << 20;
+    static constexpr size_t kLongestText = 16384;
+
+    struct Key {
+        const CFont* font;
+        uint64_t generation;
+        int32_t code_page, sep, w;
+        bool operator==(const Key&) const = default;
+    };
+    struct Entry {
+        Key key;
+        std::string text;
+        TextBlock block;
+        uint64_t hash;
+        size_t bytes;
+    };
+
+    static uint64_t Hash(const Key& k, std::string_view text) {
+        uint64_t h = std::hash<std::string_view>{}(text);
+        for (const uint64_t v :
+             {uint64_t(reinterpret_cast<uintptr_t>(k.font)), k.generation, uint64_t(uint32_t(k.code_page)),
+              uint64_t(uint32_t(k.sep)), uint64_t(uint32_t(k.w))})
+            h = (h ^ v) * 0x9E3779B97F4A7C15ull + (h >> 29);
+        return h;
+    }
+
+    void Drop(std::list<Entry>::iterator it) {
+        bytes_ -= it->bytes;
+        index_.erase(it->hash);
+        entries_.erase(it);
+    }
+
+    std::list<Entry> entries_; // the most recently used first
+    std::unordered_map<uint64_t, std::list<Entry>::iterator> index_;
+    size_t bytes_ = 0;
+    TextBlock uncached_;
+};
+
+LayoutCache g_layouts;
+bool g_kept = true;
+
+// The block to draw or measure: kept, or laid out into `fresh` when keeping is off.
+const TextBlock& Block(const CFont& font, std::string_view text, int32_t sep, int32_t w, TextBlock& fresh) {
+    if (g_kept) return g_layouts.Get(font, text, sep, w);
+    fresh = Text_LayoutBlock(font, text, sep, w);
+    return fresh;
+}
+
 } // namespace
 
 void Text_Reset() {
@@ -78,6 +175,7 @@ void Text_Reset() {
     g_halign = HAlign::Left;
     g_valign = VAlign::Top;
     g_default.reset();
+    g_layouts.Clear();
 }
 
 void Text_SetFont(int32_t ind) {
@@ -146,47 +244,73 @@ std::vector<std::string> Text_Layout(const CFont& font, std::string_view text, i
     return lines;
 }
 
-int32_t Text_Width(std::string_view text, int32_t, int32_t w) {
+TextBlock Text_LayoutBlock(const CFont& font, std::string_view text, int32_t sep, int32_t w) {
+    TextBlock block;
+    block.step = Separation(font, sep);
+    for (const std::string& line : Text_Layout(font, text, w)) {
+        block.glyphs.push_back(font.Glyphs(line));
+        block.widths.push_back(font.TextWidth(line));
+    }
+    return block;
+}
+
+const TextBlock& Text_KeptBlock(const CFont& font, std::string_view text, int32_t sep, int32_t w) {
+    return g_layouts.Get(font, text, sep, w);
+}
+
+void SetTextLayoutKept(bool kept) {
+    g_kept = kept;
+}
+
+size_t Text_KeptLayoutCount() {
+    return g_layouts.Count();
+}
+
+int32_t Text_Width(std::string_view text, int32_t sep, int32_t w) {
     const CFont& font = Text_DrawingFont();
+    TextBlock fresh;
+    const TextBlock& block = Block(font, text, sep, w, fresh);
     int32_t best = 1;
-    for (const std::string& line : Text_Layout(font, text, w)) best = std::max(best, font.TextWidth(line));
+    for (const int32_t width : block.widths) best = std::max(best, width);
     return best;
 }
 
 int32_t Text_Height(std::string_view text, int32_t sep, int32_t w) {
     const CFont& font = Text_DrawingFont();
-    const size_t lines = Text_Layout(font, text, w).size();
+    TextBlock fresh;
+    const TextBlock& block = Block(font, text, sep, w, fresh);
+    const size_t lines = block.glyphs.size();
     if (lines == 0) return 1;
-    const int64_t h = int64_t(font.TextHeight("")) + int64_t(Separation(font, sep)) * int64_t(lines - 1);
+    const int64_t h = int64_t(font.TextHeight("")) + int64_t(block.step) * int64_t(lines - 1);
     return static_cast<int32_t>(std::clamp<int64_t>(h, INT32_MIN, INT32_MAX));
 }
 
 void Text_Draw(double x, double y, std::string_view text, int32_t sep, int32_t w,
                const TextColours& colours) {
     const CFont& font = Text_DrawingFont();
-    const std::vector<std::string> lines = Text_Layout(font, text, w);
-    const int64_t step = Separation(font, sep);
-    const int64_t block = step * int64_t(lines.size());
-    if (g_valign == VAlign::Middle) y -= double(block / 2);
-    if (g_valign == VAlign::Bottom) y -= double(block);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const double lx = x - double(AlignShift(font.TextWidth(lines[i])));
+    TextBlock fresh;
+    const TextBlock& block = Block(font, text, sep, w, fresh);
+    const int64_t step = block.step;
+    const int64_t height = step * int64_t(block.glyphs.size());
+    if (g_valign == VAlign::Middle) y -= double(height / 2);
+    if (g_valign == VAlign::Bottom) y -= double(height);
+    int32_t c[4] = {colours.c[0], colours.c[1], colours.c[2], colours.c[3]};
+    if (!colours.gradient) c[1] = c[2] = c[3] = c[0];
+    for (size_t i = 0; i < block.glyphs.size(); ++i) {
+        const double lx = x - double(AlignShift(block.widths[i]));
         const double ly = y + double(int64_t(i) * step);
-        const int32_t* c = colours.c;
-        if (colours.gradient)
-            font.Draw_String_Color(lx, ly, lines[i], c[0], c[1], c[2], c[3], colours.alpha);
-        else
-            font.Draw_String(lx, ly, lines[i], c[0], colours.alpha);
+        font.DrawGlyphs(lx, ly, block.glyphs[i], 1, 1, 0, c, colours.gradient, colours.alpha);
     }
 }
 
 void Text_DrawTransformed(double x, double y, std::string_view text, int32_t sep, int32_t w, double xscale,
                           double yscale, double angle, const TextColours& colours) {
     const CFont& font = Text_DrawingFont();
-    const std::vector<std::string> lines = Text_Layout(font, text, w);
+    TextBlock fresh;
+    const TextBlock& block = Block(font, text, sep, w, fresh);
     const double theta = angle * M_PI / 180.0, cs = std::cos(theta), sn = std::sin(theta);
-    const double sepd = Separation(font, sep);
-    const double n = double(lines.size());
+    const double sepd = block.step;
+    const double n = double(block.glyphs.size());
     if (g_valign == VAlign::Middle) {
         x -= double(RoundToInt64Saturated(n * sn * yscale * sepd / 2));
         y -= double(RoundToInt64Saturated(n * cs * yscale * sepd / 2));
@@ -194,19 +318,16 @@ void Text_DrawTransformed(double x, double y, std::string_view text, int32_t sep
         x -= double(RoundToInt64Saturated(n * sn * yscale * sepd));
         y -= double(RoundToInt64Saturated(n * cs * yscale * sepd));
     }
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const double width = font.TextWidth(lines[i]);
+    int32_t c[4] = {colours.c[0], colours.c[1], colours.c[2], colours.c[3]};
+    if (!colours.gradient) c[1] = c[2] = c[3] = c[0];
+    for (size_t i = 0; i < block.glyphs.size(); ++i) {
+        const double width = block.widths[i];
         double h = 0;
         if (g_halign == HAlign::Center) h = -double(RoundToInt64Saturated(xscale * width / 2));
         if (g_halign == HAlign::Right) h = -double(RoundToInt64Saturated(xscale * width));
         const double lx = x + double(i) * sn * yscale * sepd + cs * h;
         const double ly = y + double(i) * cs * yscale * sepd - sn * h;
-        const int32_t* c = colours.c;
-        if (colours.gradient)
-            font.Draw_String_Transformed_Color(lx, ly, lines[i], xscale, yscale, angle, c[0], c[1], c[2],
-                                               c[3], colours.alpha);
-        else
-            font.Draw_String_Transformed(lx, ly, lines[i], xscale, yscale, angle, c[0], colours.alpha);
+        font.DrawGlyphs(lx, ly, block.glyphs[i], xscale, yscale, angle, c, colours.gradient, colours.alpha);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "graphics/room_draw.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -248,6 +249,70 @@ std::string Room_Caption(const CRoom& room) {
     return caption;
 }
 
+namespace {
+
+// The caption kept from the last call, and everything Room_Caption made it of.
+struct CaptionCache {
+    bool valid = false;
+    std::string room_caption;
+    bool show_score = false, score_asked = false, show_lives = false, show_health = false;
+    int32_t score = 0, lives = 0;
+    int64_t health = 0;
+    std::string caption_score, caption_lives, caption_health;
+    std::string caption;
+
+    bool Matches(const CRoom& room, const GameVariables& g, int64_t rounded) const {
+        return valid && show_score == g.show_score && score_asked == g.score_asked &&
+               show_lives == g.show_lives && show_health == g.show_health && score == g.score &&
+               lives == g.lives && health == rounded && room_caption == room.r_caption &&
+               caption_score == g.caption_score && caption_lives == g.caption_lives &&
+               caption_health == g.caption_health;
+    }
+
+    // Takes the inputs and builds the caption as Room_Caption does, into the strings already
+    // held, so that a score changing every frame costs no allocation either.
+    void Rebuild(const CRoom& room, const GameVariables& g, int64_t rounded) {
+        valid = true;
+        room_caption = room.r_caption;
+        show_score = g.show_score;
+        score_asked = g.score_asked;
+        show_lives = g.show_lives;
+        show_health = g.show_health;
+        score = g.score;
+        lives = g.lives;
+        health = rounded;
+        caption_score = g.caption_score;
+        caption_lives = g.caption_lives;
+        caption_health = g.caption_health;
+        caption = room_caption;
+        auto append = [this](const std::string& label, int64_t value) {
+            char digits[24];
+            char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+            caption += ' ';
+            caption += label;
+            caption.append(digits, static_cast<size_t>(end - digits));
+        };
+        if (show_score && (score_asked || score > 0)) append(caption_score, score);
+        if (show_lives) append(caption_lives, lives);
+        if (show_health) append(caption_health, health);
+    }
+};
+
+CaptionCache& TheCaptionCache() {
+    static CaptionCache cache;
+    return cache;
+}
+
+} // namespace
+
+const std::string& Room_CachedCaption(const CRoom& room) {
+    CaptionCache& cache = TheCaptionCache();
+    const GameVariables& g = GameValues();
+    const int64_t health = RoundToInt64Saturated(g.health);
+    if (!cache.Matches(room, g, health)) cache.Rebuild(room, g, health);
+    return cache.caption;
+}
+
 void Room_UpdateViews(CRoom& room) {
     auto& mappings = ViewMappings();
     for (int32_t i = 0; i < kRoomViewCount; ++i) mappings[size_t(i)] = ViewMapping{};
@@ -328,7 +393,7 @@ void Room_Draw(CRoom& room) {
         RenderState_SetProjection(0, 0, room.r_width, room.r_height, 0);
         DrawArea(room, {0, 0, double(room.r_width), double(room.r_height)});
     }
-    SetCaption(Room_Caption(room));
+    SetCaption(Room_CachedCaption(room));
     SetCurrentView(0);
 }
 

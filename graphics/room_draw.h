@@ -48,5 +48,8 @@ void Room_DrawView(CRoom& room, const RoomRect& rect);
 RoomRect Room_ViewRectangle(const CView& view);
 // The window caption of a frame: the room's caption with score, lives and health as shown.
 std::string Room_Caption(const CRoom& room);
+// The same caption, rebuilt only when something it is made of has changed since the last
+// call (the frame loop asks every frame, and the texts seldom change).
+const std::string& Room_CachedCaption(const CRoom& room);
 
 } // namespace kestrin

@@ -389,26 +389,39 @@ bool Sprite_Assign(int32_t ind, int32_t src) {
     return true;
 }
 
+namespace {
+
+// One slot of the table from its game data record: empty when absent.
+bool AppendSprite(bool present, const std::string& name, CStream record) {
+    if (!present) {
+        Table().sprites.emplace_back();
+        Table().names.emplace_back();
+        return true;
+    }
+    auto spr = std::make_unique<CSprite>();
+    if (!spr->LoadFromStream(record)) return false;
+    Table().sprites.push_back(std::move(spr));
+    Table().names.push_back(name);
+    return true;
+}
+
+} // namespace
+
 bool Sprite_LoadRecords(const std::vector<RawResource>& records) {
     Sprite_ClearAll();
     Table().sprites.reserve(records.size());
     Table().names.reserve(records.size());
     for (const RawResource& item : records) {
-        if (!item.present) {
-            Table().sprites.emplace_back();
-            Table().names.emplace_back();
-            continue;
-        }
-        auto spr = std::make_unique<CSprite>();
-        CStream record(item.record);
-        if (!spr->LoadFromStream(record)) {
+        if (!AppendSprite(item.present, item.name, CStream(item.record))) {
             Sprite_ClearAll();
             return false;
         }
-        Table().sprites.push_back(std::move(spr));
-        Table().names.push_back(item.name);
     }
     return true;
+}
+
+bool Sprite_AppendRecord(RawResource& item) {
+    return AppendSprite(item.present, item.name, CStream(std::move(item.record)));
 }
 
 void Sprite_InitTextures() {

@@ -159,6 +159,9 @@ int32_t Sprite_Duplicate(int32_t ind);
 bool Sprite_Assign(int32_t ind, int32_t src);
 // The game data's sprites; false when a record is damaged (the table is then cleared).
 [[nodiscard]] bool Sprite_LoadRecords(const std::vector<RawResource>& records);
+// Appends the sprite of the next game data slot, taking its record (the bytes are gone once
+// decoded into frames and masks); false, with nothing appended, when the record is damaged.
+[[nodiscard]] bool Sprite_AppendRecord(RawResource& item);
 void Sprite_InitTextures();
 void Sprite_ClearAll();
 

@@ -1,5 +1,8 @@
 #include "runner/game_data.h"
 
+#include <algorithm>
+#include <span>
+
 #include "runner/container.h"
 #include "runner/messages.h"
 
@@ -43,20 +46,34 @@ constexpr int32_t kSectionVersion = 800;
 constexpr int32_t kInitCodeVersion = 500;
 constexpr int32_t kRoomOrderVersion = 700;
 
-void ReadItems(CStream& in, std::vector<RawResource>& items, bool named) {
+// One item block, read where the inflater left it: the present flag, the name when the
+// section has names, and the rest as the record, copied out once.
+void ReadItem(std::span<const uint8_t> block, bool named, RawResource& item) {
+    CStream head(block.data(), std::min<size_t>(block.size(), 8));
+    item.present = head.ReadBoolean();
+    if (!item.present) return;
+    size_t at = 4;
+    if (named) {
+        // A name is read as ReadString reads it: a length, then that many bytes of text.
+        const int32_t n = head.ReadInteger();
+        const size_t length = n > 0 ? static_cast<size_t>(n) : 0;
+        if (length > block.size() - 8) throw StreamError("read past the end of the stream");
+        item.name = SanitizeUtf8({reinterpret_cast<const char*>(block.data()) + 8, length});
+        at = 8 + length;
+    }
+    item.record.assign(block.begin() + static_cast<ptrdiff_t>(at), block.end());
+}
+
+void ReadItems(CStream& in, std::vector<RawResource>& items, bool named, CInflater& inflater,
+               const std::function<void(RawResource&)>& sink = {}) {
     // Each item is at least a 4-byte length.
     size_t count = in.CheckCount(in.ReadInteger(), 4);
     items.assign(count, RawResource());
     for (auto& item : items) {
-        CStream sub = in.ReadStreamC();
-        item.present = sub.ReadBoolean();
-        if (!item.present) continue;
-        if (named) item.name = sub.ReadString();
-        // The rest of the block is the record: moved, not copied (a sprite record can take
-        // hundreds of megabytes).
-        const size_t at = sub.Position();
-        item.record = sub.TakeBytes();
-        item.record.erase(item.record.begin(), item.record.begin() + static_cast<ptrdiff_t>(at));
+        const int32_t n = in.ReadInteger();
+        ReadItem(n > 0 ? inflater.Inflate(in.ReadView(static_cast<size_t>(n))) : std::span<const uint8_t>(),
+                 named, item);
+        if (sink) sink(item);
     }
 }
 
@@ -112,7 +129,8 @@ void GameInformation::SaveToStream(CStream& out) const {
     out.WriteStream(CStream(rtf));
 }
 
-bool ReadResourceStream(CStream& in, GameData& game, const ProgressFn& progress, std::string& message) {
+bool ReadResourceStream(CStream& in, GameData& game, const ProgressFn& progress, std::string& message,
+                        const ResourceSink& sink) {
     auto section = [&](int index) {
         if (progress) progress(kSections[index].percent, kSections[index].text);
     };
@@ -133,9 +151,11 @@ bool ReadResourceStream(CStream& in, GameData& game, const ProgressFn& progress,
         return false;
     }
 
+    // One buffer for every item: a section of large records grows it once.
+    CInflater inflater;
     section(1);
     if (in.ReadInteger() != kSectionVersion) return fail(msg::kResourceData);
-    ReadItems(in, game.triggers, false);
+    ReadItems(in, game.triggers, false, inflater);
 
     section(2);
     if (in.ReadInteger() != kSectionVersion) return fail(msg::kResourceData);
@@ -149,7 +169,10 @@ bool ReadResourceStream(CStream& in, GameData& game, const ProgressFn& progress,
     for (int k = 0; k < kResourceKindCount; ++k) {
         section(3 + k);
         if (in.ReadInteger() != kSectionVersion) return fail(msg::kResourceData);
-        ReadItems(in, game.Resources(kKindOrder[k]), true);
+        const ResourceKind kind = kKindOrder[k];
+        ReadItems(in, game.Resources(kind), true, inflater, [&](RawResource& item) {
+            if (sink) sink(kind, item);
+        });
     }
     game.last_instance_id = in.ReadInteger();
     game.last_tile_id = in.ReadInteger();
@@ -231,7 +254,8 @@ void WriteResourceStream(CStream& out, const GameData& game, StreamRandom& rando
 }
 
 LoadResult LoadGameData(std::vector<uint8_t> image, size_t searchStart, GameData& game,
-                        const ProgressFn& progress, const std::function<void()>& settingsRead) {
+                        const ProgressFn& progress, const std::function<void()>& settingsRead,
+                        const ResourceSink& sink) {
     LoadResult result;
     try {
         ContainerResult container = OpenContainer(image, searchStart);
@@ -263,7 +287,7 @@ LoadResult LoadGameData(std::vector<uint8_t> image, size_t searchStart, GameData
         game.library_data = file.ReadStreamC().TakeBytes();
         CStream resources = file.ReadStreamE();
         file = CStream(); // the image is not needed any more
-        if (!ReadResourceStream(resources, game, progress, result.message)) return result;
+        if (!ReadResourceStream(resources, game, progress, result.message, sink)) return result;
     } catch (const std::exception&) {
         // A read past the end, or anything else the damaged data provokes (allocation
         // included): the file is corrupted, never a crash.

@@ -92,14 +92,21 @@ struct LoadResult {
     std::string message;  // the message to show when !ok; empty when the failure is silent
 };
 
+// Receives each item of the resource sections as soon as it is read, before the next one is
+// inflated. It may take the record's bytes (the slot keeps its flag and name), so a table
+// decoded from its records never holds all of them at once.
+using ResourceSink = std::function<void(ResourceKind kind, RawResource& item)>;
+
 // Reads the whole image of a game file (an executable or a data file). `searchStart` is
 // where the marker search begins. The settings callback runs right after the settings are
 // read (the loading window appears then). Never throws.
 LoadResult LoadGameData(std::vector<uint8_t> image, size_t searchStart, GameData& game,
-                        const ProgressFn& progress = {}, const std::function<void()>& settingsRead = {});
+                        const ProgressFn& progress = {}, const std::function<void()>& settingsRead = {},
+                        const ResourceSink& sink = {});
 
 // The resource stream alone (sections 1 to 16 with its header), for tests and the builder.
-bool ReadResourceStream(CStream& in, GameData& game, const ProgressFn& progress, std::string& message);
+bool ReadResourceStream(CStream& in, GameData& game, const ProgressFn& progress, std::string& message,
+                        const ResourceSink& sink = {});
 void WriteResourceStream(CStream& out, const GameData& game, StreamRandom& random);
 
 // The whole container: marker, key, checksum, version and scrambled body.

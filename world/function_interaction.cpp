@@ -535,7 +535,59 @@ bool BeyondReach(const RBox& m, const std::optional<RBox>& u, double dx, double 
            (m.bottom < u->top && dy <= 0) || (m.top > u->bottom && dy >= 0);
 }
 
-void MoveContact(CInstance& me, double dir, double maxdist, bool solidOnly) {
+RBox Hull(const RBox& a, const RBox& b) {
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
+// Whether an instance that a probe of `me` would test (unmarked, solid when asked, not `me`)
+// has a box meeting `region`.
+bool CandidateMeets(const CRoom& room, const CInstance& me, const RBox& region, bool solidOnly) {
+    auto counts = [&](const CInstance& c) {
+        return &c != &me && !c.i_marked && (!solidOnly || c.i_solid) && BoxesOverlap(c.i_bbox, region);
+    };
+    if (BroadPhaseEnabled()) {
+        std::vector<CInstance*>& found = Scratch();
+        BroadPhaseQuery(room, RegionOfBox(region), CandidateOrder::None, found);
+        return std::any_of(found.begin(), found.end(), [&](const CInstance* c) { return counts(*c); });
+    }
+    return std::any_of(room.r_instance.begin(), room.r_instance.end(),
+                       [&](const std::unique_ptr<CInstance>& c) { return counts(*c); });
+}
+
+// Moves `me` on by the most of span, span / 2, ... 2 steps (at most `left`) that no probe of
+// the contact move could find blocked; the steps taken, 0 when not even two are certain.
+//
+// A probe meets nothing unless the instance's box meets a candidate's. The box the position
+// setter computes is monotonic in x and in y (rounded sums of the position and fixed terms),
+// and the steps move x and y monotonically, so every box between two steps lies within the
+// hull of the boxes at both: when no candidate meets that hull, every probe between is free.
+// The position is still summed one step at a time, as the probes would have left it, and
+// the far end must not yet be past every box, where the probing move ends at once.
+int64_t SkipFreeSteps(const CRoom& room, CInstance& me, double dx, double dy, bool solidOnly,
+                      const std::optional<RBox>& others, int64_t span, int64_t left) {
+    const double x0 = me.i_x, y0 = me.i_y;
+    const RBox from = me.i_bbox;
+    for (int64_t k = std::min(span, left); k >= 2; k /= 2) {
+        double x = x0, y = y0;
+        for (int64_t s = 0; s < k; ++s) {
+            x = x + dx;
+            y = y + dy;
+        }
+        // A step too small to change the position never will: the probes to come all ask
+        // what the last one answered (free), so the move is over where it stands.
+        if (x == x0 && y == y0) return left;
+        me.SetPosition(x, y);
+        if (!BeyondReach(me.i_bbox, others, dx, dy) && !CandidateMeets(room, me, Hull(from, me.i_bbox), solidOnly))
+            return k;
+        me.SetPosition(x0, y0);
+    }
+    return 0;
+}
+
+} // namespace
+
+void MoveContactByProbes(CInstance& me, double dir, double maxdist, bool solidOnly) {
     const int64_t n = StepLimit(maxdist);
     if (!FreeAt(me, me.i_x, me.i_y, solidOnly)) return;
     const double dx = std::cos(dir * kRadians), dy = -std::sin(dir * kRadians);
@@ -556,6 +608,48 @@ void MoveContact(CInstance& me, double dir, double maxdist, bool solidOnly) {
         me.SetPosition(nx, ny);
     }
 }
+
+void MoveContact(CInstance& me, double dir, double maxdist, bool solidOnly) {
+    const int64_t n = StepLimit(maxdist);
+    if (!FreeAt(me, me.i_x, me.i_y, solidOnly)) return;
+    const double dx = std::cos(dir * kRadians), dy = -std::sin(dir * kRadians);
+    if (!std::isfinite(dx) || !std::isfinite(dy)) return;
+    const CRoom* room = Room();
+    const bool maskless = MaskSprite(me) == nullptr;
+    const std::optional<RBox> others = room ? OthersBox(*room, me) : std::nullopt;
+    // Skips double while they succeed; after a failed try near a candidate the next waits a
+    // while, so that sliding along a box costs little more than the plain probes.
+    int64_t span = 2, wait = 0, backoff = 1;
+    for (int64_t i = 0; i < n;) {
+        if (maskless || BeyondReach(me.i_bbox, others, dx, dy)) {
+            const double rest = static_cast<double>(n - i);
+            me.SetPosition(me.i_x + rest * dx, me.i_y + rest * dy);
+            return;
+        }
+        // From the second step on the box is the setter's for the position (the first may
+        // start from a box computed before the sprite changed).
+        if (i > 0 && room && wait == 0) {
+            const int64_t skipped = SkipFreeSteps(*room, me, dx, dy, solidOnly, others, span, n - i);
+            if (skipped > 0) {
+                i += skipped;
+                span = skipped * 2;
+                backoff = 1;
+                continue;
+            }
+            span = 2;
+            wait = backoff;
+            backoff = std::min<int64_t>(backoff * 2, 64);
+        } else if (wait > 0) {
+            --wait;
+        }
+        const double nx = me.i_x + dx, ny = me.i_y + dy;
+        if (!FreeAt(me, nx, ny, solidOnly)) return;
+        me.SetPosition(nx, ny);
+        ++i;
+    }
+}
+
+namespace {
 
 void MoveOutside(CInstance& me, double dir, double maxdist, bool solidOnly) {
     const int64_t n = StepLimit(maxdist);

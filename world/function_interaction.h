@@ -22,6 +22,13 @@ int32_t InstancePlace(CInstance& self, double x, double y, int32_t obj);
 int32_t CollisionRectangle(CInstance* self, double x1, double y1, double x2, double y2, int32_t obj,
                            bool prec, bool notme);
 
+// The contact move of move_contact_solid and move_contact_all: up to Round(maxdist) unit
+// steps in direction dir (1000 when maxdist <= 0), each taken while the place it leads to is
+// free. MoveContact skips runs of steps that provably meet nothing; MoveContactByProbes asks
+// at every step and is the reference the tests hold it to.
+void MoveContact(CInstance& me, double dir, double maxdist, bool solidOnly);
+void MoveContactByProbes(CInstance& me, double dir, double maxdist, bool solidOnly);
+
 std::span<const RFunctionSpec> InteractionFunctions();
 
 } // namespace kestrin

@@ -1,7 +1,10 @@
 // The box index against the plain walk over the room: on random scenes (sizes, origins,
 // scales, rotations, holes, instances without sprites, destroyed and deactivated ones) every
-// search answers the same, and collision events run in the same order with the same effects.
+// search answers the same, and collision events run in the same order with the same effects;
+// contact moves that skip free steps end where the moves probing each step end.
 
+#include <bit>
+#include <cmath>
 #include <random>
 #include <sstream>
 
@@ -176,6 +179,57 @@ TEST_F(BroadPhase, FollowsMovesCreationsAndRebuilds) {
     World().Current()->UpdateActive();
     EXPECT_EQ(InstancePlace(*me, 100, 100, kAllSelector), kNooneSelector);
     EXPECT_GT(CurrentBroadPhaseStats().rebuilds, 0u);
+}
+
+// The skipping contact move against the one that probes every step: on the random scenes
+// (holes in the masks, scales, rotations, solids, instances without sprites, destroyed ones),
+// from every instance, in every sort of direction and distance, both end on the same bits.
+TEST_F(BroadPhase, ContactMovesEndWhereTheStepByStepProbesEnd) {
+    const double directions[] = {0, 90, 180, 270, 45, 1e-9, 359.99, -30, 135};
+    const double distances[] = {0, -1, 1, 2, 3, 17, 64, 250, 3000, 1e6, 1e15};
+    auto same = [](double a, double b) { return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b); };
+    auto sameBox = [](const RBox& a, const RBox& b) {
+        return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    };
+    uint64_t probing = 0, skipping = 0;
+    int moves = 0, far = 0;
+    for (uint32_t seed = 1; seed <= 24; ++seed) {
+        for (const bool broad : {true, false}) {
+            SetBroadPhaseEnabled(broad);
+            BuildScene(seed, 2 + static_cast<int>(seed % 6) * 7, false);
+            std::mt19937 rng(seed * 13 + (broad ? 1 : 0));
+            for (const auto& instance : World().Current()->r_instance) {
+                CInstance& me = *instance;
+                for (int t = 0; t < 2; ++t) {
+                    const double dir =
+                        rng() % 3 == 0 ? directions[rng() % std::size(directions)] : double(rng() % 72000) / 100.0 - 180;
+                    const double dist = distances[rng() % std::size(distances)];
+                    const bool solidOnly = rng() % 2 == 0;
+                    const double x0 = me.i_x, y0 = me.i_y;
+                    const uint64_t q0 = CurrentBroadPhaseStats().queries;
+                    MoveContactByProbes(me, dir, dist, solidOnly);
+                    const uint64_t q1 = CurrentBroadPhaseStats().queries;
+                    const double x = me.i_x, y = me.i_y;
+                    const RBox box = me.i_bbox;
+                    me.SetPosition(x0, y0);
+                    MoveContact(me, dir, dist, solidOnly);
+                    if (broad) {
+                        probing += q1 - q0;
+                        skipping += CurrentBroadPhaseStats().queries - q1;
+                    }
+                    ++moves;
+                    if (std::fabs(x - x0) + std::fabs(y - y0) > 20) ++far;
+                    EXPECT_TRUE(same(me.i_x, x) && same(me.i_y, y) && sameBox(me.i_bbox, box))
+                        << "seed " << seed << " instance " << me.i_id << " from " << x0 << "," << y0 << " dir "
+                        << dir << " dist " << dist << (solidOnly ? " solid" : " all") << ": " << me.i_x << ","
+                        << me.i_y << " instead of " << x << "," << y;
+                    me.SetPosition(x0, y0);
+                }
+            }
+        }
+    }
+    EXPECT_GT(far, moves / 4) << "the scenes leave room to travel";
+    EXPECT_LT(skipping * 4, probing) << "the skipping move asks far fewer questions";
 }
 
 } // namespace

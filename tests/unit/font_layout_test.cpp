@@ -2,6 +2,11 @@
 // metrics so every position is known.
 
 #include <cmath>
+#include <functional>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "font_fixture.h"
 
@@ -218,6 +223,112 @@ TEST_F(TextLayout, InvalidFontSelectsTheDefault) {
     Font_Delete(0);
     Call("draw_set_font", {RValue(0.0)});
     EXPECT_EQ(Text_GetFont(), -1);
+}
+
+// Kept layouts against layouts made afresh, while fonts come, go, are replaced, change their
+// glyphs or their code page and the current font switches: every kept block, measure and
+// draw equals the fresh one, text by text, for every separation and wrap width.
+TEST_F(TextLayout, KeptLayoutsMatchFreshOnesAcrossFontChanges) {
+    std::mt19937 rng(77);
+    auto below = [&](size_t n) { return static_cast<size_t>(rng() % n); };
+    const char* const texts[] = {"",
+                                 "A",
+                                 "Score: 12",
+                                 "aa bb cc",
+                                 "Hello-world#x",
+                                 "a\\#b c",
+                                 "\xC3\xA9t\xC3\xA9",
+                                 "\xD0\x96 \xD0\x96",
+                                 "x\r\ny z-w",
+                                 "###"};
+    const int32_t seps[] = {-1, 0, 5, 20};
+    const int32_t widths[] = {-1, 0, 15, 35, 100};
+    const int32_t charsets[] = {1, 204, 161, 0};
+    auto fixed = [&] {
+        auto f = FixedFont(32, 255, 3 + static_cast<int32_t>(below(9)), 8 + static_cast<int32_t>(below(9)));
+        f->s_charset = charsets[below(std::size(charsets))];
+        return f;
+    };
+    const std::function<void()> changes[] = {
+        [&] { Font_AddNew(fixed()); },
+        [&] { Font_AddFont("Arial", 8 + static_cast<int32_t>(below(10)), false, false, 32, 127); },
+        [&] { (void)Font_Replace(static_cast<int32_t>(below(4)), fixed()); },
+        [&] { (void)Font_Delete(static_cast<int32_t>(below(4))); },
+        [&] { Text_SetFont(static_cast<int32_t>(below(5)) - 1); },
+        [&] { Text_SetFont(static_cast<int32_t>(below(5)) - 1); },
+        [&] {
+            // Glyph tables written directly, as the fixtures do, then announced.
+            if (CFont* f = Font_Get(Text_GetFont())) {
+                f->s_shift[size_t('a' + below(3))] = static_cast<int32_t>(below(20));
+                f->s_FontHeight = 5 + static_cast<int32_t>(below(20));
+                Font_GlyphsChanged();
+            }
+        },
+        // The code page is part of the key on its own.
+        [&] {
+            if (CFont* f = Font_Get(Text_GetFont())) f->s_charset = charsets[below(std::size(charsets))];
+        },
+        [&] { Text_SetHAlign(static_cast<int32_t>(below(3))); },
+    };
+    for (int round = 0; round < 300; ++round) {
+        // Every text is kept under the font of the moment, so the change that follows meets
+        // kept layouts it must not be answered from.
+        const int32_t warmSep = seps[below(std::size(seps))], warmW = widths[below(std::size(widths))];
+        for (const char* text : texts) (void)Text_KeptBlock(Text_DrawingFont(), text, warmSep, warmW);
+        changes[below(std::size(changes))]();
+        for (int k = 0; k < 12; ++k) {
+            const std::string text = texts[below(std::size(texts))];
+            const bool warm = k % 2 == 0;
+            const int32_t sep = warm ? warmSep : seps[below(std::size(seps))];
+            const int32_t w = warm ? warmW : widths[below(std::size(widths))];
+            const CFont& font = Text_DrawingFont();
+            SCOPED_TRACE("round " + std::to_string(round) + " text '" + text + "' sep " +
+                         std::to_string(sep) + " w " + std::to_string(w));
+            const TextBlock fresh = Text_LayoutBlock(font, text, sep, w);
+            ASSERT_EQ(Text_KeptBlock(font, text, sep, w), fresh);
+            device.draws.clear();
+            const TextColours colours;
+            Text_Draw(3, 4, text, sep, w, colours);
+            Text_DrawTransformed(3, 4, text, sep, w, 2, 1, 30, colours);
+            const int32_t width = Text_Width(text, sep, w), height = Text_Height(text, sep, w);
+            const std::vector<RecordedDraw> kept = device.draws;
+            SetTextLayoutKept(false);
+            device.draws.clear();
+            Text_Draw(3, 4, text, sep, w, colours);
+            Text_DrawTransformed(3, 4, text, sep, w, 2, 1, 30, colours);
+            EXPECT_EQ(Text_Width(text, sep, w), width);
+            EXPECT_EQ(Text_Height(text, sep, w), height);
+            SetTextLayoutKept(true);
+            ASSERT_EQ(device.draws.size(), kept.size());
+            for (size_t i = 0; i < kept.size(); ++i)
+                for (size_t v = 0; v < kept[i].vertices.size(); ++v) {
+                    EXPECT_EQ(device.draws[i].vertices[v].x, kept[i].vertices[v].x);
+                    EXPECT_EQ(device.draws[i].vertices[v].y, kept[i].vertices[v].y);
+                    EXPECT_EQ(device.draws[i].vertices[v].u, kept[i].vertices[v].u);
+                }
+        }
+    }
+}
+
+TEST_F(TextLayout, KeptLayoutsStayBoundedAndStayRight) {
+    const CFont& f = Use(FixedFont(32, 127, 10, 16));
+    for (int i = 0; i < 3000; ++i) (void)Text_KeptBlock(f, "text " + std::to_string(i), -1, -1);
+    EXPECT_EQ(Text_KeptLayoutCount(), 256u);
+    for (int i = 0; i < 3000; i += 7) {
+        const std::string text = "text " + std::to_string(i);
+        EXPECT_EQ(Text_KeptBlock(f, text, -1, -1), Text_LayoutBlock(f, text, -1, -1)) << text;
+    }
+    // Long texts: fewer of them fit the byte budget, and one too long is laid out but not kept.
+    for (int i = 0; i < 200; ++i)
+        (void)Text_KeptBlock(f, std::string(10000, char('a' + i % 26)) + "#" + std::to_string(i), -1, 50);
+    EXPECT_LE(Text_KeptLayoutCount(), 60u);
+    EXPECT_GE(Text_KeptLayoutCount(), 40u);
+    const size_t kept = Text_KeptLayoutCount();
+    const std::string huge(20000, 'x');
+    EXPECT_EQ(Text_KeptBlock(f, huge, -1, -1), Text_LayoutBlock(f, huge, -1, -1));
+    EXPECT_EQ(Text_KeptLayoutCount(), kept);
+    Text_Reset();
+    EXPECT_EQ(Text_KeptLayoutCount(), 0u);
 }
 
 } // namespace

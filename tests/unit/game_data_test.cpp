@@ -49,8 +49,10 @@ GameData SampleGame() {
     return g;
 }
 
-// A resource stream with empty sections, one of whose version words can be changed.
-CStream MinimalResourceStream(int badSection = -1, int32_t roomCount = 1) {
+// A resource stream with empty sections, one of whose version words can be changed; with
+// `soundItem` the sound section holds that one item block.
+CStream MinimalResourceStream(int badSection = -1, int32_t roomCount = 1,
+                              const std::vector<uint8_t>* soundItem = nullptr) {
     CStream s;
     s.WriteInteger(2);
     s.WriteInteger(0);
@@ -68,7 +70,8 @@ CStream MinimalResourceStream(int badSection = -1, int32_t roomCount = 1) {
     s.WriteInteger(0);
     for (int k = 0; k < kResourceKindCount; ++k) {
         version(800);
-        s.WriteInteger(0);
+        s.WriteInteger(k == 0 && soundItem ? 1 : 0);
+        if (k == 0 && soundItem) s.WriteStreamC(CStream(*soundItem));
     }
     s.WriteInteger(100000);
     s.WriteInteger(10000000);
@@ -235,4 +238,73 @@ TEST(GameData, SettingsBelowVersion800FailTheLoad) {
     LoadResult r = LoadGameData(image, 0, g);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.message, msg::kResourceData);
+}
+
+TEST(GameData, TheSinkSeesEveryResourceItemAsItIsReadAndMayTakeItsRecord) {
+    GameData g = SampleGame();
+    g.Resources(ResourceKind::Sprite) = {{true, "spr_a", {7, 7, 7}}, {false, "", {}}};
+    StreamRandom random(3);
+    const std::vector<uint8_t> bytes = SaveGameData(g, random);
+    GameData back;
+    std::vector<std::string> seen;
+    LoadResult r = LoadGameData(bytes, 0, back, {}, {}, [&](ResourceKind kind, RawResource& item) {
+        // Items arrive one at a time: the slot in hand is the last one of its table filled.
+        seen.push_back(std::string(ResourceKindName(kind)) + " " + item.name + " " + std::to_string(item.present) +
+                       " " + std::to_string(item.record.size()));
+        if (kind == ResourceKind::Sprite) item.record.clear();
+    });
+    ASSERT_TRUE(r.ok) << r.message;
+    EXPECT_EQ(seen, (std::vector<std::string>{"sound snd_a 1 2", "sound  0 0", "sound snd_b 1 0", "sprite spr_a 1 3",
+                                              "sprite  0 0", "room room0 1 1"}));
+    const auto& sprites = back.Resources(ResourceKind::Sprite);
+    ASSERT_EQ(sprites.size(), 2u);
+    EXPECT_TRUE(sprites[0].present);
+    EXPECT_EQ(sprites[0].name, "spr_a");
+    EXPECT_TRUE(sprites[0].record.empty());
+    EXPECT_EQ(back.Resources(ResourceKind::Sound)[0].record, (std::vector<uint8_t>{1, 2}));
+}
+
+TEST(GameData, ItemHeadsAreReadWithinTheirBlock) {
+    auto words = [](std::initializer_list<int32_t> values, std::vector<uint8_t> tail = {}) {
+        CStream out;
+        for (int32_t v : values) out.WriteInteger(v);
+        out.WriteBytes(tail);
+        return out.TakeBytes();
+    };
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> block;
+        bool ok;
+        bool present;
+        std::string name;
+        std::vector<uint8_t> record;
+    };
+    const Case cases[] = {
+        {"absent, whatever follows", words({0, 99}), true, false, "", {}},
+        {"named with a record", words({1, 2}, {'a', 'b', 9, 8}), true, true, "ab", {9, 8}},
+        {"negative name length", words({1, -5}, {9}), true, true, "", {9}},
+        {"name ending the block", words({1, 2}, {'a', 'b'}), true, true, "ab", {}},
+        {"name past the block", words({1, 3}, {'a', 'b'}), false, false, "", {}},
+        {"huge name length", words({1, 0x7FFFFFFF}), false, false, "", {}},
+        {"no name length", words({1}), false, false, "", {}},
+        {"short flag", {1, 0}, false, false, "", {}},
+        {"empty block", {}, false, false, "", {}},
+    };
+    for (const Case& c : cases) {
+        CStream s = MinimalResourceStream(-1, 1, &c.block);
+        GameData g;
+        std::string message;
+        bool ok = false;
+        try {
+            ok = ReadResourceStream(s, g, {}, message);
+        } catch (const StreamError&) {
+            ok = false;
+        }
+        EXPECT_EQ(ok, c.ok) << c.what;
+        if (!ok || !c.ok) continue;
+        const RawResource& item = g.Resources(ResourceKind::Sound).at(0);
+        EXPECT_EQ(item.present, c.present) << c.what;
+        EXPECT_EQ(item.name, c.name) << c.what;
+        EXPECT_EQ(item.record, c.record) << c.what;
+    }
 }

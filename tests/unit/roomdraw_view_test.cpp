@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
+#include <iterator>
+#include <random>
+#include <string>
+
 #include "runner/game_data.h"
 #include "base/stream.h"
 #include "tests/unit/roomdraw_fixture.h"
@@ -140,6 +146,40 @@ TEST_F(RoomViewTest, CaptionShowsScoreLivesAndHealthAsAsked) {
     }
     Room_Draw(Room());
     EXPECT_EQ(GameWindow().caption, "Level Health: 0");
+}
+
+// The caption is kept between frames: after any run of changes to what it is made of (the
+// room's text, in place or another room's, the flags, the values, health near its rounding
+// edges, the labels), the kept caption is the one a fresh build gives.
+TEST_F(RoomViewTest, CachedCaptionAlwaysEqualsAFreshOne) {
+    const std::string umlaut = "\xC3\x9C";
+    const std::string texts[] = {"", "Level", "Level 2", umlaut + "ber", "Score: ", "Lives: "};
+    const double healths[] = {100, 42.4, 42.5, 42.6, 43.5, -0.4, -0.6, 1e300, -1e300, NAN};
+    CRoom other;
+    other.r_caption = "Level";
+    std::mt19937 rng(2026);
+    auto text = [&] { return texts[rng() % std::size(texts)]; };
+    GameVariables& g = GameValues();
+    CRoom* room = &Room();
+    const std::function<void()> changes[] = {
+        [&] { room->r_caption = text(); },
+        [&] { room->r_caption += 'x'; },
+        [&] { room = room == &other ? &Room() : &other; },
+        [&] { g.show_score = !g.show_score; },
+        [&] { g.score_asked = !g.score_asked; },
+        [&] { g.score = static_cast<int32_t>(rng() % 5) - 2; },
+        [&] { g.show_lives = !g.show_lives; },
+        [&] { g.lives += static_cast<int32_t>(rng() % 3) - 1; },
+        [&] { g.show_health = !g.show_health; },
+        [&] { g.health = healths[rng() % std::size(healths)]; },
+        [&] { g.caption_score = text(); },
+        [&] { g.caption_lives = text(); },
+        [&] { g.caption_health = text(); },
+    };
+    for (int i = 0; i < 4000; ++i) {
+        changes[rng() % std::size(changes)]();
+        ASSERT_EQ(Room_CachedCaption(*room), Room_Caption(*room)) << "after change " << i;
+    }
 }
 
 TEST_F(RoomViewTest, TileBuiltInsFindTilesByIdAndReportMissingOnes) {

@@ -3,7 +3,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "game/startup.h"
+#include "runner/container.h"
 #include "runner/game_data.h"
+#include "runner/messages.h"
 #include "base/stream.h"
 #include "sprite_fixture.h"
 #include "graphics/sprite.h"
@@ -44,6 +47,19 @@ TEST(SpriteRecord, MaskRecordStoresBoxLeftRightBottomTop) {
     ASSERT_TRUE(back.LoadFromStream(in));
     EXPECT_EQ(back, m);
     EXPECT_TRUE(in.AtEnd());
+}
+
+TEST(SpriteRecord, MaskFlagsAreReadRowByRowAsBooleans) {
+    // A flag counts when it is positive, whatever its other bytes; rows come first in the record.
+    CStream in;
+    for (int32_t v : {800, 3, 2, 0, 2, 1, 0}) in.WriteInteger(v);
+    for (int32_t v : {1, 0, 2, -1, 0x100, int32_t(0x80000000u)}) in.WriteInteger(v);
+    in.Seek(0);
+    TMask m;
+    ASSERT_TRUE(m.LoadFromStream(in));
+    EXPECT_TRUE(in.AtEnd());
+    EXPECT_EQ(testing::MaskArt(m), (std::vector<std::string>{"#.#", ".#."}));
+    EXPECT_TRUE(m.Complete());
 }
 
 TEST(SpriteRecord, SpriteRecordsRoundTrip) {
@@ -153,6 +169,68 @@ TEST(SpriteRecord, TableLoadsRecordsAndRefusesDamagedOnes) {
     EXPECT_FALSE(Sprite_LoadRecords(records));
     EXPECT_EQ(Sprite_Count(), 0);
     Sprite_ClearAll();
+}
+
+class Quiet : public LoadingDisplay, public MessageSink {
+public:
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    std::vector<std::string> messages;
+};
+
+// The container of a game whose resource stream is cut `cut` bytes short of its end.
+std::vector<uint8_t> GameImage(const GameData& game, size_t cut = 0) {
+    StreamRandom random(5);
+    CStream resources;
+    WriteResourceStream(resources, game, random);
+    resources.Bytes().resize(resources.Size() - cut);
+    CStream body;
+    body.WriteInteger(0);
+    body.WriteBoolean(false);
+    body.WriteInteger(0);
+    WriteSettings(body, game.settings);
+    body.WriteString("");
+    body.WriteStreamC(CStream());
+    body.WriteStreamE(resources, random);
+    return WriteContainer(body.Bytes(), random);
+}
+
+TEST(SpriteRecord, TheRunnerDecodesSpritesAsTheyAreReadAndKeepsNoRecords) {
+    CSprite spr;
+    MakeTwoFrames(spr);
+    CStream out;
+    spr.SaveToStream(out);
+    GameData game;
+    game.room_order = {0};
+    game.Resources(ResourceKind::Sprite) = {{true, "spr_a", out.Bytes()}, {false, "", {}}, {true, "spr_b", out.Bytes()}};
+    {
+        Quiet quiet;
+        Runner runner(RunOptions{}, quiet, quiet);
+        ASSERT_TRUE(runner.Load(GameImage(game), 0));
+        EXPECT_EQ(Sprite_Count(), 3);
+        EXPECT_EQ(Sprite_Find("spr_b"), 2);
+        EXPECT_FALSE(Sprite_Exists(1));
+        EXPECT_EQ(Sprite_Get(2)->i_mask, spr.i_mask);
+        const std::vector<RawResource>& slots = runner.Game().Resources(ResourceKind::Sprite);
+        ASSERT_EQ(slots.size(), 3u);
+        EXPECT_EQ(slots[2].name, "spr_b");
+        EXPECT_TRUE(slots[2].present);
+        for (const RawResource& slot : slots) EXPECT_TRUE(slot.record.empty());
+    }
+
+    // A damaged sprite fails the load as damaged resource data, unless the file is also damaged
+    // further on: that one reads as a corrupted file, as before any sprite was decoded.
+    game.Resources(ResourceKind::Sprite)[1] = {true, "spr_bad", {0x20, 0x03, 0, 0, 1}};
+    struct Case {
+        size_t cut;
+        const char* message;
+    };
+    for (const Case& c : {Case{0, msg::kResourceData}, Case{9, msg::kLoadCorrupted}}) {
+        Quiet quiet;
+        Runner runner(RunOptions{}, quiet, quiet);
+        EXPECT_FALSE(runner.Load(GameImage(game, c.cut), 0));
+        EXPECT_EQ(quiet.messages, std::vector<std::string>{c.message});
+        EXPECT_EQ(Sprite_Count(), 0);
+    }
 }
 
 class SpriteFiles : public ::testing::Test {

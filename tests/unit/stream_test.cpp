@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <limits>
+#include <span>
+#include <vector>
 
 #include "base/bitmap32.h"
 #include "base/stream.h"
@@ -89,6 +91,7 @@ TEST(Stream, ReadsPastTheEndThrow) {
         {"scrambled filler count", {0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0}, [](CStream& s) { (void)s.ReadStreamE(); }},
         {"negative filler count", {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}, [](CStream& s) { (void)s.ReadStreamE(); }},
         {"skip", {1}, [](CStream& s) { s.Skip(2); }},
+        {"view", {1, 2}, [](CStream& s) { (void)s.ReadView(3); }},
     };
     for (const auto& c : cases) {
         CStream s{std::vector<uint8_t>(c.bytes)};
@@ -197,6 +200,49 @@ TEST(Stream, BitmapsRoundTripAndUndecodableOnesReadAsNone) {
     EXPECT_FALSE(s.ReadBitmap().has_value());
     EXPECT_FALSE(s.ReadBitmap().has_value());
     EXPECT_TRUE(s.AtEnd());
+}
+
+TEST(Stream, ViewsReadInPlaceAndAdvance) {
+    CStream s = FromWords({7, 8, 9});
+    (void)s.ReadInteger();
+    const std::span<const uint8_t> view = s.ReadView(5);
+    EXPECT_EQ(std::vector<uint8_t>(view.begin(), view.end()), (std::vector<uint8_t>{8, 0, 0, 0, 9}));
+    EXPECT_EQ(view.data(), s.Bytes().data() + 4);
+    EXPECT_EQ(s.Position(), 9u);
+    EXPECT_TRUE(s.ReadView(0).empty());
+}
+
+// One inflater for a run of streams keeps its buffer: each stream must still come out whole
+// and alone, and a buffer grown by an earlier stream must not lift a later stream's limit.
+TEST(Stream, AReusedInflaterGivesEachStreamItsOwnBytesAndLimit) {
+    struct Case {
+        size_t size;
+        size_t limit;
+        bool fits;
+    };
+    const Case cases[] = {
+        {10, kMaxInflatedBytes, true},     {300001, kMaxInflatedBytes, true}, {5, kMaxInflatedBytes, true},
+        {0, 0, true},                      {100000, 99999, false},            {100000, 100000, true},
+        {70, 10, false},                   {1 << 20, kMaxInflatedBytes, true}, {3, 3, true},
+    };
+    CInflater inflater;
+    for (const Case& c : cases) {
+        std::vector<uint8_t> data(c.size);
+        for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+        const std::vector<uint8_t> packed = Deflate(data);
+        SCOPED_TRACE(c.size);
+        if (!c.fits) {
+            EXPECT_THROW((void)inflater.Inflate(packed, c.limit), StreamError);
+            continue;
+        }
+        const std::span<const uint8_t> out = inflater.Inflate(packed, c.limit);
+        EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.end()), data);
+        EXPECT_EQ(Inflate(packed, c.limit), data);
+    }
+    const std::vector<uint8_t> garbage = {1, 2, 3};
+    EXPECT_THROW((void)inflater.Inflate(garbage), StreamError);
+    inflater.Trim(0);
+    EXPECT_EQ(inflater.Inflate(Deflate(std::vector<uint8_t>{4, 5})).size(), 2u);
 }
 
 TEST(Stream, InflateStopsAtItsLimit) {
