@@ -43,6 +43,7 @@ size_t DsBlockedPairs::Reader::Find(size_t at) {
     block_ = pairs_.BlockOf(at);
     begin_ = pairs_.starts_[block_];
     end_ = begin_ + pairs_.blocks_[block_].Size();
+    keys_ = pairs_.blocks_[block_].keys.data();
     return at - begin_;
 }
 

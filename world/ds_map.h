@@ -84,7 +84,7 @@ public:
         explicit Reader(const DsBlockedPairs& pairs) : pairs_(pairs) {}
         const DsValue& operator[](int64_t i) {
             const size_t offset = Seek(i);
-            return pairs_.blocks_[block_].keys[offset];
+            return keys_[offset];
         }
         const DsValue& Value(int64_t i) {
             const size_t offset = Seek(i);
@@ -100,8 +100,9 @@ public:
         }
         size_t Find(size_t at);
         const DsBlockedPairs& pairs_;
-        // The block last found and its positions.
+        // The block last found, its positions and its keys.
         size_t block_ = 0, begin_ = 0, end_ = 0;
+        const DsValue* keys_ = nullptr;
     };
 
 private:
