@@ -42,21 +42,13 @@ void DsValue::Become(int32_t kind, double val, RText* text) {
         text_ = text;
 }
 
-void DsValue::SetField(const DsValue& value) {
-    if (value.IsReal()) {
-        SetReal(value.val());
-        return;
-    }
+void DsValue::TakeText(const DsValue& value) {
     RText* text = value.Text();
     if (text) text->Retain();
     AdoptText(text);
 }
 
-void DsValue::SetReal(double value) {
-    if (!boxed_ && IsReal()) {
-        val_ = value;
-        return;
-    }
+void DsValue::BecomeReal(double value) {
     RText* text = Text();
     if (text) text->Retain();
     Become(kKindReal, value, text);

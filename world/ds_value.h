@@ -72,10 +72,20 @@ public:
     // The value as scripts see it: the field of its kind only.
     RValue Value() const noexcept;
     // Takes the kind of value and the field that kind selects; the other field stays.
-    void SetField(const DsValue& value);
+    void SetField(const DsValue& value) {
+        if (value.IsReal())
+            SetReal(value.val());
+        else
+            TakeText(value);
+    }
     // Becomes a real, or a string with the text whose reference is passed (null: the empty
     // text); the other field stays.
-    void SetReal(double value);
+    void SetReal(double value) {
+        if (!boxed_ && IsReal())
+            val_ = value;
+        else
+            BecomeReal(value);
+    }
     void AdoptText(RText* text);
 
     // Kind, real and text, as a stored value is read and written.
@@ -106,6 +116,8 @@ private:
             RText::Release(text_);
     }
     void DropBoth() noexcept;
+    void BecomeReal(double value);
+    void TakeText(const DsValue& value);
     void Forget() noexcept {
         val_ = 0.0;
         kind_ = kKindReal;
