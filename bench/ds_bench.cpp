@@ -2,13 +2,17 @@
 // them: list add, find and sort, map add and find, and a round of grid region operations on a
 // 100 x 100 grid, next to the same work on Lua 5.4 tables measured in the same run (the Lua
 // side has no built-in call overhead of its own kind, only its interpreter). Lua's map is a
-// hash table and its sort a quicksort; ours are the sorted array with ε-equal keys and the
-// insertion sort that scripts rely on, so those two ratios show the price of that behaviour.
+// hash table and its sort a quicksort; ours are the ordered map with ε-equal keys and the
+// insertion sort's order that scripts rely on, so those ratios show the price of that
+// behaviour. The large cases sort 100,000 values that are mostly nearly equal or mixed with
+// NaN (where no plain sort gives the insertion sort's order) and add 200,000 random keys to
+// one map; Lua sorts and fills a table of the same size.
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -28,6 +32,8 @@ namespace {
 
 constexpr int kEntries = 10000;
 constexpr int kGridSide = 100;
+constexpr int kSortEntries = 100000;
+constexpr int kMapEntries = 200000;
 
 // A built-in resolved once, called with 16 argument slots as the interpreter does.
 class Builtin {
@@ -100,6 +106,58 @@ void BM_list_sort(benchmark::State& state) {
     }
 }
 
+// 100,000 values in random order, most of them nearly equal to a neighbour: steps of half the
+// precision over a short range, so that equal-looking runs chain.
+void BM_list_sort_near(benchmark::State& state) {
+    ResetDataStructures();
+    Builtin create("ds_list_create"), add("ds_list_add"), sort("ds_list_sort"), destroy("ds_list_destroy");
+    for (auto _ : state) {
+        state.PauseTiming();
+        const RValue id = create({});
+        Lcg r(3);
+        for (int i = 0; i < kSortEntries; ++i)
+            add({id, R(1 + static_cast<double>(r.Next() % 20000) * 0.5e-8)});
+        state.ResumeTiming();
+        sort({id, R(1)});
+        state.PauseTiming();
+        destroy({id});
+        state.ResumeTiming();
+    }
+}
+
+// 100,000 random values of which every seventh is NaN, sorted descending.
+void BM_list_sort_nan(benchmark::State& state) {
+    ResetDataStructures();
+    Builtin create("ds_list_create"), add("ds_list_add"), sort("ds_list_sort"), destroy("ds_list_destroy");
+    for (auto _ : state) {
+        state.PauseTiming();
+        const RValue id = create({});
+        Lcg r(4);
+        for (int i = 0; i < kSortEntries; ++i) {
+            const double v = static_cast<double>(r.Next() % 1000000) / 7;
+            add({id, R(i % 7 == 0 ? std::nan("") : v)});
+        }
+        state.ResumeTiming();
+        sort({id, R(0)});
+        state.PauseTiming();
+        destroy({id});
+        state.ResumeTiming();
+    }
+}
+
+void BM_map_add_200k(benchmark::State& state) {
+    ResetDataStructures();
+    Builtin create("ds_map_create"), add("ds_map_add"), destroy("ds_map_destroy");
+    for (auto _ : state) {
+        const RValue id = create({});
+        Lcg r(5);
+        for (int i = 0; i < kMapEntries; ++i) add({id, R(static_cast<double>(r.Next() % 100000000)), R(i)});
+        state.PauseTiming();
+        destroy({id});
+        state.ResumeTiming();
+    }
+}
+
 void BM_map_add(benchmark::State& state) {
     ResetDataStructures();
     Builtin create("ds_map_create"), add("ds_map_add"), destroy("ds_map_destroy");
@@ -151,6 +209,9 @@ BENCHMARK(BM_list_sort)->Unit(benchmark::kMicrosecond)->Iterations(5);
 BENCHMARK(BM_map_add)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_map_find)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_grid_region)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_list_sort_near)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_list_sort_nan)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_map_add_200k)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Keeps microseconds per round of every run, beside the usual console table.
 class CollectingReporter : public benchmark::ConsoleReporter {
@@ -185,7 +246,8 @@ std::map<std::string, LuaCase> RunLua() {
     return out;
 }
 
-// Bytes the containers of one case hold: their arrays' values, not counting shared text.
+// Bytes the containers of one case hold: their arrays' values, not counting shared text (a
+// map's blocks hold up to one pair more than their limit).
 void PrintFootprint() {
     ResetDataStructures();
     CDS_List list;
@@ -194,10 +256,10 @@ void PrintFootprint() {
     for (int i = 0; i < kEntries; ++i) map.Add(R(i), R(i));
     CDS_Grid grid;
     grid.Create(kGridSide, kGridSide);
-    const auto kib = [](size_t values) { return static_cast<double>(values * sizeof(RValue)) / 1024.0; };
+    const auto kib = [](size_t values) { return static_cast<double>(values * sizeof(DsValue)) / 1024.0; };
+    const size_t mapSlots = 2 * map.Pairs().BlockCount() * (DsBlockedPairs::kBlockLimit + 1);
     std::printf("footprint at %d entries: list %.0f KiB, map %.0f KiB, %dx%d grid %.0f KiB\n", kEntries,
-                kib(list.i_val.capacity()), kib(map.i_key.capacity() + map.i_val.capacity()), kGridSide,
-                kGridSide, kib(grid.i_val.capacity()));
+                kib(list.i_val.capacity()), kib(mapSlots), kGridSide, kGridSide, kib(grid.i_val.capacity()));
 }
 
 } // namespace
@@ -211,10 +273,11 @@ int main(int argc, char** argv) {
     const auto& ours = reporter.microseconds;
 
     std::printf("\ndata structures, microseconds per round (ratio = ours / Lua 5.4)\n");
-    for (const char* name : {"list_add", "list_find", "list_sort", "map_add", "map_find", "grid_region"}) {
+    for (const char* name : {"list_add", "list_find", "list_sort", "map_add", "map_find", "grid_region",
+                             "list_sort_near", "list_sort_nan", "map_add_200k"}) {
         const auto o = ours.find(std::string("BM_") + name);
         if (o == ours.end()) continue;
-        std::printf("  %-12s %10.1f us", name, o->second);
+        std::printf("  %-14s %10.1f us", name, o->second);
         if (const auto l = lua.find(name); l != lua.end())
             std::printf("   Lua %10.1f us   ratio %6.2f   (Lua heap %.0f KiB)", l->second.microseconds,
                         o->second / l->second.microseconds, l->second.kib);

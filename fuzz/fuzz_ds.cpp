@@ -56,11 +56,32 @@ void Exercise(CDS_Queue& q) {
 }
 void Exercise(CDS_List& l) {
     (void)l.Find(RValue(0.0));
+    // The fast sort against the definition on whatever values the text held.
+    if (l.Size() <= 300) {
+        for (const DsSortOrder order : {DsSortOrder::Ascending, DsSortOrder::Descending}) {
+            CDS_List reference = l, fast = l;
+            InsertionSortValues(reference.i_val, order);
+            SortValues(fast.i_val, order);
+            Check(fast.WriteToString() == reference.WriteToString());
+        }
+    }
     if (l.Size() <= 64) l.Sort(DsSortOrder::Ascending);
     l.Insert(static_cast<int64_t>(l.Size()), RValue(2.0));
     l.Delete(0);
 }
 void Exercise(CDS_Map& m) {
+    // The blocked map against the plain arrays on the keys as the text ordered them.
+    DsPlainMap plain;
+    Check(plain.ReadFromString(m.WriteToString()) == DsReadStatus::Read);
+    for (const RValue& k : {RValue(0.0), RValue(1.0), RValue("k"), RValue(-1e300)}) {
+        Check(m.LowerIndex(k) == plain.LowerIndex(k));
+        Check(m.UpperIndex(k) == plain.UpperIndex(k));
+        m.Add(k, RValue(2.0));
+        plain.Add(k, RValue(2.0));
+        m.Delete(RValue(1.0));
+        plain.Delete(RValue(1.0));
+    }
+    Check(m.WriteToString() == plain.WriteToString());
     (void)m.Find(RValue(0.0));
     (void)m.FindPrevious(RValue("k"));
     (void)m.FindNext(RValue(1.0));

@@ -29,6 +29,10 @@ void RValue::FreeText(RText* text) noexcept {
     std::free(text);
 }
 
+void RText::Free(RText* text) noexcept {
+    std::free(text);
+}
+
 bool RValue::SameAs(const RValue& other) const {
     if (kind_ != other.kind_) return false;
     if (kind_ == kKindString) return str() == other.str();

@@ -42,6 +42,12 @@ struct RText {
     char* Data() { return reinterpret_cast<char*>(this + 1); }
     const char* Data() const { return reinterpret_cast<const char*>(this + 1); }
     std::string_view View() const { return {Data(), size}; }
+    // For holders other than RValue: one more reference, and one fewer (the last frees it).
+    void Retain() noexcept { ++refs; }
+    static void Release(RText* text) noexcept {
+        if (text && --text->refs == 0) Free(text);
+    }
+    static void Free(RText* text) noexcept;
 };
 
 class RValue {

@@ -37,10 +37,8 @@ void SetDsPrecision(double precision) {
     ds_detail::precision = std::fabs(precision);
 }
 
-int ds_detail::CompareNonReals(const RValue& a, const RValue& b) {
-    if (a.IsReal()) return -1;
-    if (b.IsReal()) return 1;
-    const int d = CompareTextUtf16(a.str(), b.str());
+int ds_detail::CompareTexts(std::string_view a, std::string_view b) {
+    const int d = CompareTextUtf16(a, b);
     return d < 0 ? -1 : (d > 0 ? 1 : 0);
 }
 
@@ -58,13 +56,13 @@ DsReadStatus OpenStoredText(std::string_view text, int32_t header, CStream& stre
     return stream.ReadInteger() == header ? DsReadStatus::Read : DsReadStatus::OtherKind;
 }
 
-void ReadStoredValues(CStream& stream, int64_t count, std::vector<RValue>& out) {
+void ReadStoredValues(CStream& stream, int64_t count, std::vector<DsValue>& out) {
     const size_t n = stream.CheckCount(count, kStoredValueMinBytes);
-    out.assign(n, RValue());
-    for (RValue& value : out) value.LoadFromStream(stream);
+    out.assign(n, DsValue());
+    for (DsValue& value : out) value.LoadFromStream(stream);
 }
 
-void WriteStoredValues(CStream& stream, const RValue* values, size_t count) {
+void WriteStoredValues(CStream& stream, const DsValue* values, size_t count) {
     for (size_t i = 0; i < count; ++i) values[i].SaveToStream(stream);
 }
 

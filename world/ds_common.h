@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <concepts>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@
 #include "script/builtin_routine.h"
 #include "base/numeric.h"
 #include "script/value.h"
+#include "world/ds_value.h"
 
 namespace kestrin {
 
@@ -26,15 +28,24 @@ inline constexpr double kDefaultDsPrecision = 0.00000001;
 
 namespace ds_detail {
 inline double precision = kDefaultDsPrecision;
-int CompareNonReals(const RValue& a, const RValue& b);
+// The sign of the UTF-16 comparison of two texts.
+int CompareTexts(std::string_view a, std::string_view b);
 } // namespace ds_detail
+
+// Script values (arguments) and container values compare alike: by kind and the field of it.
+template <class T>
+concept DsComparable = std::same_as<T, RValue> || std::same_as<T, DsValue>;
 
 // Negative, zero or positive. Reals are equal within the precision (relative 1e-12 when the
 // precision is 0), strings compare by UTF-16 code units, and a string is above every real.
 // Not a strict weak ordering: never hand it to a library sort, tree or heap. Inline because
 // every search and sort spends its time here.
-inline int CompareValues(const RValue& a, const RValue& b) {
-    if (!a.IsReal() || !b.IsReal()) return ds_detail::CompareNonReals(a, b);
+template <DsComparable A, DsComparable B> inline int CompareValues(const A& a, const B& b) {
+    if (!a.IsReal() || !b.IsReal()) {
+        if (a.IsReal()) return -1;
+        if (b.IsReal()) return 1;
+        return ds_detail::CompareTexts(a.str(), b.str());
+    }
     const double x = a.val(), y = b.val();
     // Infinities equal only themselves: their difference is no number, and a relative
     // precision taken from an infinite magnitude would make -inf equal to +inf.
@@ -72,8 +83,8 @@ DsReadStatus OpenStoredText(std::string_view text, int32_t header, CStream& stre
 
 // `count` stored values into `out`, after checking that the stream can hold them. Throws
 // StreamError on any fault.
-void ReadStoredValues(CStream& stream, int64_t count, std::vector<RValue>& out);
-void WriteStoredValues(CStream& stream, const RValue* values, size_t count);
+void ReadStoredValues(CStream& stream, int64_t count, std::vector<DsValue>& out);
+void WriteStoredValues(CStream& stream, const DsValue* values, size_t count);
 // The hex text of a written container; one too long to be a value is refused before the
 // text is built.
 std::string StoredText(const CStream& stream);

@@ -23,14 +23,14 @@ void CheckGridSize(int64_t w, int64_t h) {
     if (w > INT32_MAX || h > INT32_MAX || w * h > kMaxDsCells) throw DsLimitFault();
 }
 
-void AppendText(RValue& cell, std::string_view tail) {
+void AppendText(DsValue& cell, std::string_view tail) {
     const std::string_view head = cell.str();
     if (tail.empty()) return;
     if (tail.size() > kMaxTextBytes - head.size()) throw TextLimitFault();
     RText* text = RText::Allocate(head.size() + tail.size());
     if (!head.empty()) std::memcpy(text->Data(), head.data(), head.size());
     std::memcpy(text->Data() + head.size(), tail.data(), tail.size());
-    cell = RValue::Adopt(text);
+    cell.AdoptText(text);
 }
 
 // Visits the cells of a range column by column, those of a disk only when inside it; the
@@ -55,7 +55,7 @@ struct StatisticAccumulator {
         if (s == CDS_Grid::Statistic::Max) value = -100000000.0;
         if (s == CDS_Grid::Statistic::Min) value = 100000000.0;
     }
-    void Add(const RValue& cell) {
+    void Add(const DsValue& cell) {
         if (!cell.IsReal()) return;
         const double c = cell.val();
         switch (statistic) {
@@ -83,10 +83,10 @@ struct StatisticAccumulator {
 
 } // namespace
 
-void ApplyCellOperation(CellOperation op, RValue& cell, const RValue& value) {
+void ApplyCellOperation(CellOperation op, DsValue& cell, const DsValue& value) {
     switch (op) {
     case CellOperation::Set:
-        cell = value;
+        cell.SetField(value);
         break;
     case CellOperation::Add:
         if (cell.IsReal() && value.IsReal())
@@ -94,7 +94,7 @@ void ApplyCellOperation(CellOperation op, RValue& cell, const RValue& value) {
         else if (cell.IsString() && value.IsString())
             AppendText(cell, value.str());
         else
-            cell = value;
+            cell.SetField(value);
         break;
     case CellOperation::Multiply:
         if (cell.IsReal() && value.IsReal())
@@ -110,14 +110,14 @@ DsTable<CDS_Grid>& CDS_Grid::Table() {
 
 void CDS_Grid::Create(int64_t w, int64_t h) {
     CheckGridSize(w, h);
-    i_val.assign(static_cast<size_t>(w * h), RValue());
+    i_val.assign(static_cast<size_t>(w * h), DsValue());
     i_w = static_cast<int32_t>(w);
     i_h = static_cast<int32_t>(h);
 }
 
 void CDS_Grid::Resize(int64_t w, int64_t h) {
     CheckGridSize(w, h);
-    std::vector<RValue> cells(static_cast<size_t>(w * h));
+    std::vector<DsValue> cells(static_cast<size_t>(w * h));
     const int64_t keepW = std::min<int64_t>(w, i_w), keepH = std::min<int64_t>(h, i_h);
     // A grid may be very wide with no rows at all: no column is visited then.
     if (keepH > 0)
@@ -129,7 +129,7 @@ void CDS_Grid::Resize(int64_t w, int64_t h) {
 }
 
 void CDS_Grid::Clear(const RValue& value) {
-    std::fill(i_val.begin(), i_val.end(), value);
+    std::fill(i_val.begin(), i_val.end(), DsValue(value));
 }
 
 GridRange CDS_Grid::Rectangle(int64_t x1, int64_t y1, int64_t x2, int64_t y2) const {
@@ -159,20 +159,22 @@ GridRange CDS_Grid::DiskBox(double x, double y, double r) const {
 
 void CDS_Grid::Cell_Operation(CellOperation op, int64_t x, int64_t y, const RValue& value) {
     if (x < 0 || y < 0 || x >= i_w || y >= i_h) return;
-    ApplyCellOperation(op, At(x, y), value);
+    ApplyCellOperation(op, At(x, y), DsValue(value));
 }
 
 void CDS_Grid::Region_Operation(CellOperation op, int64_t x1, int64_t y1, int64_t x2, int64_t y2,
                                 const RValue& value) {
-    VisitRange(*this, Rectangle(x1, y1, x2, y2), [&](RValue& cell, int64_t, int64_t) {
-        ApplyCellOperation(op, cell, value);
+    const DsValue operand(value);
+    VisitRange(*this, Rectangle(x1, y1, x2, y2), [&](DsValue& cell, int64_t, int64_t) {
+        ApplyCellOperation(op, cell, operand);
         return false;
     });
 }
 
 void CDS_Grid::Disk_Operation(CellOperation op, double x, double y, double r, const RValue& value) {
-    VisitDisk(*this, x, y, r, [&](RValue& cell, int64_t, int64_t) {
-        ApplyCellOperation(op, cell, value);
+    const DsValue operand(value);
+    VisitDisk(*this, x, y, r, [&](DsValue& cell, int64_t, int64_t) {
+        ApplyCellOperation(op, cell, operand);
         return false;
     });
 }
@@ -204,7 +206,7 @@ void CDS_Grid::Grid_Operation(CellOperation op, const CDS_Grid& source, int64_t 
         const int64_t i = columnsUp ? sx1 + c : sx2 - c;
         for (int64_t r = 0; r < rows; ++r) {
             const int64_t j = rowsUp ? sy1 + r : sy2 - r;
-            const RValue value = source.At(i, j);
+            const DsValue value = source.At(i, j);
             ApplyCellOperation(op, At(xpos + i - sx1, ypos + j - sy1), value);
         }
     }
@@ -212,12 +214,12 @@ void CDS_Grid::Grid_Operation(CellOperation op, const CDS_Grid& source, int64_t 
 
 RValue CDS_Grid::Get_Cell(int64_t x, int64_t y) const {
     if (x < 0 || y < 0 || x >= i_w || y >= i_h) return RValue();
-    return At(x, y);
+    return At(x, y).Value();
 }
 
 double CDS_Grid::Get_Statistic(Statistic statistic, int64_t x1, int64_t y1, int64_t x2, int64_t y2) const {
     StatisticAccumulator acc(statistic);
-    VisitRange(*this, Rectangle(x1, y1, x2, y2), [&](const RValue& cell, int64_t, int64_t) {
+    VisitRange(*this, Rectangle(x1, y1, x2, y2), [&](const DsValue& cell, int64_t, int64_t) {
         acc.Add(cell);
         return false;
     });
@@ -226,7 +228,7 @@ double CDS_Grid::Get_Statistic(Statistic statistic, int64_t x1, int64_t y1, int6
 
 double CDS_Grid::Get_Disk_Statistic(Statistic statistic, double x, double y, double r) const {
     StatisticAccumulator acc(statistic);
-    VisitDisk(*this, x, y, r, [&](const RValue& cell, int64_t, int64_t) {
+    VisitDisk(*this, x, y, r, [&](const DsValue& cell, int64_t, int64_t) {
         acc.Add(cell);
         return false;
     });
@@ -235,7 +237,7 @@ double CDS_Grid::Get_Disk_Statistic(Statistic statistic, double x, double y, dou
 
 GridMatch CDS_Grid::Value_Search(int64_t x1, int64_t y1, int64_t x2, int64_t y2, const RValue& value) const {
     GridMatch match;
-    VisitRange(*this, Rectangle(x1, y1, x2, y2), [&](const RValue& cell, int64_t i, int64_t j) {
+    VisitRange(*this, Rectangle(x1, y1, x2, y2), [&](const DsValue& cell, int64_t i, int64_t j) {
         if (CompareValues(cell, value) != 0) return false;
         match = {true, i, j};
         return true;
@@ -245,7 +247,7 @@ GridMatch CDS_Grid::Value_Search(int64_t x1, int64_t y1, int64_t x2, int64_t y2,
 
 GridMatch CDS_Grid::Value_Disk_Search(double x, double y, double r, const RValue& value) const {
     GridMatch match;
-    VisitDisk(*this, x, y, r, [&](const RValue& cell, int64_t i, int64_t j) {
+    VisitDisk(*this, x, y, r, [&](const DsValue& cell, int64_t i, int64_t j) {
         if (CompareValues(cell, value) != 0) return false;
         match = {true, i, j};
         return true;

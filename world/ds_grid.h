@@ -14,9 +14,10 @@ namespace kestrin {
 // ORDER: the numbers the cell operations have in the built-ins.
 enum class CellOperation : uint8_t { Set = 1, Add = 2, Multiply = 3 };
 
-// Set takes the value; Add adds two reals or appends two texts (and sets when the kinds
-// differ); Multiply multiplies two reals and leaves anything else.
-void ApplyCellOperation(CellOperation op, RValue& cell, const RValue& value);
+// Set takes the value's kind and the field of it, keeping the cell's other field; Add adds two
+// reals or appends two texts (and sets when the kinds differ); Multiply multiplies two reals
+// and leaves anything else. Whatever a cell does not change of its two fields stays.
+void ApplyCellOperation(CellOperation op, DsValue& cell, const DsValue& value);
 
 // A range of cells: columns x0..x1, rows y0..y1 (empty when either is).
 struct GridRange {
@@ -74,13 +75,13 @@ public:
     DsReadStatus ReadFromString(std::string_view text) { return ReadStoredText(*this, text); }
     void ReadFields(CStream& stream);
 
-    RValue& At(int64_t x, int64_t y) { return i_val[static_cast<size_t>(x * i_h + y)]; }
-    const RValue& At(int64_t x, int64_t y) const { return i_val[static_cast<size_t>(x * i_h + y)]; }
+    DsValue& At(int64_t x, int64_t y) { return i_val[static_cast<size_t>(x * i_h + y)]; }
+    const DsValue& At(int64_t x, int64_t y) const { return i_val[static_cast<size_t>(x * i_h + y)]; }
 
     int32_t i_w = 0;
     int32_t i_h = 0;
     // Cell (x, y) at x * i_h + y.
-    std::vector<RValue> i_val;
+    std::vector<DsValue> i_val;
 };
 
 std::span<const RFunctionSpec> GridFunctions();

@@ -1,11 +1,8 @@
 #include "world/ds_list.h"
 
-#include <algorithm>
-#include <cmath>
 #include <utility>
 
 #include "base/numeric.h"
-#include "base/utf.h"
 
 namespace kestrin {
 
@@ -16,12 +13,12 @@ DsTable<CDS_List>& CDS_List::Table() {
 
 void CDS_List::Insert(int64_t ind, const RValue& value) {
     if (ind < 0 || static_cast<uint64_t>(ind) > i_val.size()) return;
-    i_val.insert(i_val.begin() + ind, value);
+    i_val.insert(i_val.begin() + ind, DsValue(value));
 }
 
 void CDS_List::Replace(int64_t ind, const RValue& value) {
     if (ind < 0 || static_cast<uint64_t>(ind) >= i_val.size()) return;
-    i_val[static_cast<size_t>(ind)] = value;
+    i_val[static_cast<size_t>(ind)] = DsValue(value);
 }
 
 void CDS_List::Delete(int64_t ind) {
@@ -37,66 +34,7 @@ int64_t CDS_List::Find(const RValue& value) const {
 
 RValue CDS_List::GetValue(int64_t ind) const {
     if (ind < 0 || static_cast<uint64_t>(ind) >= i_val.size()) return RValue();
-    return i_val[static_cast<size_t>(ind)];
-}
-
-namespace {
-
-// An exact order: reals by value, then strings by UTF-16 code units. A strict weak ordering
-// as long as no real is NaN.
-bool ExactLess(const RValue& a, const RValue& b) {
-    if (a.IsReal() != b.IsReal()) return a.IsReal();
-    if (a.IsReal()) return a.val() < b.val();
-    return CompareTextUtf16(a.str(), b.str()) < 0;
-}
-
-// Whether CompareValues agrees with ExactLess on every pair of these values (sorted by
-// ExactLess): when neighbouring reals are either identical or further apart than the
-// precision, so are all pairs, and the comparison then orders them as ExactLess does.
-bool SeparatedReals(const std::vector<RValue>& sorted) {
-    for (size_t i = 1; i < sorted.size() && sorted[i].IsReal(); ++i) {
-        const RValue &a = sorted[i - 1], &b = sorted[i];
-        if (a.val() != b.val() && CompareValues(a, b) >= 0) return false;
-    }
-    return true;
-}
-
-} // namespace
-
-// Insertion sort, moving each value left past the values that must precede it. Every
-// comparison is between the moving value and its left neighbour, exactly as pairwise swaps
-// would make them, so the order of values that compare equal (or only nearly so) is the one
-// this algorithm defines; holding the moving value aside only saves the copies of the swaps.
-//
-// Most lists hold no two values closer than the precision without being identical. Then the
-// comparison is a proper order and the insertion sort's outcome is known in advance: a stable
-// sort ascending, and descending the same reversed (so values that compare equal end up in
-// reverse order). That outcome is produced by a merge sort instead, in n log n; lists with
-// nearly equal values (or a NaN) take the insertion sort itself.
-void CDS_List::Sort(DsSortOrder order) {
-    const bool ascend = order == DsSortOrder::Ascending;
-    const size_t n = i_val.size();
-    if (n < 2) return;
-    if (n > 16 &&
-        std::none_of(i_val.begin(), i_val.end(), [](const RValue& v) { return std::isnan(v.val()); })) {
-        std::vector<RValue> sorted(i_val);
-        std::stable_sort(sorted.begin(), sorted.end(), ExactLess);
-        if (SeparatedReals(sorted)) {
-            if (!ascend) std::reverse(sorted.begin(), sorted.end());
-            i_val = std::move(sorted);
-            return;
-        }
-    }
-    for (size_t i = 1; i < n; ++i) {
-        size_t j = i;
-        if ((CompareValues(i_val[j - 1], i_val[j]) > 0) != ascend) continue;
-        RValue moving = std::move(i_val[i]);
-        do {
-            i_val[j] = std::move(i_val[j - 1]);
-            --j;
-        } while (j > 0 && (CompareValues(i_val[j - 1], moving) > 0) == ascend);
-        i_val[j] = std::move(moving);
-    }
+    return i_val[static_cast<size_t>(ind)].Value();
 }
 
 void CDS_List::Shuffle() {

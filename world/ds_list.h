@@ -7,10 +7,9 @@
 #include <vector>
 
 #include "world/ds_common.h"
+#include "world/ds_sort.h"
 
 namespace kestrin {
-
-enum class DsSortOrder : uint8_t { Descending, Ascending };
 
 class CDS_List {
 public:
@@ -20,7 +19,7 @@ public:
     void Assign(const CDS_List& data) { i_val = data.i_val; }
     void Clear() { i_val.clear(); }
     size_t Size() const { return i_val.size(); }
-    void Add(const RValue& value) { i_val.push_back(value); }
+    void Add(const RValue& value) { i_val.emplace_back(value); }
     // Positions outside the list do nothing (Insert also takes the size: an append).
     void Insert(int64_t ind, const RValue& value);
     void Replace(int64_t ind, const RValue& value);
@@ -28,14 +27,14 @@ public:
     // The lowest position whose value compares equal, or -1.
     int64_t Find(const RValue& value) const;
     RValue GetValue(int64_t ind) const;
-    void Sort(DsSortOrder order);
+    void Sort(DsSortOrder order) { SortValues(i_val, order); }
     void Shuffle();
 
     std::string WriteToString() const;
     DsReadStatus ReadFromString(std::string_view text) { return ReadStoredText(*this, text); }
     void ReadFields(CStream& stream);
 
-    std::vector<RValue> i_val;
+    std::vector<DsValue> i_val;
 };
 
 std::span<const RFunctionSpec> ListFunctions();

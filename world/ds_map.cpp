@@ -1,99 +1,233 @@
 #include "world/ds_map.h"
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
 namespace kestrin {
 
-DsTable<CDS_Map>& CDS_Map::Table() {
-    static DsTable<CDS_Map> table;
-    return table;
+void DsPlainPairs::Insert(size_t i, DsValue key, DsValue value) {
+    keys_.insert(keys_.begin() + static_cast<std::ptrdiff_t>(i), std::move(key));
+    values_.insert(values_.begin() + static_cast<std::ptrdiff_t>(i), std::move(value));
 }
 
-void CDS_Map::Clear() {
-    i_key.clear();
-    i_val.clear();
+void DsPlainPairs::Erase(size_t i) {
+    keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(i));
+    values_.erase(values_.begin() + static_cast<std::ptrdiff_t>(i));
 }
 
-int64_t CDS_Map::LowerIndex(const RValue& k) const {
-    int64_t lo = 0, hi = static_cast<int64_t>(i_key.size()) - 1;
+void DsPlainPairs::Clear() {
+    keys_.clear();
+    values_.clear();
+}
+
+void DsPlainPairs::Assign(std::vector<DsValue>&& keys, std::vector<DsValue>&& values) {
+    keys_ = std::move(keys);
+    values_ = std::move(values);
+}
+
+size_t DsBlockedPairs::BlockOf(size_t i) const {
+    // The last block starting at or before i, without branches: the probes of a search jump
+    // about unpredictably.
+    const size_t* base = starts_.data();
+    size_t n = starts_.size();
+    while (n > 1) {
+        const size_t half = n / 2;
+        base = base[half] <= i ? base + half : base;
+        n -= half;
+    }
+    return static_cast<size_t>(base - starts_.data());
+}
+
+size_t DsBlockedPairs::Reader::Find(size_t at) {
+    block_ = pairs_.BlockOf(at);
+    begin_ = pairs_.starts_[block_];
+    end_ = begin_ + pairs_.blocks_[block_].Size();
+    keys_ = pairs_.blocks_[block_].keys.data();
+    return at - begin_;
+}
+
+void DsBlockedPairs::Insert(size_t i, DsValue key, DsValue value) {
+    if (blocks_.empty()) {
+        blocks_.emplace_back();
+        starts_.push_back(0);
+    }
+    // The end of the map goes to the last block, a block's first position to that block.
+    const size_t b = i == size_ ? blocks_.size() - 1 : BlockOf(i);
+    Block& block = blocks_[b];
+    const auto at = static_cast<std::ptrdiff_t>(i - starts_[b]);
+    block.keys.insert(block.keys.begin() + at, std::move(key));
+    block.values.insert(block.values.begin() + at, std::move(value));
+    ++size_;
+    for (size_t k = b + 1; k < starts_.size(); ++k) ++starts_[k];
+    if (block.Size() > kBlockLimit) Split(b);
+}
+
+void DsBlockedPairs::Split(size_t b) {
+    Block tail;
+    {
+        Block& block = blocks_[b];
+        const auto keep = static_cast<std::ptrdiff_t>(block.Size() / 2);
+        std::move(block.keys.begin() + keep, block.keys.end(), std::back_inserter(tail.keys));
+        std::move(block.values.begin() + keep, block.values.end(), std::back_inserter(tail.values));
+        block.keys.erase(block.keys.begin() + keep, block.keys.end());
+        block.values.erase(block.values.begin() + keep, block.values.end());
+    }
+    const auto after = static_cast<std::ptrdiff_t>(b + 1);
+    starts_.insert(starts_.begin() + after, starts_[b] + blocks_[b].Size());
+    blocks_.insert(blocks_.begin() + after, std::move(tail));
+}
+
+void DsBlockedPairs::Erase(size_t i) {
+    const size_t b = BlockOf(i);
+    Block& block = blocks_[b];
+    const auto at = static_cast<std::ptrdiff_t>(i - starts_[b]);
+    block.keys.erase(block.keys.begin() + at);
+    block.values.erase(block.values.begin() + at);
+    --size_;
+    for (size_t k = b + 1; k < starts_.size(); ++k) --starts_[k];
+    if (block.Size() < kBlockLimit / 4) Join(b);
+}
+
+void DsBlockedPairs::Join(size_t b) {
+    const auto remove = [&](size_t k) {
+        blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(k));
+        starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(k));
+    };
+    if (blocks_[b].Size() == 0) {
+        remove(b);
+        return;
+    }
+    // Into the left block, so that the starts of both stay right.
+    size_t left = b, right = b + 1;
+    if (right == blocks_.size() || blocks_[b].Size() + blocks_[right].Size() > kBlockLimit) {
+        if (b == 0 || blocks_[b - 1].Size() + blocks_[b].Size() > kBlockLimit) return;
+        left = b - 1;
+        right = b;
+    }
+    Block& into = blocks_[left];
+    Block& from = blocks_[right];
+    std::move(from.keys.begin(), from.keys.end(), std::back_inserter(into.keys));
+    std::move(from.values.begin(), from.values.end(), std::back_inserter(into.values));
+    remove(right);
+}
+
+void DsBlockedPairs::Clear() {
+    blocks_.clear();
+    starts_.clear();
+    size_ = 0;
+}
+
+void DsBlockedPairs::Assign(std::vector<DsValue>&& keys, std::vector<DsValue>&& values) {
+    Clear();
+    // Half full, so that the next insertions do not split at once.
+    constexpr size_t fill = kBlockLimit / 2;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (i % fill == 0) {
+            blocks_.emplace_back();
+            starts_.push_back(i);
+        }
+        blocks_.back().keys.push_back(std::move(keys[i]));
+        blocks_.back().values.push_back(std::move(values[i]));
+    }
+    size_ = keys.size();
+}
+
+template <class Store> int64_t DsMapOf<Store>::LowerIndex(const RValue& k) const {
+    Reader key(pairs_);
+    return LowerIndex(key, k);
+}
+
+template <class Store> int64_t DsMapOf<Store>::LowerIndex(Reader& key, const RValue& k) const {
+    int64_t lo = 0, hi = static_cast<int64_t>(pairs_.Size()) - 1;
     while (hi - lo > 7) {
         const int64_t mid = (lo + hi) / 2;
-        if (CompareValues(i_key[static_cast<size_t>(mid)], k) < 0)
+        if (CompareValues(key[mid], k) < 0)
             lo = mid + 1;
         else
             hi = mid;
     }
     for (int64_t a = lo; a <= hi; ++a)
-        if (CompareValues(i_key[static_cast<size_t>(a)], k) >= 0) return a;
+        if (CompareValues(key[a], k) >= 0) return a;
     return -1;
 }
 
-int64_t CDS_Map::UpperIndex(const RValue& k) const {
-    int64_t lo = 0, hi = static_cast<int64_t>(i_key.size()) - 1;
+template <class Store> int64_t DsMapOf<Store>::UpperIndex(const RValue& k) const {
+    Reader key(pairs_);
+    int64_t lo = 0, hi = static_cast<int64_t>(pairs_.Size()) - 1;
     while (hi - lo > 7) {
         const int64_t mid = (lo + hi) / 2;
-        if (CompareValues(i_key[static_cast<size_t>(mid)], k) > 0)
+        if (CompareValues(key[mid], k) > 0)
             hi = mid - 1;
         else
             lo = mid;
     }
     for (int64_t a = hi; a >= lo; --a)
-        if (CompareValues(i_key[static_cast<size_t>(a)], k) <= 0) return a;
+        if (CompareValues(key[a], k) <= 0) return a;
     return -1;
 }
 
-int64_t CDS_Map::Match(const RValue& key) const {
-    const int64_t a = LowerIndex(key);
-    return a >= 0 && CompareValues(i_key[static_cast<size_t>(a)], key) == 0 ? a : -1;
+template <class Store> int64_t DsMapOf<Store>::Match(Reader& pairs, const RValue& key) const {
+    const int64_t a = LowerIndex(pairs, key);
+    return a >= 0 && CompareValues(pairs[a], key) == 0 ? a : -1;
 }
 
-void CDS_Map::Add(const RValue& key, const RValue& value) {
-    const int64_t p = UpperIndex(key) + 1;
-    i_key.insert(i_key.begin() + p, key);
-    i_val.insert(i_val.begin() + p, value);
+template <class Store> void DsMapOf<Store>::Add(const RValue& key, const RValue& value) {
+    pairs_.Insert(static_cast<size_t>(UpperIndex(key) + 1), DsValue(key), DsValue(value));
 }
 
-void CDS_Map::Replace(const RValue& key, const RValue& value) {
+template <class Store> void DsMapOf<Store>::Replace(const RValue& key, const RValue& value) {
     const int64_t a = Match(key);
-    if (a >= 0) i_val[static_cast<size_t>(a)] = value;
+    if (a >= 0) pairs_.Value(static_cast<size_t>(a)) = DsValue(value);
 }
 
-void CDS_Map::Delete(const RValue& key) {
+template <class Store> void DsMapOf<Store>::Delete(const RValue& key) {
     const int64_t a = Match(key);
-    if (a < 0) return;
-    i_key.erase(i_key.begin() + a);
-    i_val.erase(i_val.begin() + a);
+    if (a >= 0) pairs_.Erase(static_cast<size_t>(a));
 }
 
-RValue CDS_Map::Find(const RValue& key) const {
-    const int64_t a = Match(key);
-    return a >= 0 ? i_val[static_cast<size_t>(a)] : RValue();
+template <class Store> RValue DsMapOf<Store>::Find(const RValue& key) const {
+    Reader pairs(pairs_);
+    const int64_t a = Match(pairs, key);
+    return a >= 0 ? pairs.Value(a).Value() : RValue();
 }
 
-RValue CDS_Map::FindPrevious(const RValue& key) const {
+template <class Store> RValue DsMapOf<Store>::FindPrevious(const RValue& key) const {
     int64_t a = LowerIndex(key);
-    a = a == -1 ? static_cast<int64_t>(i_key.size()) - 1 : a - 1;
-    return a >= 0 ? i_key[static_cast<size_t>(a)] : RValue();
+    a = a == -1 ? static_cast<int64_t>(Size()) - 1 : a - 1;
+    return a >= 0 ? pairs_.Key(static_cast<size_t>(a)).Value() : RValue();
 }
 
-RValue CDS_Map::FindNext(const RValue& key) const {
+template <class Store> RValue DsMapOf<Store>::FindNext(const RValue& key) const {
     const int64_t a = UpperIndex(key) + 1;
-    return a < static_cast<int64_t>(i_key.size()) ? i_key[static_cast<size_t>(a)] : RValue();
+    return a < static_cast<int64_t>(Size()) ? pairs_.Key(static_cast<size_t>(a)).Value() : RValue();
 }
 
-std::string CDS_Map::WriteToString() const {
+template <class Store> std::string DsMapOf<Store>::WriteToString() const {
     CStream stream;
     stream.WriteInteger(kHeader);
-    stream.WriteInteger(static_cast<int32_t>(i_key.size()));
-    WriteStoredValues(stream, i_key.data(), i_key.size());
-    WriteStoredValues(stream, i_val.data(), i_val.size());
+    stream.WriteInteger(static_cast<int32_t>(Size()));
+    pairs_.ForEach([&](const DsValue& key, const DsValue&) { key.SaveToStream(stream); });
+    pairs_.ForEach([&](const DsValue&, const DsValue& value) { value.SaveToStream(stream); });
     return StoredText(stream);
 }
 
-void CDS_Map::ReadFields(CStream& stream) {
+template <class Store> void DsMapOf<Store>::ReadFields(CStream& stream) {
     const int32_t count = stream.ReadInteger();
     // Keys and values both follow: the count must fit twice.
     if (count >= 0) stream.CheckCount(2 * static_cast<int64_t>(count), kStoredValueMinBytes);
-    ReadStoredValues(stream, count, i_key);
-    ReadStoredValues(stream, count, i_val);
+    std::vector<DsValue> keys, values;
+    ReadStoredValues(stream, count, keys);
+    ReadStoredValues(stream, count, values);
+    pairs_.Assign(std::move(keys), std::move(values));
+}
+
+template class DsMapOf<DsPlainPairs>;
+template class DsMapOf<DsBlockedPairs>;
+
+DsTable<CDS_Map>& CDS_Map::Table() {
+    static DsTable<CDS_Map> table;
+    return table;
 }
 
 namespace {

@@ -13,8 +13,8 @@ void CDS_Priority::Clear() {
 }
 
 void CDS_Priority::Add(const RValue& value, const RValue& priority) {
-    i_val.push_back(value);
-    i_priority.push_back(priority);
+    i_val.emplace_back(value);
+    i_priority.emplace_back(priority);
 }
 
 int64_t CDS_Priority::Match(const RValue& value) const {
@@ -25,12 +25,12 @@ int64_t CDS_Priority::Match(const RValue& value) const {
 
 void CDS_Priority::Change(const RValue& value, const RValue& priority) {
     const int64_t m = Match(value);
-    if (m >= 0) i_priority[static_cast<size_t>(m)] = priority;
+    if (m >= 0) i_priority[static_cast<size_t>(m)] = DsValue(priority);
 }
 
 RValue CDS_Priority::Find(const RValue& value) const {
     const int64_t m = Match(value);
-    return m >= 0 ? i_priority[static_cast<size_t>(m)] : RValue();
+    return m >= 0 ? i_priority[static_cast<size_t>(m)].Value() : RValue();
 }
 
 void CDS_Priority::Delete(const RValue& value) {
@@ -48,7 +48,7 @@ int64_t CDS_Priority::Extreme(int sign) const {
 RValue CDS_Priority::Take(int64_t m) {
     if (m < 0) return RValue();
     const size_t at = static_cast<size_t>(m);
-    RValue value = std::move(i_val[at]);
+    RValue value = i_val[at].Value();
     if (at + 1 != i_val.size()) {
         i_val[at] = std::move(i_val.back());
         i_priority[at] = std::move(i_priority.back());

@@ -33,15 +33,15 @@ public:
     void ReadFields(CStream& stream);
 
     // Always of equal length.
-    std::vector<RValue> i_val;
-    std::vector<RValue> i_priority;
+    std::vector<DsValue> i_val;
+    std::vector<DsValue> i_priority;
 
 private:
     // The first pair in array order with the smallest (sign -1) or largest (sign 1) priority,
     // or -1 when empty.
     int64_t Extreme(int sign) const;
     int64_t Match(const RValue& value) const;
-    RValue ValueAt(int64_t m) const { return m >= 0 ? i_val[static_cast<size_t>(m)] : RValue(); }
+    RValue ValueAt(int64_t m) const { return m >= 0 ? i_val[static_cast<size_t>(m)].Value() : RValue(); }
     RValue Take(int64_t m);
 };
 

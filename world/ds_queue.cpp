@@ -18,12 +18,12 @@ void CDS_Queue::Enqueue(const RValue& value) {
         if (i_first > INT32_MAX - 16) throw DsLimitFault();
         i_val.resize(static_cast<size_t>(i_first) + 16);
     }
-    i_val[static_cast<size_t>(i_first++)] = value;
+    i_val[static_cast<size_t>(i_first++)] = DsValue(value);
 }
 
 RValue CDS_Queue::Dequeue() {
     RValue head;
-    if (i_last != i_first) head = i_val[static_cast<size_t>(i_last++)];
+    if (i_last != i_first) head = i_val[static_cast<size_t>(i_last++)].Value();
     // The removed entries stay behind; once they are the larger part the rest moves to the
     // front, leaving the capacity and the stale entries past the moved ones as they were.
     if (i_last > 16 && i_last > i_first / 2) {

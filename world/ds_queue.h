@@ -21,8 +21,10 @@ public:
     size_t Size() const { return static_cast<size_t>(i_first - i_last); }
     void Enqueue(const RValue& value);
     RValue Dequeue();
-    RValue Head() const { return i_first == i_last ? RValue() : i_val[static_cast<size_t>(i_last)]; }
-    RValue Tail() const { return i_first == i_last ? RValue() : i_val[static_cast<size_t>(i_first - 1)]; }
+    RValue Head() const { return i_first == i_last ? RValue() : i_val[static_cast<size_t>(i_last)].Value(); }
+    RValue Tail() const {
+        return i_first == i_last ? RValue() : i_val[static_cast<size_t>(i_first - 1)].Value();
+    }
 
     std::string WriteToString() const;
     DsReadStatus ReadFromString(std::string_view text) { return ReadStoredText(*this, text); }
@@ -31,7 +33,7 @@ public:
     // 0 <= i_last <= i_first <= i_val.size() at all times.
     int32_t i_first = 0;
     int32_t i_last = 0;
-    std::vector<RValue> i_val;
+    std::vector<DsValue> i_val;
 };
 
 std::span<const RFunctionSpec> QueueFunctions();

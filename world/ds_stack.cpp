@@ -11,7 +11,7 @@ DsTable<CDS_Stack>& CDS_Stack::Table() {
 
 RValue CDS_Stack::Pop() {
     if (i_val.empty()) return RValue();
-    RValue top = std::move(i_val.back());
+    RValue top = i_val.back().Value();
     i_val.pop_back();
     return top;
 }

@@ -18,15 +18,15 @@ public:
     void Assign(const CDS_Stack& data) { i_val = data.i_val; }
     void Clear() { i_val.clear(); }
     size_t Size() const { return i_val.size(); }
-    void Push(const RValue& value) { i_val.push_back(value); }
+    void Push(const RValue& value) { i_val.emplace_back(value); }
     RValue Pop();
-    RValue Top() const { return i_val.empty() ? RValue() : i_val.back(); }
+    RValue Top() const { return i_val.empty() ? RValue() : i_val.back().Value(); }
 
     std::string WriteToString() const;
     DsReadStatus ReadFromString(std::string_view text) { return ReadStoredText(*this, text); }
     void ReadFields(CStream& stream);
 
-    std::vector<RValue> i_val;
+    std::vector<DsValue> i_val;
 };
 
 std::span<const RFunctionSpec> StackFunctions();

@@ -2,6 +2,7 @@
 -- line per case: name, microseconds per round, and the Lua heap in KiB after the round.
 local N = 10000
 local W, H = 100, 100
+local SORT_N, MAP_N = 100000, 200000
 
 local function lcg(seed)
   local s = seed
@@ -97,4 +98,30 @@ measure("grid_region", 50, newGrid, function(g)
     local d, s = g[x], g[x - 1]
     for y = H, 2, -1 do d[y] = s[y - 1] end
   end
+end)
+
+-- The large cases: a table of 100,000 numbers sorted (Lua's sort refuses NaN, so the same
+-- count of plain numbers), and 200,000 random keys put into one table.
+measure("list_sort_near", 3, function()
+  local r = lcg(3)
+  local t = {}
+  for i = 1, SORT_N do t[i] = 1 + (r() % 20000) * 0.5e-8 end
+  return t
+end, function(t)
+  table.sort(t)
+end)
+
+measure("list_sort_nan", 3, function()
+  local r = lcg(4)
+  local t = {}
+  for i = 1, SORT_N do t[i] = r() % 1000000 / 7 end
+  return t
+end, function(t)
+  table.sort(t, function(a, b) return a > b end)
+end)
+
+measure("map_add_200k", 3, nil, function()
+  local r = lcg(5)
+  local m = {}
+  for i = 1, MAP_N do m[r() % 100000000] = i end
 end)

@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <sstream>
 
@@ -236,6 +237,74 @@ TEST_F(DsTest, ReadsOfOtherKindsOrDamagedTextsLeaveTheContainer) {
         EXPECT_TRUE(errors().empty()) << k;
         EXPECT_EQ(Call("ds_" + k + "_write", {R(id)}).str(), before) << k;
     }
+}
+
+// Stored values keep the field their kind does not use, so every kind writes back the text it
+// read byte for byte; scripts get the field of the kind only, and a value a script puts in
+// replaces a whole entry.
+TEST_F(DsTest, TextsKeepBothFieldsOfEveryValueTable) {
+    const std::string odd = HexStored(1, 5, "a"), zero = HexStored(0, -0.0, "t"),
+                      nan = HexStored(0, std::numeric_limits<double>::quiet_NaN(), "");
+    const std::string two = HexStored(0, 2, "");
+    const struct {
+        const char* kind;
+        std::string text;
+        std::function<void(const RValue&)> change;
+        std::string changed;
+    } cases[] = {
+        {"stack", HexInt(101) + HexInt(3) + odd + zero + nan,
+         [this](const RValue& id) {
+             EXPECT_EQ(Show(Call("ds_stack_pop", {id})), "nan");
+             Call("ds_stack_push", {id, R(2)});
+         },
+         HexInt(101) + HexInt(3) + odd + zero + two},
+        {"queue", HexInt(201) + HexInt(2) + HexInt(1) + HexInt(3) + odd + zero + nan,
+         [this](const RValue& id) {
+             EXPECT_EQ(Show(Call("ds_queue_head", {id})), "-0");
+             Call("ds_queue_enqueue", {id, R(2)});
+         },
+         HexInt(201) + HexInt(3) + HexInt(1) + HexInt(3) + odd + zero + two},
+        {"list", HexInt(301) + HexInt(3) + odd + zero + nan,
+         [this](const RValue& id) {
+             EXPECT_EQ(Show(Call("ds_list_find_value", {id, R(0)})), "\"a\"");
+             Call("ds_list_replace", {id, R(0), R(2)});
+             Call("ds_list_insert", {id, R(3), R(2)});
+         },
+         HexInt(301) + HexInt(4) + two + zero + nan + two},
+        {"map", HexInt(401) + HexInt(2) + HexStored(0, 1, "k") + HexStored(1, 7, "z") + odd + zero,
+         [this](const RValue& id) {
+             EXPECT_EQ(Show(Call("ds_map_find_first", {id})), "1");
+             EXPECT_EQ(Show(Call("ds_map_find_last", {id})), "\"z\"");
+             Call("ds_map_replace", {id, R(1), R(2)});
+         },
+         HexInt(401) + HexInt(2) + HexStored(0, 1, "k") + HexStored(1, 7, "z") + two + zero},
+        {"priority", HexInt(501) + HexInt(2) + HexStored(0, 1, "p") + HexStored(1, 4, "") + odd + zero,
+         [this](const RValue& id) {
+             EXPECT_EQ(Show(Call("ds_priority_find_min", {id})), "\"a\"");
+             Call("ds_priority_change_priority", {id, S("a"), R(2)});
+         },
+         HexInt(501) + HexInt(2) + two + HexStored(1, 4, "") + odd + zero},
+        {"grid", HexInt(601) + HexInt(3) + HexInt(1) + odd + zero + nan,
+         [this](const RValue& id) {
+             Call("ds_grid_set", {id, R(0), R(0), R(2)});
+         },
+         HexInt(601) + HexInt(3) + HexInt(1) + HexStored(0, 2, "a") + zero + nan},
+    };
+    for (const auto& c : cases) {
+        const std::string k = c.kind;
+        ResetDataStructures();
+        const RValue id =
+            k == "grid" ? Call("ds_grid_create", {R(1), R(1)}) : Call("ds_" + k + "_create", {});
+        Call("ds_" + k + "_read", {id, RValue(c.text)});
+        EXPECT_EQ(Call("ds_" + k + "_write", {id}).str(), c.text) << k;
+        const RValue copy =
+            k == "grid" ? Call("ds_grid_create", {R(1), R(1)}) : Call("ds_" + k + "_create", {});
+        Call("ds_" + k + "_copy", {copy, id});
+        EXPECT_EQ(Call("ds_" + k + "_write", {copy}).str(), c.text) << k;
+        c.change(id);
+        EXPECT_EQ(Call("ds_" + k + "_write", {id}).str(), c.changed) << k;
+    }
+    EXPECT_TRUE(errors().empty());
 }
 
 } // namespace

@@ -31,6 +31,12 @@ inline std::string Show(const RValue& value) {
     std::snprintf(text, sizeof text, "%.17g", value.val());
     return text;
 }
+inline std::string Show(const DsValue& value) {
+    return Show(value.Value());
+}
+inline DsValue D(const RValue& value) {
+    return DsValue(value);
+}
 
 class DsTest : public ::testing::Test {
 protected:
@@ -88,6 +94,20 @@ inline std::string HexValue(const RValue& v) {
     CStream s;
     v.SaveToStream(s);
     return s.ConvertToString();
+}
+// A stored value with both fields given.
+inline std::string HexStored(int32_t kind, double val, std::string_view text) {
+    CStream s;
+    s.WriteInteger(kind);
+    s.WriteReal(val);
+    s.WriteString(text);
+    return s.ConvertToString();
+}
+// All three fields, the real by its bits: what a container keeps of a value.
+inline std::string Fields(const DsValue& v) {
+    char real[32];
+    std::snprintf(real, sizeof real, "%a", v.val());
+    return (v.IsString() ? "string " : "real ") + std::string(real) + " \"" + std::string(v.str()) + "\"";
 }
 
 inline constexpr const char* kNoSuchStructure = "Data structure with index does not exist.";

@@ -27,7 +27,7 @@ CDS_Grid Numbered(int32_t w, int32_t h) {
     CDS_Grid g;
     g.Create(w, h);
     for (int32_t x = 0; x < w; ++x)
-        for (int32_t y = 0; y < h; ++y) g.At(x, y) = R(10 * x + y);
+        for (int32_t y = 0; y < h; ++y) g.At(x, y) = D(R(10 * x + y));
     return g;
 }
 
@@ -133,7 +133,7 @@ TEST_F(DsTest, GridCopiesBetweenAndWithinGrids) {
     {
         CDS_Grid g;
         g.Create(11, 1);
-        for (int x = 0; x <= 10; ++x) g.At(x, 0) = R(x);
+        for (int x = 0; x <= 10; ++x) g.At(x, 0) = D(R(x));
         g.Grid_Operation(CellOperation::Set, g, 0, 0, 9, 0, 1, 0);
         EXPECT_EQ(Cells(g), "0 0 1 2 3 4 5 6 7 8 9");
         g.Grid_Operation(CellOperation::Set, g, 2, 0, 10, 0, 0, 0);
@@ -290,6 +290,109 @@ TEST_F(DsTest, GridTextIsColumnByColumn) {
     EXPECT_EQ(grid.Get_Statistic(CDS_Grid::Statistic::Max, 0, 0, 0x7FFFFFFF, 5), -100000000);
     grid.Resize(3, 1);
     EXPECT_EQ(Cells(grid), "0 0 0");
+}
+
+} // namespace
+
+namespace {
+
+// A cell keeps the field its kind does not use: a set or a differing add takes the value's kind
+// and the field of it, add and multiply change only the field they work on, a clear copies the
+// whole value. Scripts see the field of the kind only (get, statistics, searches); the stored
+// text shows both.
+TEST_F(DsTest, GridCellsKeepTheirOtherFieldTable) {
+    struct Step {
+        const char* op;
+        RValue value;
+    };
+    const struct {
+        std::vector<Step> steps;
+        const char* fields; // of cell (1, 1) afterwards
+        const char* shown;  // what ds_grid_get gives
+        double sum;
+    } cases[] = {
+        {{{"set", R(5)}, {"set", S("a")}}, "string 0x1.4p+2 \"a\"", "\"a\"", 0},
+        {{{"set", S("a")}, {"set", R(2)}}, "real 0x1p+1 \"a\"", "2", 2},
+        {{{"set", S("a")}, {"set", R(-0.0)}}, "real -0x0p+0 \"a\"", "-0", 0},
+        {{{"set", R(5)}, {"add", S("x")}}, "string 0x1.4p+2 \"x\"", "\"x\"", 0}, // kinds differ: a set
+        {{{"set", R(5)}, {"set", S("ab")}, {"add", S("c")}}, "string 0x1.4p+2 \"abc\"", "\"abc\"", 0},
+        {{{"set", S("s")}, {"set", R(3)}, {"add", R(4)}}, "real 0x1.cp+2 \"s\"", "7", 7},
+        {{{"set", S("s")}, {"set", R(3)}, {"multiply", R(2)}}, "real 0x1.8p+2 \"s\"", "6", 6},
+        {{{"set", R(5)}, {"set", S("a")}, {"multiply", R(3)}}, "string 0x1.4p+2 \"a\"", "\"a\"", 0},
+        {{{"set", R(5)}, {"set_region", S("r")}}, "string 0x1.4p+2 \"r\"", "\"r\"", 0},
+        {{{"set", S("s")}, {"add_region", R(1)}}, "real 0x1p+0 \"s\"", "1", 1},
+        {{{"set", S("s")}, {"set", R(2)}, {"multiply_region", R(4)}}, "real 0x1p+3 \"s\"", "8", 8},
+        {{{"set", R(5)}, {"set_disk", S("d")}}, "string 0x1.4p+2 \"d\"", "\"d\"", 0},
+        {{{"set", S("s")}, {"add_disk", R(2)}, {"multiply_disk", R(3)}}, "real 0x1.8p+2 \"s\"", "6", 6},
+        {{{"set", R(5)}, {"set", S("a")}, {"clear", S("q")}}, "string 0x0p+0 \"q\"", "\"q\"", 0},
+        {{{"set", R(5)}, {"set", S("a")}, {"clear", R(1)}}, "real 0x1p+0 \"\"", "1", 1},
+    };
+    for (const auto& c : cases) {
+        ResetDataStructures();
+        const RValue g = Call("ds_grid_create", {R(2), R(2)});
+        std::string trace;
+        for (const Step& step : c.steps) {
+            const std::string op = step.op;
+            trace += op + " " + Show(step.value) + "; ";
+            if (op == "clear")
+                Call("ds_grid_clear", {g, step.value});
+            else if (op.ends_with("_region"))
+                Call("ds_grid_" + op, {g, R(1), R(1), R(1), R(1), step.value});
+            else if (op.ends_with("_disk"))
+                Call("ds_grid_" + op, {g, R(1), R(1), R(0), step.value});
+            else
+                Call("ds_grid_" + op, {g, R(1), R(1), step.value});
+        }
+        const DsValue& cell = CDS_Grid::Table().Find(0)->At(1, 1);
+        EXPECT_EQ(Fields(cell), c.fields) << trace;
+        const RValue shown = Call("ds_grid_get", {g, R(1), R(1)});
+        EXPECT_EQ(Show(shown), c.shown) << trace;
+        EXPECT_EQ(Real("ds_grid_get_sum", {g, R(1), R(1), R(1), R(1)}), c.sum) << trace;
+        EXPECT_EQ(Real("ds_grid_get_disk_mean", {g, R(1), R(1), R(0)}), c.sum) << trace;
+        // A search finds the cell by the field of its kind, never by the other one.
+        EXPECT_EQ(Real("ds_grid_value_exists", {g, R(1), R(1), R(1), R(1), shown}), 1) << trace;
+        const RValue other = shown.IsReal() ? RValue(cell.str()) : R(cell.val());
+        EXPECT_EQ(Real("ds_grid_value_disk_exists", {g, R(1), R(1), R(0), other}), 0) << trace;
+        const std::string text(Call("ds_grid_write", {g}).str());
+        EXPECT_TRUE(text.ends_with(HexStored(cell.kind(), cell.val(), cell.str()))) << trace;
+    }
+    EXPECT_TRUE(errors().empty());
+}
+
+// Copies between grids apply the cell operation; copies of whole grids, resizes and texts keep
+// every field.
+TEST_F(DsTest, GridCopiesAndTextsKeepBothFields) {
+    const RValue a = Call("ds_grid_create", {R(2), R(1)});
+    Call("ds_grid_set", {a, R(0), R(0), R(5)});
+    Call("ds_grid_set", {a, R(0), R(0), S("a")});
+    Call("ds_grid_set", {a, R(1), R(0), S("s")});
+    Call("ds_grid_set", {a, R(1), R(0), R(3)});
+    const std::string text =
+        HexInt(601) + HexInt(2) + HexInt(1) + HexStored(1, 5, "a") + HexStored(0, 3, "s");
+    EXPECT_EQ(Call("ds_grid_write", {a}).str(), text);
+
+    const RValue b = Call("ds_grid_create", {R(2), R(1)});
+    Call("ds_grid_clear", {b, R(9)});
+    Call("ds_grid_set_grid_region", {b, a, R(0), R(0), R(1), R(0), R(0), R(0)});
+    EXPECT_EQ(Call("ds_grid_write", {b}).str(),
+              HexInt(601) + HexInt(2) + HexInt(1) + HexStored(1, 9, "a") + HexStored(0, 3, ""));
+    Call("ds_grid_add_grid_region", {b, a, R(0), R(0), R(1), R(0), R(0), R(0)});
+    EXPECT_EQ(Call("ds_grid_write", {b}).str(),
+              HexInt(601) + HexInt(2) + HexInt(1) + HexStored(1, 9, "aa") + HexStored(0, 6, ""));
+
+    const RValue c = Call("ds_grid_create", {R(1), R(1)});
+    Call("ds_grid_copy", {c, a});
+    EXPECT_EQ(Call("ds_grid_write", {c}).str(), text);
+    Call("ds_grid_resize", {c, R(3), R(1)});
+    EXPECT_EQ(Call("ds_grid_write", {c}).str(), HexInt(601) + HexInt(3) + HexInt(1) + HexStored(1, 5, "a") +
+                                                    HexStored(0, 3, "s") + HexStored(0, 0, ""));
+
+    const RValue d = Call("ds_grid_create", {R(1), R(1)});
+    Call("ds_grid_read", {d, RValue(text)});
+    EXPECT_EQ(Call("ds_grid_write", {d}).str(), text);
+    EXPECT_EQ(Text("ds_grid_get", {d, R(0), R(0)}), "\"a\"");
+    EXPECT_EQ(Real("ds_grid_get_sum", {d, R(0), R(0), R(1), R(0)}), 3);
+    EXPECT_TRUE(errors().empty());
 }
 
 } // namespace

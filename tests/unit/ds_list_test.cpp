@@ -17,7 +17,7 @@ namespace {
 
 std::string Contents(const CDS_List& list) {
     std::string out;
-    for (const RValue& v : list.i_val) out += (out.empty() ? "" : " ") + Show(v);
+    for (const DsValue& v : list.i_val) out += (out.empty() ? "" : " ") + Show(v);
     return out;
 }
 
@@ -114,7 +114,7 @@ TEST_F(DsTest, ListSortMatchesPairwiseSwaps) {
                     list.Add(R(static_cast<double>(random() % 40) / 10.0));
             }
             for (const bool ascend : {true, false}) {
-                std::vector<RValue> v = list.i_val;
+                std::vector<DsValue> v = list.i_val;
                 for (size_t i = 1; i < v.size(); ++i)
                     for (size_t j = i; j >= 1; --j) {
                         if ((CompareValues(v[j - 1], v[j]) > 0) != ascend) break;
@@ -125,7 +125,7 @@ TEST_F(DsTest, ListSortMatchesPairwiseSwaps) {
                 ASSERT_EQ(sorted.i_val.size(), v.size());
                 for (size_t i = 0; i < v.size(); ++i) {
                     // Identical bits: a sort must not swap 0 and -0 where the swaps would not.
-                    EXPECT_TRUE(sorted.i_val[i].SameAs(v[i]) &&
+                    EXPECT_TRUE(sorted.i_val[i].Value().SameAs(v[i].Value()) &&
                                 std::signbit(sorted.i_val[i].val()) == std::signbit(v[i].val()))
                         << precision << " " << round << " " << i;
                 }
@@ -189,6 +189,84 @@ TEST_F(DsTest, ListTextsOfThePartExamples) {
     Call("ds_list_read", {m, S("9101000000000000")});
     EXPECT_EQ(Real("ds_list_size", {m}), 1);
     EXPECT_TRUE(errors().empty());
+}
+
+// A value for the sort checks: mostly reals on a short ladder of `step`, so that neighbours
+// are nearly equal and chains form, and now and then a text (malformed UTF-8 too), a signed
+// zero, an infinity or NaN. Some carry a second field, which the sort must carry along.
+DsValue SortCase(std::mt19937& random, double step, bool withNaN) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    static const char* const texts[] = {
+        "a", "b", "ab", "B", "", "\xC3\xA9", "\xF0\x9F\x98\x80", "\xEF\xBD\x81", "\xC3", "a\x80\x80"};
+    const double specials[] = {0.0, -0.0, inf, -inf, 1e300, -1e-300, nan, -nan};
+    DsValue v;
+    const auto pick = random() % 10;
+    if (pick == 0)
+        v = D(S(texts[random() % std::size(texts)]));
+    else if (pick == 1)
+        v = D(R(specials[random() % (std::size(specials) - (withNaN ? 0 : 2))]));
+    else
+        v = D(R((random() % 2 ? 1.0 : -1.0) * (1.0 + static_cast<double>(random() % 30) * step)));
+    if (random() % 6 == 0) {
+        DsValue both = v.IsReal() ? D(S("other")) : D(R(7.5));
+        both.SetField(v);
+        return both;
+    }
+    return v;
+}
+
+// The fast sort against the definition, value for value with both fields, in both directions:
+// lists whose comparison is an order (distinct ladders, texts, duplicates) and lists full of
+// nearly equal chains and NaN, at several precisions, long enough to span many blocks.
+TEST_F(DsTest, ListSortMatchesTheInsertionSort) {
+    std::mt19937 random(23);
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const double precision : {1e-8, 0.0, 0.05, 0.3, inf}) {
+        SetDsPrecision(precision);
+        const double unit = precision == 0.0 ? 1e-12 : (std::isinf(precision) ? 1.0 : precision);
+        for (int round = 0; round < 40; ++round) {
+            const size_t n = round % 5 == 0 ? 600 + random() % 600 : 17 + random() % 150;
+            // Ladders wider than the precision make the comparison an order unless NaN is in.
+            const double steps[] = {0.3, 0.7, 1.0, 1.5, 3.0};
+            const double step = unit * steps[random() % std::size(steps)];
+            const bool withNaN = round % 3 != 0;
+            std::vector<DsValue> values;
+            for (size_t i = 0; i < n; ++i) values.push_back(SortCase(random, step, withNaN));
+            for (const DsSortOrder order : {DsSortOrder::Ascending, DsSortOrder::Descending}) {
+                std::vector<DsValue> expected = values, actual = values;
+                InsertionSortValues(expected, order);
+                SortValues(actual, order);
+                ASSERT_EQ(actual.size(), expected.size());
+                for (size_t i = 0; i < n; ++i)
+                    ASSERT_EQ(Fields(actual[i]), Fields(expected[i]))
+                        << "precision " << precision << " round " << round << " position " << i
+                        << (order == DsSortOrder::Ascending ? " ascending" : " descending");
+            }
+        }
+    }
+}
+
+// NaN compares above every real from both sides: ascending, a real passes a NaN on its left,
+// descending it stops there, so no order holds across a NaN.
+TEST_F(DsTest, ListSortWithNaNTable) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        std::initializer_list<RValue> values;
+        bool ascend;
+        const char* expected;
+    } cases[] = {
+        {{R(2), R(nan), R(1)}, true, "1 nan 2"},
+        {{R(nan), R(2), R(nan), R(1)}, true, "1 nan 2 nan"},
+        {{R(2), R(nan), S("a"), R(1)}, true, "1 nan 2 \"a\""},
+        {{R(2), R(nan), R(1)}, false, "2 nan 1"},
+        {{R(1), R(nan), R(2), S("a")}, false, "\"a\" 1 nan 2"},
+    };
+    for (const auto& c : cases) {
+        CDS_List list = ListOf(c.values);
+        list.Sort(c.ascend ? DsSortOrder::Ascending : DsSortOrder::Descending);
+        EXPECT_EQ(Contents(list), c.expected);
+    }
 }
 
 } // namespace

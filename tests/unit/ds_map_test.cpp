@@ -1,6 +1,9 @@
 // Maps: key order with duplicates, the two searches (checked against plain scans on maps
 // large enough to halve), previous/next, and the stored text.
 
+#include <algorithm>
+#include <limits>
+#include <numeric>
 #include <random>
 
 #include "tests/unit/ds_fixture.h"
@@ -13,8 +16,8 @@ namespace {
 
 std::string Keys(const CDS_Map& map) {
     std::string out;
-    for (size_t i = 0; i < map.i_key.size(); ++i)
-        out += (out.empty() ? "" : " ") + Show(map.i_key[i]) + "=" + Show(map.i_val[i]);
+    for (size_t i = 0; i < map.Size(); ++i)
+        out += (out.empty() ? "" : " ") + Show(map.KeyAt(i)) + "=" + Show(map.ValueAt(i));
     return out;
 }
 
@@ -77,13 +80,12 @@ TEST_F(DsTest, MapSearchesAgreeWithScans) {
         CDS_Map map;
         const int n = static_cast<int>(random() % 70);
         for (int i = 0; i < n; ++i) map.Add(R(static_cast<double>(random() % 50)), R(i));
-        for (size_t i = 1; i < map.i_key.size(); ++i)
-            ASSERT_LE(CompareValues(map.i_key[i - 1], map.i_key[i]), 0);
+        for (size_t i = 1; i < map.Size(); ++i) ASSERT_LE(CompareValues(map.KeyAt(i - 1), map.KeyAt(i)), 0);
         for (int k = -1; k <= 51; ++k) {
             int64_t lower = -1, upper = -1;
-            for (size_t a = 0; a < map.i_key.size(); ++a) {
-                if (lower < 0 && map.i_key[a].val() >= k) lower = static_cast<int64_t>(a);
-                if (map.i_key[a].val() <= k) upper = static_cast<int64_t>(a);
+            for (size_t a = 0; a < map.Size(); ++a) {
+                if (lower < 0 && map.KeyAt(a).val() >= k) lower = static_cast<int64_t>(a);
+                if (map.KeyAt(a).val() <= k) upper = static_cast<int64_t>(a);
             }
             EXPECT_EQ(map.LowerIndex(R(k)), lower) << round << " " << k;
             EXPECT_EQ(map.UpperIndex(R(k)), upper) << round << " " << k;
@@ -98,7 +100,8 @@ TEST_F(DsTest, MapDuplicateKeysInALargeMap) {
     EXPECT_EQ(map.Find(R(2)).val(), 2);
     map.Delete(R(2));
     EXPECT_EQ(map.Find(R(2)).val(), 6);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(map.i_val[static_cast<size_t>(i)].val(), 4 * i); // key 0, in order
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(map.ValueAt(static_cast<size_t>(i)).val(), 4 * i); // key 0, in order
 }
 
 TEST_F(DsTest, MapTextHoldsKeysThenValues) {
@@ -126,6 +129,83 @@ TEST_F(DsTest, MapTextHoldsKeysThenValues) {
     EXPECT_EQ(map.ReadFromString(HexInt(401) + HexInt(2) + HexValue(R(1)) + HexValue(R(2)) + HexValue(R(3))),
               DsReadStatus::Malformed);
     EXPECT_EQ(map.Size(), 0u);
+}
+
+template <class Map> std::string Pairs(const Map& map) {
+    std::string out;
+    for (size_t i = 0; i < map.Size(); ++i) out += Fields(map.KeyAt(i)) + "=" + Fields(map.ValueAt(i)) + " ";
+    return out;
+}
+
+std::string Hex(const DsValue& v) {
+    CStream s;
+    v.SaveToStream(s);
+    return s.ConvertToString();
+}
+
+// The blocked map against the plain arrays, through every operation: keys on a ladder of
+// nearly equal reals, texts and NaN, maps that grow over many blocks and shrink again, and
+// texts whose keys come in any order (where a search finds what its probes happen to meet).
+TEST_F(DsTest, MapMatchesThePlainArrays) {
+    std::mt19937 random(31);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const auto key = [&](double step) {
+        const auto pick = random() % 20;
+        if (pick == 0) return R(nan);
+        if (pick == 1) return RValue(std::string(1, static_cast<char>('a' + random() % 5)));
+        return R(static_cast<double>(random() % 700) * step);
+    };
+    for (const double precision : {1e-8, 0.0, 0.4}) {
+        SetDsPrecision(precision);
+        for (const double step : {1.0, 0.25}) {
+            CDS_Map fast;
+            DsPlainMap plain;
+            for (int op = 0; op < 6000; ++op) {
+                const RValue k = key(step);
+                const auto pick = random() % 100;
+                // Grow to some thousands of pairs, then shrink below a block, then grow again.
+                const bool shrinking = op % 3000 > 2000;
+                if (pick < (shrinking ? 10u : 45u)) {
+                    fast.Add(k, R(op));
+                    plain.Add(k, R(op));
+                } else if (pick < (shrinking ? 80u : 55u)) {
+                    fast.Delete(k);
+                    plain.Delete(k);
+                } else if (pick < 60) {
+                    fast.Replace(k, S("r"));
+                    plain.Replace(k, S("r"));
+                } else if (pick == 60 && plain.Size() > 0) {
+                    // A text of the same pairs with the keys in a random order.
+                    std::vector<size_t> order(plain.Size());
+                    std::iota(order.begin(), order.end(), size_t{0});
+                    std::shuffle(order.begin(), order.end(), random);
+                    std::string text = HexInt(401) + HexInt(static_cast<int32_t>(order.size()));
+                    for (size_t i : order) text += Hex(plain.KeyAt(i));
+                    for (size_t i : order) text += Hex(plain.ValueAt(i));
+                    ASSERT_EQ(fast.ReadFromString(text), DsReadStatus::Read);
+                    ASSERT_EQ(plain.ReadFromString(text), DsReadStatus::Read);
+                }
+                ASSERT_EQ(fast.Size(), plain.Size());
+                ASSERT_EQ(fast.LowerIndex(k), plain.LowerIndex(k)) << op;
+                ASSERT_EQ(fast.UpperIndex(k), plain.UpperIndex(k)) << op;
+                ASSERT_EQ(fast.Exists(k), plain.Exists(k)) << op;
+                ASSERT_EQ(Show(fast.Find(k)), Show(plain.Find(k))) << op;
+                ASSERT_EQ(Show(fast.FindPrevious(k)), Show(plain.FindPrevious(k))) << op;
+                ASSERT_EQ(Show(fast.FindNext(k)), Show(plain.FindNext(k))) << op;
+                ASSERT_EQ(Show(fast.FindFirst()), Show(plain.FindFirst())) << op;
+                ASSERT_EQ(Show(fast.FindLast()), Show(plain.FindLast())) << op;
+                if (op % 250 == 0) {
+                    ASSERT_EQ(Pairs(fast), Pairs(plain)) << op;
+                    ASSERT_EQ(fast.WriteToString(), plain.WriteToString()) << op;
+                }
+            }
+            EXPECT_GT(fast.Pairs().BlockCount(), 1u);
+            EXPECT_EQ(Pairs(fast), Pairs(plain));
+            CDS_Map copy;
+            copy.Assign(fast);
+            EXPECT_EQ(copy.WriteToString(), plain.WriteToString());
+        }
+    }
 }
 
 } // namespace
