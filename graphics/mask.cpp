@@ -303,6 +303,15 @@ bool HalvingSearch(const Box64& region, Exact exact, Classify classify) {
     return false;
 }
 
+// A region no larger than the masks, tested pixel by pixel with the exact lookups (no halving,
+// no allocation: the common case of instances of ordinary size).
+template <typename Exact> bool ScanRegion(const Box64& region, Exact exact) {
+    for (int64_t px = region.x0; px <= region.x1; ++px)
+        for (int64_t py = region.y0; py <= region.y1; ++py)
+            if (exact(px, py)) return true;
+    return false;
+}
+
 // What a part of the region reaches in one placed mask.
 Verdict Classify(const Mapper& m, const MaskCounts& counts, const Box64& q) {
     Box64 reach;
@@ -524,7 +533,7 @@ bool TMask::CollisionMask(const TRect& bb1, int32_t x1, int32_t y1, int32_t xo1,
         return m1.Hit(int32_t(px), int32_t(py)) && m2.Hit(int32_t(px), int32_t(py));
     };
     if (!WorthWalking(r, *this, msk))
-        return HalvingSearch(r, exact, [](const Box64&, int64_t&, int64_t&) { return Verdict::Mixed; });
+        return ScanRegion(r, exact);
     if (m1.Separable() && m2.Separable()) {
         // Every cell of a column run by a row run maps to one pixel of each mask.
         const std::vector<Run> columns = RunsInside(r.x0, r.x1, m1, &m2, true);
@@ -593,7 +602,7 @@ bool TMask::CollisionRectangle(const TRect& bb1, int32_t x1, int32_t y1, int32_t
     const Box64 r = AsBox(region);
     auto exact = [&](int64_t px, int64_t py) { return m.Hit(int32_t(px), int32_t(py)); };
     if (!WorthWalking(r, *this, nullptr))
-        return HalvingSearch(r, exact, [](const Box64&, int64_t&, int64_t&) { return Verdict::Mixed; });
+        return ScanRegion(r, exact);
     if (m.Separable()) {
         const std::vector<Run> columns = RunsInside(r.x0, r.x1, m, nullptr, true);
         if (columns.empty()) return false;
@@ -633,7 +642,7 @@ bool TMask::CollisionEllipse(const TRect& bb1, int32_t x1, int32_t y1, int32_t x
     const Box64 r = AsBox(region);
     auto exact = [&](int64_t px, int64_t py) { return e.Inside(px, py) && m.Hit(int32_t(px), int32_t(py)); };
     if (!WorthWalking(r, *this, nullptr))
-        return HalvingSearch(r, exact, [](const Box64&, int64_t&, int64_t&) { return Verdict::Mixed; });
+        return ScanRegion(r, exact);
     if (m.Separable()) {
         // A cell meets the ellipse exactly when its pixel nearest the centre by the terms does.
         const std::vector<Run> columns = RunsInside(r.x0, r.x1, m, nullptr, true);
