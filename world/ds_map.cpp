@@ -39,6 +39,20 @@ size_t DsBlockedPairs::BlockOf(size_t i) const {
     return static_cast<size_t>(base - starts_.data());
 }
 
+const DsBlockedPairs::PairIndex* DsBlockedPairs::FlatIndex() const {
+    if (index_.keys.empty()) {
+        if (blocks_.size() < 2 || ++index_.searches <= size_ / kSearchesPerIndex) return nullptr;
+        index_.keys.reserve(size_);
+        index_.values.reserve(size_);
+        for (const Block& block : blocks_)
+            for (size_t k = 0; k < block.Size(); ++k) {
+                index_.keys.push_back(&block.keys[k]);
+                index_.values.push_back(&block.values[k]);
+            }
+    }
+    return &index_;
+}
+
 size_t DsBlockedPairs::Reader::Find(size_t at) {
     block_ = pairs_.BlockOf(at);
     begin_ = pairs_.starts_[block_];
@@ -59,6 +73,7 @@ void DsBlockedPairs::Insert(size_t i, DsValue key, DsValue value) {
     block.keys.insert(block.keys.begin() + at, std::move(key));
     block.values.insert(block.values.begin() + at, std::move(value));
     ++size_;
+    index_.Drop();
     for (size_t k = b + 1; k < starts_.size(); ++k) ++starts_[k];
     if (block.Size() > kBlockLimit) Split(b);
 }
@@ -85,6 +100,7 @@ void DsBlockedPairs::Erase(size_t i) {
     block.keys.erase(block.keys.begin() + at);
     block.values.erase(block.values.begin() + at);
     --size_;
+    index_.Drop();
     for (size_t k = b + 1; k < starts_.size(); ++k) --starts_[k];
     if (block.Size() < kBlockLimit / 4) Join(b);
 }
@@ -116,6 +132,7 @@ void DsBlockedPairs::Clear() {
     blocks_.clear();
     starts_.clear();
     size_ = 0;
+    index_.Drop();
 }
 
 void DsBlockedPairs::Assign(std::vector<DsValue>&& keys, std::vector<DsValue>&& values) {

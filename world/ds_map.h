@@ -76,17 +76,24 @@ public:
     }
     size_t BlockCount() const { return blocks_.size(); }
 
+private:
+    struct PairIndex;
+
+public:
+
     // The pairs by position for one search, which must not outlive it (the map does not change
-    // meanwhile). The halving probes close in on one block, so the block of the last probe is
-    // tried first.
+    // meanwhile). Keys come from the flat index when the map has one; otherwise the halving
+    // probes close in on one block, so the block of the last probe is tried first.
     class Reader {
     public:
-        explicit Reader(const DsBlockedPairs& pairs) : pairs_(pairs) {}
+        explicit Reader(const DsBlockedPairs& pairs) : pairs_(pairs), flat_(pairs.FlatIndex()) {}
         const DsValue& operator[](int64_t i) {
+            if (flat_ != nullptr) return *flat_->keys[static_cast<size_t>(i)];
             const size_t offset = Seek(i);
             return keys_[offset];
         }
         const DsValue& Value(int64_t i) {
+            if (flat_ != nullptr) return *flat_->values[static_cast<size_t>(i)];
             const size_t offset = Seek(i);
             return pairs_.blocks_[block_].values[offset];
         }
@@ -100,6 +107,7 @@ public:
         }
         size_t Find(size_t at);
         const DsBlockedPairs& pairs_;
+        const PairIndex* flat_;
         // The block last found, its positions and its keys.
         size_t block_ = 0, begin_ = 0, end_ = 0;
         const DsValue* keys_ = nullptr;
@@ -114,6 +122,29 @@ private:
         size_t Size() const { return keys.size(); }
         std::vector<DsValue> keys, values;
     };
+    // Every pair by position, made once a map spanning several blocks has been searched more
+    // than Size() / kSearchesPerIndex times since it last changed: a settled map is then
+    // searched as one array, and a map that keeps changing pays for an index at most once
+    // per that many searches. Any change of keys or blocks drops it; a copy starts without.
+    static constexpr size_t kSearchesPerIndex = 32;
+    struct PairIndex {
+        PairIndex() = default;
+        PairIndex(const PairIndex&) {}
+        PairIndex& operator=(const PairIndex&) {
+            Drop();
+            return *this;
+        }
+        void Drop() {
+            keys.clear();
+            values.clear();
+            searches = 0;
+        }
+        std::vector<const DsValue*> keys, values;
+        size_t searches = 0;
+    };
+    // The index, counting a search, or null while there is none.
+    const PairIndex* FlatIndex() const;
+
     // The block holding position i (< Size()).
     size_t BlockOf(size_t i) const;
     void Split(size_t b);
@@ -123,6 +154,7 @@ private:
     std::vector<Block> blocks_;
     std::vector<size_t> starts_;
     size_t size_ = 0;
+    mutable PairIndex index_;
 };
 
 // The map's operations over a store of pairs.
