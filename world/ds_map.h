@@ -35,7 +35,9 @@ public:
     class Reader {
     public:
         explicit Reader(const DsPlainPairs& pairs) : pairs_(pairs) {}
-        const DsValue& operator[](int64_t i) { return pairs_.keys_[static_cast<size_t>(i)]; }
+        int Compare(int64_t i, const RValue& k) {
+            return CompareValues(pairs_.keys_[static_cast<size_t>(i)], k);
+        }
         const DsValue& Value(int64_t i) { return pairs_.values_[static_cast<size_t>(i)]; }
 
     private:
@@ -80,17 +82,22 @@ private:
     struct PairIndex;
 
 public:
-
     // The pairs by position for one search, which must not outlive it (the map does not change
     // meanwhile). Keys come from the flat index when the map has one; otherwise the halving
     // probes close in on one block, so the block of the last probe is tried first.
     class Reader {
     public:
         explicit Reader(const DsBlockedPairs& pairs) : pairs_(pairs), flat_(pairs.FlatIndex()) {}
-        const DsValue& operator[](int64_t i) {
-            if (flat_ != nullptr) return *flat_->keys[static_cast<size_t>(i)];
+        // CompareValues of the key at i and k.
+        int Compare(int64_t i, const RValue& k) {
+            if (flat_ != nullptr) {
+                const PairIndex::Key& key = flat_->keys[static_cast<size_t>(i)];
+                if (key.text != nullptr) return CompareValues(*key.text, k);
+                // A string is above every real.
+                return k.IsReal() ? CompareReals(key.real, k.val()) : -1;
+            }
             const size_t offset = Seek(i);
-            return keys_[offset];
+            return CompareValues(keys_[offset], k);
         }
         const DsValue& Value(int64_t i) {
             if (flat_ != nullptr) return *flat_->values[static_cast<size_t>(i)];
@@ -139,11 +146,18 @@ private:
             values.clear();
             searches = 0;
         }
-        std::vector<const DsValue*> keys, values;
+        // A real key is kept here itself, so that searches among reals read one array.
+        struct Key {
+            double real;
+            const DsValue* text; // the key when it is no real
+        };
+        std::vector<Key> keys;
+        std::vector<const DsValue*> values;
         size_t searches = 0;
     };
     // The index, counting a search, or null while there is none.
-    const PairIndex* FlatIndex() const;
+    const PairIndex* FlatIndex() const { return index_.keys.empty() ? CountSearch() : &index_; }
+    const PairIndex* CountSearch() const;
 
     // The block holding position i (< Size()).
     size_t BlockOf(size_t i) const;
