@@ -36,6 +36,18 @@ int CompareTexts(std::string_view a, std::string_view b);
 template <class T>
 concept DsComparable = std::same_as<T, RValue> || std::same_as<T, DsValue>;
 
+// CompareValues of two reals, for callers that keep a real apart from its value.
+inline int CompareReals(double x, double y) {
+    // Infinities equal only themselves: their difference is no number, and a relative
+    // precision taken from an infinite magnitude would make -inf equal to +inf.
+    if (x == y) return 0;
+    if (std::isinf(x) || std::isinf(y)) return x < y ? -1 : 1;
+    double epsilon = ds_detail::precision;
+    if (epsilon == 0.0) epsilon = std::max(std::min(std::fabs(x), std::fabs(y)) * 1e-12, 1e-12);
+    if (std::fabs(x - y) <= epsilon) return 0;
+    return x < y ? -1 : 1;
+}
+
 // Negative, zero or positive. Reals are equal within the precision (relative 1e-12 when the
 // precision is 0), strings compare by UTF-16 code units, and a string is above every real.
 // Not a strict weak ordering: never hand it to a library sort, tree or heap. Inline because
@@ -46,15 +58,7 @@ template <DsComparable A, DsComparable B> inline int CompareValues(const A& a, c
         if (b.IsReal()) return 1;
         return ds_detail::CompareTexts(a.str(), b.str());
     }
-    const double x = a.val(), y = b.val();
-    // Infinities equal only themselves: their difference is no number, and a relative
-    // precision taken from an infinite magnitude would make -inf equal to +inf.
-    if (x == y) return 0;
-    if (std::isinf(x) || std::isinf(y)) return x < y ? -1 : 1;
-    double epsilon = ds_detail::precision;
-    if (epsilon == 0.0) epsilon = std::max(std::min(std::fabs(x), std::fabs(y)) * 1e-12, 1e-12);
-    if (std::fabs(x - y) <= epsilon) return 0;
-    return x < y ? -1 : 1;
+    return CompareReals(a.val(), b.val());
 }
 
 // ORDER DsMessage: keep in step with the text table in ds_common.cpp.

@@ -39,6 +39,20 @@ size_t DsBlockedPairs::BlockOf(size_t i) const {
     return static_cast<size_t>(base - starts_.data());
 }
 
+const DsBlockedPairs::PairIndex* DsBlockedPairs::CountSearch() const {
+    if (blocks_.size() < 2 || ++index_.searches <= size_ / kSearchesPerIndex) return nullptr;
+    index_.keys.reserve(size_);
+    index_.values.reserve(size_);
+    for (const Block& block : blocks_)
+        for (size_t k = 0; k < block.Size(); ++k) {
+            const DsValue& key = block.keys[k];
+            index_.keys.push_back(key.IsReal() ? PairIndex::Key{key.val(), nullptr}
+                                               : PairIndex::Key{0.0, &key});
+            index_.values.push_back(&block.values[k]);
+        }
+    return &index_;
+}
+
 size_t DsBlockedPairs::Reader::Find(size_t at) {
     block_ = pairs_.BlockOf(at);
     begin_ = pairs_.starts_[block_];
@@ -59,6 +73,7 @@ void DsBlockedPairs::Insert(size_t i, DsValue key, DsValue value) {
     block.keys.insert(block.keys.begin() + at, std::move(key));
     block.values.insert(block.values.begin() + at, std::move(value));
     ++size_;
+    index_.Drop();
     for (size_t k = b + 1; k < starts_.size(); ++k) ++starts_[k];
     if (block.Size() > kBlockLimit) Split(b);
 }
@@ -85,6 +100,7 @@ void DsBlockedPairs::Erase(size_t i) {
     block.keys.erase(block.keys.begin() + at);
     block.values.erase(block.values.begin() + at);
     --size_;
+    index_.Drop();
     for (size_t k = b + 1; k < starts_.size(); ++k) --starts_[k];
     if (block.Size() < kBlockLimit / 4) Join(b);
 }
@@ -116,6 +132,7 @@ void DsBlockedPairs::Clear() {
     blocks_.clear();
     starts_.clear();
     size_ = 0;
+    index_.Drop();
 }
 
 void DsBlockedPairs::Assign(std::vector<DsValue>&& keys, std::vector<DsValue>&& values) {
@@ -142,13 +159,13 @@ template <class Store> int64_t DsMapOf<Store>::LowerIndex(Reader& key, const RVa
     int64_t lo = 0, hi = static_cast<int64_t>(pairs_.Size()) - 1;
     while (hi - lo > 7) {
         const int64_t mid = (lo + hi) / 2;
-        if (CompareValues(key[mid], k) < 0)
+        if (key.Compare(mid, k) < 0)
             lo = mid + 1;
         else
             hi = mid;
     }
     for (int64_t a = lo; a <= hi; ++a)
-        if (CompareValues(key[a], k) >= 0) return a;
+        if (key.Compare(a, k) >= 0) return a;
     return -1;
 }
 
@@ -157,19 +174,19 @@ template <class Store> int64_t DsMapOf<Store>::UpperIndex(const RValue& k) const
     int64_t lo = 0, hi = static_cast<int64_t>(pairs_.Size()) - 1;
     while (hi - lo > 7) {
         const int64_t mid = (lo + hi) / 2;
-        if (CompareValues(key[mid], k) > 0)
+        if (key.Compare(mid, k) > 0)
             hi = mid - 1;
         else
             lo = mid;
     }
     for (int64_t a = hi; a >= lo; --a)
-        if (CompareValues(key[a], k) <= 0) return a;
+        if (key.Compare(a, k) <= 0) return a;
     return -1;
 }
 
 template <class Store> int64_t DsMapOf<Store>::Match(Reader& pairs, const RValue& key) const {
     const int64_t a = LowerIndex(pairs, key);
-    return a >= 0 && CompareValues(pairs[a], key) == 0 ? a : -1;
+    return a >= 0 && pairs.Compare(a, key) == 0 ? a : -1;
 }
 
 template <class Store> void DsMapOf<Store>::Add(const RValue& key, const RValue& value) {

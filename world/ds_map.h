@@ -35,7 +35,9 @@ public:
     class Reader {
     public:
         explicit Reader(const DsPlainPairs& pairs) : pairs_(pairs) {}
-        const DsValue& operator[](int64_t i) { return pairs_.keys_[static_cast<size_t>(i)]; }
+        int Compare(int64_t i, const RValue& k) {
+            return CompareValues(pairs_.keys_[static_cast<size_t>(i)], k);
+        }
         const DsValue& Value(int64_t i) { return pairs_.values_[static_cast<size_t>(i)]; }
 
     private:
@@ -76,17 +78,29 @@ public:
     }
     size_t BlockCount() const { return blocks_.size(); }
 
+private:
+    struct PairIndex;
+
+public:
     // The pairs by position for one search, which must not outlive it (the map does not change
-    // meanwhile). The halving probes close in on one block, so the block of the last probe is
-    // tried first.
+    // meanwhile). Keys come from the flat index when the map has one; otherwise the halving
+    // probes close in on one block, so the block of the last probe is tried first.
     class Reader {
     public:
-        explicit Reader(const DsBlockedPairs& pairs) : pairs_(pairs) {}
-        const DsValue& operator[](int64_t i) {
+        explicit Reader(const DsBlockedPairs& pairs) : pairs_(pairs), flat_(pairs.FlatIndex()) {}
+        // CompareValues of the key at i and k.
+        int Compare(int64_t i, const RValue& k) {
+            if (flat_ != nullptr) {
+                const PairIndex::Key& key = flat_->keys[static_cast<size_t>(i)];
+                if (key.text != nullptr) return CompareValues(*key.text, k);
+                // A string is above every real.
+                return k.IsReal() ? CompareReals(key.real, k.val()) : -1;
+            }
             const size_t offset = Seek(i);
-            return keys_[offset];
+            return CompareValues(keys_[offset], k);
         }
         const DsValue& Value(int64_t i) {
+            if (flat_ != nullptr) return *flat_->values[static_cast<size_t>(i)];
             const size_t offset = Seek(i);
             return pairs_.blocks_[block_].values[offset];
         }
@@ -100,6 +114,7 @@ public:
         }
         size_t Find(size_t at);
         const DsBlockedPairs& pairs_;
+        const PairIndex* flat_;
         // The block last found, its positions and its keys.
         size_t block_ = 0, begin_ = 0, end_ = 0;
         const DsValue* keys_ = nullptr;
@@ -114,6 +129,36 @@ private:
         size_t Size() const { return keys.size(); }
         std::vector<DsValue> keys, values;
     };
+    // Every pair by position, made once a map spanning several blocks has been searched more
+    // than Size() / kSearchesPerIndex times since it last changed: a settled map is then
+    // searched as one array, and a map that keeps changing pays for an index at most once
+    // per that many searches. Any change of keys or blocks drops it; a copy starts without.
+    static constexpr size_t kSearchesPerIndex = 32;
+    struct PairIndex {
+        PairIndex() = default;
+        PairIndex(const PairIndex&) {}
+        PairIndex& operator=(const PairIndex&) {
+            Drop();
+            return *this;
+        }
+        void Drop() {
+            keys.clear();
+            values.clear();
+            searches = 0;
+        }
+        // A real key is kept here itself, so that searches among reals read one array.
+        struct Key {
+            double real;
+            const DsValue* text; // the key when it is no real
+        };
+        std::vector<Key> keys;
+        std::vector<const DsValue*> values;
+        size_t searches = 0;
+    };
+    // The index, counting a search, or null while there is none.
+    const PairIndex* FlatIndex() const { return index_.keys.empty() ? CountSearch() : &index_; }
+    const PairIndex* CountSearch() const;
+
     // The block holding position i (< Size()).
     size_t BlockOf(size_t i) const;
     void Split(size_t b);
@@ -123,6 +168,7 @@ private:
     std::vector<Block> blocks_;
     std::vector<size_t> starts_;
     size_t size_ = 0;
+    mutable PairIndex index_;
 };
 
 // The map's operations over a store of pairs.

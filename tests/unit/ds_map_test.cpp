@@ -146,6 +146,8 @@ std::string Hex(const DsValue& v) {
 // The blocked map against the plain arrays, through every operation: keys on a ladder of
 // nearly equal reals, texts and NaN, maps that grow over many blocks and shrink again, and
 // texts whose keys come in any order (where a search finds what its probes happen to meet).
+// Bursts of searches without changes make the map search through its flat index, and the
+// changes after them must not be answered from that index.
 TEST_F(DsTest, MapMatchesThePlainArrays) {
     std::mt19937 random(31);
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -154,6 +156,14 @@ TEST_F(DsTest, MapMatchesThePlainArrays) {
         if (pick == 0) return R(nan);
         if (pick == 1) return RValue(std::string(1, static_cast<char>('a' + random() % 5)));
         return R(static_cast<double>(random() % 700) * step);
+    };
+    const auto searchesAgree = [&](const CDS_Map& fast, const DsPlainMap& plain, double step, int rounds) {
+        for (int i = 0; i < rounds; ++i) {
+            const RValue k = key(step);
+            ASSERT_EQ(fast.LowerIndex(k), plain.LowerIndex(k));
+            ASSERT_EQ(fast.UpperIndex(k), plain.UpperIndex(k));
+            ASSERT_EQ(Show(fast.Find(k)), Show(plain.Find(k)));
+        }
     };
     for (const double precision : {1e-8, 0.0, 0.4}) {
         SetDsPrecision(precision);
@@ -194,6 +204,9 @@ TEST_F(DsTest, MapMatchesThePlainArrays) {
                 ASSERT_EQ(Show(fast.FindNext(k)), Show(plain.FindNext(k))) << op;
                 ASSERT_EQ(Show(fast.FindFirst()), Show(plain.FindFirst())) << op;
                 ASSERT_EQ(Show(fast.FindLast()), Show(plain.FindLast())) << op;
+                if (op % 500 == 0) {
+                    ASSERT_NO_FATAL_FAILURE(searchesAgree(fast, plain, step, 300)) << op;
+                }
                 if (op % 250 == 0) {
                     ASSERT_EQ(Pairs(fast), Pairs(plain)) << op;
                     ASSERT_EQ(fast.WriteToString(), plain.WriteToString()) << op;
@@ -202,8 +215,13 @@ TEST_F(DsTest, MapMatchesThePlainArrays) {
             EXPECT_GT(fast.Pairs().BlockCount(), 1u);
             EXPECT_EQ(Pairs(fast), Pairs(plain));
             CDS_Map copy;
+            ASSERT_NO_FATAL_FAILURE(searchesAgree(fast, plain, step, 300));
             copy.Assign(fast);
             EXPECT_EQ(copy.WriteToString(), plain.WriteToString());
+            // The copy keeps its own keys when the original changes after lending its index.
+            const DsPlainMap before = plain;
+            fast.Clear();
+            ASSERT_NO_FATAL_FAILURE(searchesAgree(copy, before, step, 300));
         }
     }
 }
