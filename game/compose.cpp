@@ -40,6 +40,7 @@
 #include "world/collision.h"
 #include "world/function_ds.h"
 #include "world/function_interaction.h"
+#include "world/path.h"
 
 namespace kestrin {
 
@@ -100,6 +101,7 @@ const ModuleState kModuleStates[] = {
     {"sprites", Sprite_ClearAll},
     {"backgrounds", Background_ClearAll},
     // world/
+    {"paths", Path_ClearAll},
     {"data structures", ResetDataStructures},
 };
 

@@ -277,7 +277,7 @@ CPath* Path_Get(int32_t ind) {
 }
 
 std::string Path_GetName(int32_t ind) {
-    return Path_Exists(ind) ? g_names[static_cast<size_t>(ind)] : std::string();
+    return Path_Exists(ind) ? g_names[static_cast<size_t>(ind)] : std::string("<undefined>");
 }
 
 int32_t Path_Find(const std::string& name) {

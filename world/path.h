@@ -99,6 +99,7 @@ private:
 // The path table: slots in game-data order (a slot may be empty) with their names beside.
 bool Path_Exists(int32_t ind);
 CPath* Path_Get(int32_t ind);
+// "<undefined>" for a slot without a path.
 std::string Path_GetName(int32_t ind);
 // The first slot with exactly this name, or -1.
 int32_t Path_Find(const std::string& name);

@@ -8,6 +8,8 @@
 #include <limits>
 
 #include "base/stream.h"
+#include "game/startup.h"
+#include "runner/messages.h"
 #include "tests/unit/project_fixture.h"
 #include "tools/project.h"
 #include "world/path.h"
@@ -120,6 +122,7 @@ TEST(PathTable, LoadsRecordsAndAddsAtTheEnd) {
     EXPECT_FALSE(Path_Exists(3));
     EXPECT_FALSE(Path_Exists(-1));
     EXPECT_EQ(Path_GetName(0), "pth_a");
+    EXPECT_EQ(Path_GetName(1), "<undefined>");
     EXPECT_EQ(Path_Find("pth_b"), 2);
     EXPECT_EQ(Path_Find("PTH_B"), -1);
     EXPECT_EQ(Path_Get(0)->Count(), 3);
@@ -139,6 +142,33 @@ TEST(PathTable, LoadsRecordsAndAddsAtTheEnd) {
         EXPECT_EQ(Path_Count(), 0);
     }
     Path_ClearAll();
+}
+
+class Quiet : public LoadingDisplay, public MessageSink {
+public:
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    std::vector<std::string> messages;
+};
+
+TEST(PathTable, TheRunnerLoadsTheGamesPaths) {
+    GameData game;
+    game.room_order = {0};
+    game.Resources(ResourceKind::Path) = {{true, "pth_a", Bytes(Sample())}, {}};
+    StreamRandom random;
+    {
+        Quiet quiet;
+        Runner runner(RunOptions{}, quiet, quiet);
+        ASSERT_TRUE(runner.Load(SaveGameData(game, random), 0));
+        EXPECT_EQ(Path_Count(), 2);
+        EXPECT_EQ(Path_Find("pth_a"), 0);
+        EXPECT_EQ(Path_Get(0)->Precision(), 3);
+    }
+    game.Resources(ResourceKind::Path)[1] = {true, "pth_bad", {0x12, 0x02, 0, 0, 1}};
+    Quiet quiet;
+    Runner runner(RunOptions{}, quiet, quiet);
+    EXPECT_FALSE(runner.Load(SaveGameData(game, random), 0));
+    EXPECT_EQ(quiet.messages, std::vector<std::string>{msg::kResourceData});
+    EXPECT_EQ(Path_Count(), 0);
 }
 
 TEST(PathProject, RecordsRoundTripThroughReadableFiles) {
