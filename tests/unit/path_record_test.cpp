@@ -258,5 +258,31 @@ TEST(PathProject, HandWrittenFiles) {
     EXPECT_EQ(game.Resources(ResourceKind::Path).at(0).record, Bytes(want));
 }
 
+// Writes the seed files of the fuzz_path target. Disabled in normal runs; regenerate with
+//   kestrin_tests --gtest_also_run_disabled_tests --gtest_filter='PathFuzzSeeds.*'
+TEST(PathFuzzSeeds, DISABLED_WriteFuzzSeeds) {
+    const fs::path dir = fs::path(KESTRIN_SOURCE_DIR) / "fuzz/corpus/fuzz_path";
+    fs::create_directories(dir);
+    auto save = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+        std::ofstream(dir / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    };
+    save("smooth_closed", Bytes(Sample()));
+    save("empty", Bytes(PathRecord()));
+    PathRecord straight;
+    straight.points = {{0, 0, 100}, {100, 0, 100}, {100, 100, 100}};
+    save("straight_open", Bytes(straight));
+    PathRecord odd = Sample();
+    odd.kind = 9;
+    odd.precision = 40;
+    odd.points.push_back({1e300, -1e300, 1});
+    save("odd_settings", Bytes(odd));
+    PathRecord fine;
+    fine.kind = 1;
+    fine.precision = 8;
+    for (int i = 0; i < 12; ++i) fine.points.push_back({i * 37.0, (i % 3) * 91.0, 100.0 - i});
+    save("smooth_fine", Bytes(fine));
+}
+
 } // namespace
 } // namespace kestrin
