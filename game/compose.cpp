@@ -40,6 +40,7 @@
 #include "world/collision.h"
 #include "world/function_ds.h"
 #include "world/function_interaction.h"
+#include "world/function_path.h"
 #include "world/path.h"
 
 namespace kestrin {
@@ -70,6 +71,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(ScriptResourceFunctions()); // Function_Resource
     RegisterFunctions(FontFunctions());           // Function_Resource
     RegisterFunctions(SpriteFunctions());         // Function_Resource
+    RegisterFunctions(PathFunctions());           // Function_Resource
     RegisterFunctions(DataStructureFunctions());  // Function_Data_Structures
 
     BindArgumentVariables();

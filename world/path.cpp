@@ -297,6 +297,21 @@ int32_t Path_AddNew(std::unique_ptr<CPath> path) {
     return ind;
 }
 
+int32_t Path_Duplicate(int32_t ind) {
+    if (!Path_Exists(ind)) return -1;
+    auto copy = std::make_unique<CPath>();
+    copy->Assign(*g_paths[static_cast<size_t>(ind)]);
+    return Path_AddNew(std::move(copy));
+}
+
+bool Path_Assign(int32_t ind, int32_t src) {
+    if (!Path_Exists(src) || ind < 0 || ind >= Path_Count()) return false;
+    auto& slot = g_paths[static_cast<size_t>(ind)];
+    if (!slot) slot = std::make_unique<CPath>();
+    slot->Assign(*g_paths[static_cast<size_t>(src)]);
+    return true;
+}
+
 bool Path_Delete(int32_t ind) {
     if (!Path_Exists(ind)) return false;
     g_paths[static_cast<size_t>(ind)].reset();

@@ -106,6 +106,11 @@ int32_t Path_Find(const std::string& name);
 int32_t Path_Count();
 // Appends a path made while the game runs, named "__newpath" and its index.
 int32_t Path_AddNew(std::unique_ptr<CPath> path);
+// A copy of path ind appended to the table; -1 when it does not exist.
+int32_t Path_Duplicate(int32_t ind);
+// Copies path src into slot ind, giving an empty slot a new path first; false unless src
+// exists and ind lies inside the table.
+bool Path_Assign(int32_t ind, int32_t src);
 bool Path_Delete(int32_t ind);
 void Path_ClearAll();
 // Builds the table from the game data's records; a damaged record leaves the table empty.
