@@ -40,6 +40,8 @@
 #include "world/collision.h"
 #include "world/function_ds.h"
 #include "world/function_interaction.h"
+#include "world/function_path.h"
+#include "world/path.h"
 
 namespace kestrin {
 
@@ -69,6 +71,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(ScriptResourceFunctions()); // Function_Resource
     RegisterFunctions(FontFunctions());           // Function_Resource
     RegisterFunctions(SpriteFunctions());         // Function_Resource
+    RegisterFunctions(PathFunctions());           // Function_Resource
     RegisterFunctions(DataStructureFunctions());  // Function_Data_Structures
 
     BindArgumentVariables();
@@ -100,6 +103,7 @@ const ModuleState kModuleStates[] = {
     {"sprites", Sprite_ClearAll},
     {"backgrounds", Background_ClearAll},
     // world/
+    {"paths", Path_ClearAll},
     {"data structures", ResetDataStructures},
 };
 

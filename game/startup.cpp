@@ -24,6 +24,7 @@
 #include "runner/signals.h"
 #include "script/errors.h"
 #include "script/scripts.h"
+#include "world/path.h"
 
 namespace fs = std::filesystem;
 
@@ -147,10 +148,11 @@ bool Runner::Load(std::vector<uint8_t> image, size_t searchStart) {
         Fail(msg::kResourceData);
         return false;
     }
-    // Backgrounds, objects and rooms are kept as records by the loader; a damaged one fails the
-    // load here. Rooms read the sizes of the backgrounds they stretch, through the hook the
-    // composition root installed.
+    // Backgrounds, paths, objects and rooms are kept as records by the loader; a damaged one
+    // fails the load here. Rooms read the sizes of the backgrounds they stretch, through the
+    // hook the composition root installed.
     if (!Background_LoadRecords(game_.Resources(ResourceKind::Background)) ||
+        !Path_LoadRecords(game_.Resources(ResourceKind::Path)) ||
         !LoadObjects(game_.Resources(ResourceKind::Object)) || !World().LoadRooms(game_)) {
         Fail(msg::kResourceData);
         return false;

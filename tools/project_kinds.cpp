@@ -40,7 +40,7 @@ constexpr std::array<ResourceFormat, kResourceKindCount> kFormats = {{
     {ResourceKind::Sound, "sounds", SaveRawRecord, LoadRawRecord},
     {ResourceKind::Sprite, "sprites", SaveSprite, LoadSprite},
     {ResourceKind::Background, "backgrounds", SaveBackground, LoadBackground},
-    {ResourceKind::Path, "paths", SaveRawRecord, LoadRawRecord},
+    {ResourceKind::Path, "paths", SavePath, LoadPath},
     {ResourceKind::Script, "scripts", SaveScript, LoadScript},
     {ResourceKind::Font, "fonts", SaveFont, LoadFont},
     {ResourceKind::TimeLine, "timelines", SaveRawRecord, LoadRawRecord},

@@ -7,6 +7,7 @@
 #include "runner/room_record.h"
 #include "base/stream.h"
 #include "tools/project_fields.h"
+#include "world/path_record.h"
 
 namespace kestrin::project {
 
@@ -203,6 +204,37 @@ void LoadRoom(JsonObject& json, RawResource& resource, const ResourceFiles& file
     LoadParts<RoomRecord::Instance>(json, "instances", r.instances, kRoomInstanceFields);
     LoadParts<RoomRecord::Tile>(json, "tiles", r.tiles, kRoomTileFields);
     resource.record = Bytes(r);
+}
+
+// ---- Paths ----
+
+void SavePath(const RawResource& resource, Json& json, const ResourceFiles& files) {
+    PathRecord p;
+    if (!Readable(resource, p)) return SaveRawRecord(resource, json, files);
+    // JSON has no infinities or NaN.
+    for (const RWayPoint& w : p.points)
+        if (!std::isfinite(w.x) || !std::isfinite(w.y) || !std::isfinite(w.speed))
+            return SaveRawRecord(resource, json, files);
+    SaveFields<PathRecord>(p, kPathFields, json);
+    Json points = Json::array();
+    for (const RWayPoint& w : p.points) points.push_back({{"x", w.x}, {"y", w.y}, {"speed", w.speed}});
+    json["points"] = std::move(points);
+}
+
+void LoadPath(JsonObject& json, RawResource& resource, const ResourceFiles& files) {
+    if (json.Has("record")) return LoadRawRecord(json, resource, files);
+    PathRecord p;
+    LoadFields<PathRecord>(json, p, kPathFields);
+    const Json& points = json.Array("points");
+    for (size_t i = 0; i < points.size(); ++i) {
+        JsonObject j(points[i], json.File(), ElementPath(json.Field("points"), i));
+        RWayPoint& w = p.points.emplace_back();
+        w.x = Real(j, "x", w.x);
+        w.y = Real(j, "y", w.y);
+        w.speed = Real(j, "speed", w.speed);
+        j.Finish();
+    }
+    resource.record = Bytes(p);
 }
 
 } // namespace kestrin::project

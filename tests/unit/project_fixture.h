@@ -10,7 +10,9 @@
 #include <fstream>
 #include <string>
 
+#include "base/stream.h"
 #include "runner/game_data.h"
+#include "world/path_record.h"
 
 namespace kestrin::testing {
 
@@ -169,6 +171,13 @@ inline GameData FullGame() {
     sprites.push_back(Raw(std::string(300, 'x'), {}));
     g.Resources(ResourceKind::Background).push_back(Raw("bg_sky", {7}));
     g.Resources(ResourceKind::Path).emplace_back();
+    PathRecord patrol;
+    patrol.kind = 1;
+    patrol.closed = true;
+    patrol.points = {{32, 32, 100}, {288.5, 32, 50}, {160, -200, 0}};
+    CStream patrolBytes;
+    patrol.SaveToStream(patrolBytes);
+    g.Resources(ResourceKind::Path).push_back(Raw("pth_patrol", patrolBytes.TakeBytes()));
     g.Resources(ResourceKind::Script).push_back(Raw("scr_a", {8, 0, 0}));
     g.Resources(ResourceKind::Font).push_back(Raw("fnt", {}));
     g.Resources(ResourceKind::TimeLine).push_back(Raw("tl", {1}));
