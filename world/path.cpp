@@ -95,7 +95,7 @@ void CPath::DeletePoint(int32_t ind) {
 }
 
 void CPath::AddInternal(double x, double y, double speed) {
-    i_intpoints.push_back({x, y, speed, 0});
+    if (i_intpoints.size() < kPathMaxLinePoints) i_intpoints.push_back({x, y, speed, 0});
 }
 
 // Splits the curve piece from a to c with control point b at its middle M, the halves
@@ -116,14 +116,17 @@ void CPath::ComputeInternal() {
         if (n > 0) {
             if (!i_closed) AddInternal(i_points[0].x, i_points[0].y, i_points[0].speed);
             const size_t pieces = i_closed ? n : (n >= 3 ? n - 2 : 0);
-            for (size_t c = 0; c < pieces; ++c) {
+            for (size_t c = 0; c < pieces && i_intpoints.size() < kPathMaxLinePoints; ++c) {
                 const RWayPoint& p0 = i_points[c % n];
                 const RWayPoint& p1 = i_points[(c + 1) % n];
                 const RWayPoint& p2 = i_points[(c + 2) % n];
                 Subdivide(Midpoint(p0, p1), p1, Midpoint(p1, p2), i_precision);
             }
             if (i_closed) {
-                if (!i_intpoints.empty()) i_intpoints.push_back(i_intpoints.front());
+                if (!i_intpoints.empty()) {
+                    const RIntPoint first = i_intpoints.front();
+                    AddInternal(first.x, first.y, first.speed);
+                }
             } else {
                 AddInternal(i_points[n - 1].x, i_points[n - 1].y, i_points[n - 1].speed);
             }

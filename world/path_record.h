@@ -13,6 +13,10 @@ namespace kestrin {
 class CStream;
 
 inline constexpr int32_t kPathVersion = 530;
+// The most points a path's computed line holds (a smooth path makes up to 255 for each
+// control point, so a hostile record or script could otherwise ask for hundreds of
+// gigabytes): 16,777,216 points, 512 MiB. A longer line is cut there.
+inline constexpr size_t kPathMaxLinePoints = size_t{1} << 24;
 // Every control point takes three reals.
 inline constexpr size_t kPathPointBytes = 3 * 8;
 
