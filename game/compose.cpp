@@ -42,6 +42,7 @@
 #include "world/function_interaction.h"
 #include "world/function_path.h"
 #include "world/path.h"
+#include "world/path_follow.h"
 
 namespace kestrin {
 
@@ -62,6 +63,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(LoopFunctions());           // Function_Interaction
     RegisterFunctions(InteractionFunctions());    // Function_Interaction
     RegisterFunctions(RoomFunctions());           // Function_Interaction
+    RegisterFunctions(PathFollowFunctions());     // Function_Interaction
     RegisterFunctions(IncludedFileFunctions());   // Function_File
     RegisterFunctions(InputFunctions());          // Function_Misc
     RegisterFunctions(ScriptFunctions());         // Function_Game
@@ -127,6 +129,10 @@ void ComposeGame() {
     InstallRoomDrawing();
     // world/
     InstallCollision();
+    // The step's motion phase (and a solid collision's second move) advances paths.
+    DispatchHooks dispatch = CurrentDispatchHooks();
+    dispatch.advance_path = Adapt_Path;
+    SetDispatchHooks(dispatch);
     // The world's hooks into the layers above it.
     WorldHooks& hooks = World().hooks;
     hooks.clear_input = [] { CurrentInput().Clear(); };

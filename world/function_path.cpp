@@ -3,9 +3,12 @@
 #include <memory>
 
 #include "base/numeric.h"
+#include "runner/game_variables.h"
+#include "runner/instance.h"
 #include "script/run_error.h"
 #include "script/value.h"
 #include "world/path.h"
+#include "world/path_follow.h"
 #include "world/path_messages.h"
 
 namespace kestrin {
@@ -157,6 +160,16 @@ ROUTINE(path_shift) {
     Edit(a, [&](CPath& p) { p.Shift(D(a, 1), D(a, 2)); });
 }
 
+// The caller's own path, at scale 1 and orientation 0.
+void path_start(CScriptInstance* self, CScriptInstance*, int32_t, Args a, RValue&) {
+    CInstance* me = AsInstance(self);
+    if (me) Assign_Path(*me, I(a, 0), D(a, 1), 1, 0, !IsTrue(D(a, 3)), I(a, 2));
+}
+// Leaves the path where the instance stands; nothing else changes.
+void path_end(CScriptInstance* self, CScriptInstance*, int32_t, Args, RValue&) {
+    if (CInstance* me = AsInstance(self)) me->i_pathindex = -1;
+}
+
 #undef ROUTINE
 
 constexpr RFunctionSpec kFunctions[] = {
@@ -195,10 +208,19 @@ constexpr RFunctionSpec kFunctions[] = {
     {"path_shift", path_shift, 3},
 };
 
+constexpr RFunctionSpec kFollowFunctions[] = {
+    {"path_start", path_start, 4},
+    {"path_end", path_end, 0},
+};
+
 } // namespace
 
 std::span<const RFunctionSpec> PathFunctions() {
     return kFunctions;
+}
+
+std::span<const RFunctionSpec> PathFollowFunctions() {
+    return kFollowFunctions;
 }
 
 } // namespace kestrin

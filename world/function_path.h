@@ -9,5 +9,7 @@
 namespace kestrin {
 
 std::span<const RFunctionSpec> PathFunctions();
+// path_start and path_end, which move the calling instance and belong to Function_Interaction.
+std::span<const RFunctionSpec> PathFollowFunctions();
 
 } // namespace kestrin
