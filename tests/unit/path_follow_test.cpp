@@ -1,6 +1,6 @@
 // Instances on paths: the four end actions over many steps, relative and absolute placement,
-// orientation and scale, the rejected starts, scale 0, and the end-of-path event raised by
-// the main loop's motion phase through path_start.
+// orientation and scale, the rejected starts, scale 0, the end-of-path event raised by
+// the main loop's motion phase through path_start, and the path variables steering it.
 
 #include <gtest/gtest.h>
 
@@ -290,6 +290,27 @@ TEST_F(PathLoop, PathStartMovesTheInstanceAndRaisesTheEndEvent) {
     Loop().Step();
     EXPECT_NEAR(walker->i_x, 40, 1e-9);
     EXPECT_EQ(Take(), "step step");
+}
+
+TEST_F(PathLoop, ScriptVariablesSteerTheFollowing) {
+    const int32_t line = AddLine({{0, 0}, {100, 0}});
+    AddObject("walker", testing::ObjectWith({
+                            {ev_create, 0, "path_start(" + std::to_string(line) + ", 4, 0, false)"},
+                        }));
+    StartRoom({{0, 10, 20}});
+    CInstance* walker = Nth(0);
+    ASSERT_NE(walker, nullptr);
+    EXPECT_EQ(Eval("path_position = 1.5; return path_position", walker), "1.000000");
+    EXPECT_EQ(Eval("path_positionprevious = -2; return path_positionprevious", walker), "0.000000");
+    // Half way, turned a quarter, doubled and at speed 8: 0.04 of the path, 8 pixels upwards.
+    Eval("path_position = 0.5; path_orientation = 90; path_scale = 2; path_speed = 8; path_endaction = 1",
+         walker);
+    Loop().Step();
+    EXPECT_NEAR(walker->i_pathposition, 0.54, 1e-9);
+    EXPECT_NEAR(walker->i_x, 10, 1e-9);
+    EXPECT_NEAR(walker->i_y, 20 - 108, 1e-9);
+    EXPECT_EQ(Eval("return direction", walker), "90.000000");
+    EXPECT_EQ(walker->i_pathend, kPathEndRestart);
 }
 
 } // namespace
