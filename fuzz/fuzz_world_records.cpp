@@ -1,4 +1,4 @@
-// Object and room records over hostile bytes: the records themselves (what a loaded record
+// Object, room and time-line records over hostile bytes: the records themselves (what a loaded record
 // saves must load again and save the same), the runtime classes built from them, and event lookups
 // through whatever parent chains the bytes describe.
 #include <cstddef>
@@ -10,6 +10,8 @@
 #include "runner/object.h"
 #include "runner/room.h"
 #include "base/stream.h"
+#include "runner/game_data.h"
+#include "world/timeline.h"
 
 using namespace kestrin;
 
@@ -71,6 +73,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         } catch (const StreamError&) {
         }
+    }
+    {
+        CStream in(input);
+        TimeLineRecord record;
+        try {
+            if (record.LoadFromStream(in)) {
+                CStream out;
+                record.SaveToStream(out);
+                out.Seek(0);
+                TimeLineRecord again;
+                if (!again.LoadFromStream(out)) std::abort();
+                CStream second;
+                again.SaveToStream(second);
+                if (second.Bytes() != out.Bytes()) std::abort();
+                // The running form keeps its steps strictly increasing, whatever order was stored.
+                CTimeLine timeline;
+                timeline.Assign(record);
+                for (int32_t k = 1; k < timeline.Count(); ++k)
+                    if (timeline.s_step[size_t(k)] <= timeline.s_step[size_t(k) - 1]) std::abort();
+                for (double step : {-1e300, -1.0, 0.0, 0.5, 3.0, 1e300}) {
+                    (void)timeline.FindLarger(step);
+                    (void)timeline.FindSmaller(step);
+                }
+            }
+        } catch (const StreamError&) {
+        }
+        // The table never keeps part of a failed load.
+        if (!TimeLine_LoadRecords({RawResource{true, "t", input}}) && TimeLine_Count() != 0) std::abort();
+        TimeLine_ClearAll();
     }
     return 0;
 }

@@ -41,8 +41,10 @@
 #include "world/function_ds.h"
 #include "world/function_interaction.h"
 #include "world/function_path.h"
+#include "world/function_timeline.h"
 #include "world/path.h"
 #include "world/path_follow.h"
+#include "world/timeline.h"
 
 namespace kestrin {
 
@@ -74,6 +76,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(FontFunctions());           // Function_Resource
     RegisterFunctions(SpriteFunctions());         // Function_Resource
     RegisterFunctions(PathFunctions());           // Function_Resource
+    RegisterFunctions(TimeLineFunctions());       // Function_Resource
     RegisterFunctions(DataStructureFunctions());  // Function_Data_Structures
 
     BindArgumentVariables();
@@ -106,6 +109,7 @@ const ModuleState kModuleStates[] = {
     {"backgrounds", Background_ClearAll},
     // world/
     {"paths", Path_ClearAll},
+    {"time lines", TimeLine_ClearAll},
     {"data structures", ResetDataStructures},
 };
 
@@ -147,7 +151,21 @@ void ComposeGame() {
     };
 }
 
+void NameResourcesInErrors(ErrorHooks& hooks) {
+    hooks.object_name = [](int32_t index, std::string& name) {
+        if (!Objects().Exists(index)) return false;
+        name = std::string(Objects().Name(index));
+        return true;
+    };
+    hooks.timeline_name = [](int32_t index, std::string& name) {
+        if (!TimeLine_Exists(index)) return false;
+        name = TimeLine_GetName(index);
+        return true;
+    };
+}
+
 void ComposeMainLoop(MainLoop& loop) {
+    loop.hooks.timelines = TimeLine_AdvanceAll;
     loop.hooks.show_frame = [] {
         (void)RenderState_End_Frame();
         (void)RenderState_Start_Frame();

@@ -8,6 +8,7 @@
 namespace kestrin {
 
 class MainLoop;
+struct ErrorHooks;
 
 // A module's game state, walked as one list by whatever must put every module back at
 // once: a test fixture between tests, a new game in the same process, and (later) saved
@@ -28,7 +29,11 @@ void ResetModuleStates();
 // replaced.
 void ComposeGame();
 
-// The main loop's phases that live above the runner: drawing the room and showing frames.
+// The names error messages give the object or time line whose event was running.
+void NameResourcesInErrors(ErrorHooks& hooks);
+
+// The main loop's phases that live above the runner: the time lines, drawing the room and
+// showing frames.
 void ComposeMainLoop(MainLoop& loop);
 
 // Every built-in family and variable binding, in module order (kept apart so the order can be

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "base/file_io.h"
+#include "game/compose.h"
 #include "game/game_preparation.h"
 #include "game/run_session.h"
 #include "graphics/background.h"
@@ -25,6 +26,7 @@
 #include "script/errors.h"
 #include "script/scripts.h"
 #include "world/path.h"
+#include "world/timeline.h"
 
 namespace fs = std::filesystem;
 
@@ -153,6 +155,7 @@ bool Runner::Load(std::vector<uint8_t> image, size_t searchStart) {
     // hook the composition root installed.
     if (!Background_LoadRecords(game_.Resources(ResourceKind::Background)) ||
         !Path_LoadRecords(game_.Resources(ResourceKind::Path)) ||
+        !TimeLine_LoadRecords(game_.Resources(ResourceKind::TimeLine)) ||
         !LoadObjects(game_.Resources(ResourceKind::Object)) || !World().LoadRooms(game_)) {
         Fail(msg::kResourceData);
         return false;
@@ -202,11 +205,7 @@ std::vector<PrepareStep> Runner::PreparationTable() {
              ErrorHooks hooks;
              hooks.trace = [this](std::string_view line) { trace_.Line(std::string(line)); };
              hooks.abort_game = [] { World().room_request = kRequestAbort; };
-             hooks.object_name = [](int32_t index, std::string& name) {
-                 if (!Objects().Exists(index)) return false;
-                 name = std::string(Objects().Name(index));
-                 return true;
-             };
+             NameResourcesInErrors(hooks);
              SetErrorHooks(std::move(hooks));
              UseResourceNames(game_);
              std::string message;
@@ -217,7 +216,10 @@ std::vector<PrepareStep> Runner::PreparationTable() {
         {61, "Preparing triggers", msg::kPrepareTriggers, [] { return true; }},
         {62, "Compiling scripts", msg::kPrepareScripts,
          [this] { return LoadScripts(game_.Resources(ResourceKind::Script)) && CompileScripts(); }},
-        {70, "Compiling time line actions", msg::kPrepareTimeLines, [] { return true; }},
+        {70, "Compiling time line actions", msg::kPrepareTimeLines,
+         [this] {
+             return TimeLine_CompileAll([this](const std::string& text) { messages_.ShowMessage(text); });
+         }},
         {72, "Compiling object actions", msg::kPrepareObjects,
          [this] { return CompileObjects([this](const std::string& text) { messages_.ShowMessage(text); }); }},
         {80, "Preparing sounds", msg::kPrepareSounds, [] { return true; }},

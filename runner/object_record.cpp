@@ -15,6 +15,24 @@ void ActionRecord::SaveToStream(CStream& out) const {
     WriteFields<ActionRecord>(out, *this, kActionFields, kActionVersion);
 }
 
+bool ReadEventRecord(CStream& in, EventRecord& event) {
+    event.version = in.ReadInteger();
+    event.actions.clear();
+    if (event.version != kEventVersion) return true;
+    // Each action takes well over 4 bytes, so the check bounds the allocation.
+    event.actions.resize(in.CheckCount(in.ReadInteger(), 4));
+    for (ActionRecord& action : event.actions)
+        if (!action.LoadFromStream(in)) return false;
+    return true;
+}
+
+void WriteEventRecord(CStream& out, const EventRecord& event) {
+    out.WriteInteger(event.version);
+    if (event.version != kEventVersion) return;
+    out.WriteInteger(static_cast<int32_t>(event.actions.size()));
+    for (const ActionRecord& action : event.actions) action.SaveToStream(out);
+}
+
 bool ObjectRecord::LoadFromStream(CStream& in) {
     version = in.ReadInteger();
     if (version != kObjectVersion) return false;
@@ -29,12 +47,7 @@ bool ObjectRecord::LoadFromStream(CStream& in) {
             if (number < -1) return false;
             EventRecord& event = events[static_cast<size_t>(type)].emplace_back();
             event.number = number;
-            event.version = in.ReadInteger();
-            if (event.version != kEventVersion) continue;
-            // Each action takes well over 4 bytes, so the check bounds the allocation.
-            event.actions.resize(in.CheckCount(in.ReadInteger(), 4));
-            for (ActionRecord& action : event.actions)
-                if (!action.LoadFromStream(in)) return false;
+            if (!ReadEventRecord(in, event)) return false;
         }
     }
     return true;
@@ -47,10 +60,7 @@ void ObjectRecord::SaveToStream(CStream& out) const {
     for (int32_t type = 0; type <= lasttype && type < kEventTypeCount; ++type) {
         for (const EventRecord& event : events[static_cast<size_t>(type)]) {
             out.WriteInteger(event.number);
-            out.WriteInteger(event.version);
-            if (event.version != kEventVersion) continue;
-            out.WriteInteger(static_cast<int32_t>(event.actions.size()));
-            for (const ActionRecord& action : event.actions) action.SaveToStream(out);
+            WriteEventRecord(out, event);
         }
         out.WriteInteger(-1);
     }

@@ -63,6 +63,11 @@ struct EventRecord {
     std::vector<ActionRecord> actions;
 };
 
+// An event after its number: its version, then (for the known version) its actions. False for
+// a bad action; StreamError when cut short.
+[[nodiscard]] bool ReadEventRecord(CStream& in, EventRecord& event);
+void WriteEventRecord(CStream& out, const EventRecord& event);
+
 struct ObjectRecord {
     int32_t version = kObjectVersion;
     int32_t spriteindex = -1;

@@ -43,7 +43,7 @@ constexpr std::array<ResourceFormat, kResourceKindCount> kFormats = {{
     {ResourceKind::Path, "paths", SavePath, LoadPath},
     {ResourceKind::Script, "scripts", SaveScript, LoadScript},
     {ResourceKind::Font, "fonts", SaveFont, LoadFont},
-    {ResourceKind::TimeLine, "timelines", SaveRawRecord, LoadRawRecord},
+    {ResourceKind::TimeLine, "timelines", SaveTimeLine, LoadTimeLine},
     {ResourceKind::Object, "objects", SaveObject, LoadObject},
     {ResourceKind::Room, "rooms", SaveRoom, LoadRoom},
 }};

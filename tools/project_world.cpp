@@ -8,6 +8,7 @@
 #include "base/stream.h"
 #include "tools/project_fields.h"
 #include "world/path_record.h"
+#include "world/timeline_record.h"
 
 namespace kestrin::project {
 
@@ -56,6 +57,26 @@ ActionRecord LoadAction(JsonObject& j, const ResourceFiles& files) {
     return a;
 }
 
+// An event's actions; code files are named from `stem`.
+Json SaveActions(const EventRecord& e, const ResourceFiles& files, const std::string& stem) {
+    Json actions = Json::array();
+    for (size_t i = 0; i < e.actions.size(); ++i)
+        actions.push_back(SaveAction(e.actions[i], files, stem + ".action" + std::to_string(i) + ".txt"));
+    return actions;
+}
+
+// An event's version and actions.
+void LoadActions(JsonObject& je, EventRecord& e, const ResourceFiles& files) {
+    e.version = je.Int("version", kEventVersion);
+    const Json& actions = je.Array("actions");
+    if (e.version != kEventVersion && !actions.empty()) je.Fail("actions", "an event of another version has none");
+    for (size_t k = 0; k < actions.size(); ++k) {
+        JsonObject ja(actions[k], je.File(), ElementPath(je.Field("actions"), k));
+        e.actions.push_back(LoadAction(ja, files));
+        ja.Finish();
+    }
+}
+
 std::string TypeName(int32_t type) {
     for (const NamedValue& n : kEventTypes)
         if (n.value == type) return n.name;
@@ -80,11 +101,7 @@ void SaveObject(const RawResource& resource, Json& json, const ResourceFiles& fi
             std::string stem = "." + TypeName(type) + "_" + std::to_string(e.number);
             for (int n = 2; !used.insert(stem).second; ++n)
                 stem = "." + TypeName(type) + "_" + std::to_string(e.number) + "_" + std::to_string(n);
-            Json actions = Json::array();
-            for (size_t i = 0; i < e.actions.size(); ++i)
-                actions.push_back(
-                    SaveAction(e.actions[i], files, stem + ".action" + std::to_string(i) + ".txt"));
-            je["actions"] = std::move(actions);
+            je["actions"] = SaveActions(e, files, stem);
             events.push_back(std::move(je));
         }
     json["events"] = std::move(events);
@@ -107,15 +124,7 @@ void LoadObject(JsonObject& json, RawResource& resource, const ResourceFiles& fi
         EventRecord e;
         e.number = je.Int("number", 0);
         if (e.number < 0) je.Fail("number", "expected 0 or more");
-        e.version = je.Int("version", kEventVersion);
-        const Json& actions = je.Array("actions");
-        if (e.version != kEventVersion && !actions.empty())
-            je.Fail("actions", "an event of another version has none");
-        for (size_t k = 0; k < actions.size(); ++k) {
-            JsonObject ja(actions[k], je.File(), ElementPath(je.Field("actions"), k));
-            e.actions.push_back(LoadAction(ja, files));
-            ja.Finish();
-        }
+        LoadActions(je, e, files);
         je.Finish();
         o.events[static_cast<size_t>(type)].push_back(std::move(e));
     }
@@ -235,6 +244,41 @@ void LoadPath(JsonObject& json, RawResource& resource, const ResourceFiles& file
         j.Finish();
     }
     resource.record = Bytes(p);
+}
+
+// ---- Time lines ----
+
+void SaveTimeLine(const RawResource& resource, Json& json, const ResourceFiles& files) {
+    TimeLineRecord t;
+    if (!Readable(resource, t)) return SaveRawRecord(resource, json, files);
+    // The readable form lists moments in increasing step order, one per step.
+    for (size_t i = 1; i < t.moments.size(); ++i)
+        if (t.moments[i].step <= t.moments[i - 1].step) return SaveRawRecord(resource, json, files);
+    Json moments = Json::array();
+    for (const TimeLineRecord::Moment& m : t.moments) {
+        Json jm = Json::object();
+        jm["step"] = m.step;
+        if (m.event.version != kEventVersion) jm["version"] = m.event.version;
+        jm["actions"] = SaveActions(m.event, files, ".step_" + std::to_string(m.step));
+        moments.push_back(std::move(jm));
+    }
+    json["moments"] = std::move(moments);
+}
+
+void LoadTimeLine(JsonObject& json, RawResource& resource, const ResourceFiles& files) {
+    if (json.Has("record")) return LoadRawRecord(json, resource, files);
+    TimeLineRecord t;
+    const Json& moments = json.Array("moments");
+    for (size_t i = 0; i < moments.size(); ++i) {
+        JsonObject jm(moments[i], json.File(), ElementPath(json.Field("moments"), i));
+        TimeLineRecord::Moment& m = t.moments.emplace_back();
+        m.step = jm.Int("step", 0);
+        if (i > 0 && m.step <= t.moments[i - 1].step)
+            jm.Fail("step", "moments must be listed in increasing step order, one per step");
+        LoadActions(jm, m.event, files);
+        jm.Finish();
+    }
+    resource.record = Bytes(t);
 }
 
 } // namespace kestrin::project

@@ -1,8 +1,8 @@
 #pragma once
-// Objects, rooms and paths in a text project: readable fields (events with their actions,
-// code actions in text files; rooms with layers, views, instances, tiles and creation code;
-// paths with their control points). A record that the readable form cannot reproduce byte
-// for byte stays a hex "record".
+// Objects, rooms, paths and time lines in a text project: readable fields (events with their
+// actions, code actions in text files; rooms with layers, views, instances, tiles and creation
+// code; paths with their control points; time lines with their moments). A record that the
+// readable form cannot reproduce byte for byte stays a hex "record".
 
 #include "tools/project_kinds.h"
 
@@ -14,6 +14,8 @@ void SaveRoom(const RawResource& resource, Json& json, const ResourceFiles& file
 void LoadRoom(JsonObject& json, RawResource& resource, const ResourceFiles& files);
 void SavePath(const RawResource& resource, Json& json, const ResourceFiles& files);
 void LoadPath(JsonObject& json, RawResource& resource, const ResourceFiles& files);
+void SaveTimeLine(const RawResource& resource, Json& json, const ResourceFiles& files);
+void LoadTimeLine(JsonObject& json, RawResource& resource, const ResourceFiles& files);
 
 // The hex form every kind falls back to.
 void SaveRawRecord(const RawResource& resource, Json& json, const ResourceFiles& files);

@@ -63,11 +63,7 @@ protected:
         ErrorHooks hooks;
         hooks.trace = [](std::string_view line) { Log().push_back("error: " + std::string(line)); };
         hooks.abort_game = [] { World().room_request = kRequestAbort; };
-        hooks.object_name = [](int32_t index, std::string& name) {
-            if (!Objects().Exists(index)) return false;
-            name = std::string(Objects().Name(index));
-            return true;
-        };
+        NameResourcesInErrors(hooks);
         SetErrorHooks(std::move(hooks));
         InstallErrorPath();
         Log().clear();
