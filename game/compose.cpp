@@ -60,6 +60,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(TextFunctions());           // Function_Graphics
     RegisterFunctions(TileFunctions());           // Function_Graphics
     RegisterFunctions(SpriteDrawFunctions());     // Function_Graphics
+    RegisterFunctions(PathDrawFunctions());       // Function_Graphics
     RegisterFunctions(MathFunctions());           // Function_Math
     RegisterFunctions(StringFunctions());         // Function_Math
     RegisterFunctions(LoopFunctions());           // Function_Interaction

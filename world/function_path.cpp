@@ -170,6 +170,14 @@ void path_end(CScriptInstance* self, CScriptInstance*, int32_t, Args, RValue&) {
     if (CInstance* me = AsInstance(self)) me->i_pathindex = -1;
 }
 
+ROUTINE(draw_path) {
+    const CPath* path = Arg(a, 0);
+    if (!path) return ReportRunError(msg::kPathDrawMissing, false);
+    // Absolute: where the path lies; otherwise starting at (x, y).
+    if (a[3].val() >= 0.5) return path->Draw(0, 0, true);
+    path->Draw(D(a, 1), D(a, 2), false);
+}
+
 #undef ROUTINE
 
 constexpr RFunctionSpec kFunctions[] = {
@@ -208,6 +216,10 @@ constexpr RFunctionSpec kFunctions[] = {
     {"path_shift", path_shift, 3},
 };
 
+constexpr RFunctionSpec kDrawFunctions[] = {
+    {"draw_path", draw_path, 4},
+};
+
 constexpr RFunctionSpec kFollowFunctions[] = {
     {"path_start", path_start, 4},
     {"path_end", path_end, 0},
@@ -217,6 +229,10 @@ constexpr RFunctionSpec kFollowFunctions[] = {
 
 std::span<const RFunctionSpec> PathFunctions() {
     return kFunctions;
+}
+
+std::span<const RFunctionSpec> PathDrawFunctions() {
+    return kDrawFunctions;
 }
 
 std::span<const RFunctionSpec> PathFollowFunctions() {

@@ -11,5 +11,7 @@ namespace kestrin {
 std::span<const RFunctionSpec> PathFunctions();
 // path_start and path_end, which move the calling instance and belong to Function_Interaction.
 std::span<const RFunctionSpec> PathFollowFunctions();
+// draw_path, which belongs to Function_Graphics.
+std::span<const RFunctionSpec> PathDrawFunctions();
 
 } // namespace kestrin

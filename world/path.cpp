@@ -4,7 +4,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "base/numeric.h"
 #include "base/stream.h"
+#include "graphics/graphics_draw.h"
 #include "runner/game_data.h"
 
 namespace kestrin {
@@ -158,8 +160,29 @@ PathPosition CPath::Position(double t) const {
         return {last.x, last.y, last.speed};
     }
     const double l = t * i_length;
+    // The last leg starting at or before l: the lengths never decrease, so a binary search
+    // finds the leg the walk of PositionByScan ends on.
+    const auto after = std::upper_bound(i_intpoints.begin() + 1, i_intpoints.end() - 1, l,
+                                        [](double v, const RIntPoint& p) { return v < p.l; });
+    return Interpolate(static_cast<size_t>(after - i_intpoints.begin()) - 1, l);
+}
+
+PathPosition CPath::PositionByScan(double t) const {
+    if (i_intpoints.empty()) return {0, 0, 100};
+    const RIntPoint& first = i_intpoints.front();
+    if (i_intpoints.size() == 1 || i_length == 0) return {first.x, first.y, first.speed};
+    if (!(t > 0)) return {first.x, first.y, first.speed};
+    if (t >= 1) {
+        const RIntPoint& last = i_intpoints.back();
+        return {last.x, last.y, last.speed};
+    }
+    const double l = t * i_length;
     size_t i = 0;
     while (i + 2 < i_intpoints.size() && l >= i_intpoints[i + 1].l) ++i;
+    return Interpolate(i, l);
+}
+
+PathPosition CPath::Interpolate(size_t i, double l) const {
     const RIntPoint& a = i_intpoints[i];
     const RIntPoint& b = i_intpoints[i + 1];
     if (a.l == b.l) return {a.x, a.y, a.speed};
@@ -257,6 +280,30 @@ void CPath::SetKind(int32_t kind) {
 void CPath::SetClosed(bool closed) {
     i_closed = closed;
     ComputeInternal();
+}
+
+void CPath::Draw(double xoff, double yoff, bool absol) const {
+    if (!absol) {
+        const PathPosition start = Position(0);
+        xoff -= start.x;
+        yoff -= start.y;
+    }
+    if (!std::isfinite(i_length)) return;
+    const int64_t n = std::min(RoundToInt64Saturated(i_length / 4), kPathMaxDrawPoints);
+    if (n <= 0) return;
+    const uint32_t colour = Draw_GetDeviceColour();
+    Draw_PrimitiveBegin(static_cast<int32_t>(PrimitiveType::LineStrip), -1);
+    for (int64_t i = 0; i <= n; ++i) {
+        const PathPosition p = Position(static_cast<double>(i) / static_cast<double>(n));
+        Draw_Vertex(p.x + xoff, p.y + yoff, colour, 0, 0);
+        // A strip holds a bounded number of vertices; the next one starts where this one ends.
+        if (i > 0 && i % kPathDrawStrip == 0) {
+            Draw_PrimitiveEnd();
+            Draw_PrimitiveBegin(static_cast<int32_t>(PrimitiveType::LineStrip), -1);
+            Draw_Vertex(p.x + xoff, p.y + yoff, colour, 0, 0);
+        }
+    }
+    Draw_PrimitiveEnd();
 }
 
 void CPath::SetPrecision(int32_t precision) {

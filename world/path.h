@@ -19,6 +19,11 @@ struct RawResource;
 inline constexpr int32_t kPathKindStraight = 0;
 inline constexpr int32_t kPathKindSmooth = 1;
 inline constexpr int32_t kPathMaxPrecision = 8;
+// Points of one drawn strip before the next begins.
+inline constexpr int64_t kPathDrawStrip = 500;
+// The most points a drawn path takes (a path millions of pixels long would otherwise stall
+// every frame it is drawn in): far more than any screen shows.
+inline constexpr int64_t kPathMaxDrawPoints = int64_t{1} << 20;
 
 // An interpolated point; l is the polyline's length from the first point up to this one.
 struct RIntPoint {
@@ -57,6 +62,8 @@ public:
     // The point at a fraction of the length; see Position.
     void GetPosition(double ind, double& x, double& y, double& sp) const;
     PathPosition Position(double t) const;
+    // The plain walk along the line from its start, kept as the reference of Position.
+    PathPosition PositionByScan(double t) const;
     double XPosition(double ind) const { return Position(ind).x; }
     double YPosition(double ind) const { return Position(ind).y; }
     double Speed(double ind) const { return Position(ind).speed; }
@@ -70,6 +77,9 @@ public:
     void Scale(double xscale, double yscale);
     void Shift(double xtr, double ytr);
     void Append(const CPath& path);
+    // Draws the line in the current colour as line strips of points 4 pixels apart, shifted
+    // by the offset, or so that it starts at the offset unless `absol`.
+    void Draw(double xoff, double yoff, bool absol) const;
 
     void SetKind(int32_t kind);
     void SetClosed(bool closed);
@@ -85,6 +95,7 @@ public:
 
 private:
     void ComputeInternal();
+    PathPosition Interpolate(size_t i, double l) const;
     void Subdivide(const RWayPoint& a, const RWayPoint& b, const RWayPoint& c, int32_t depth);
     void AddInternal(double x, double y, double speed);
 

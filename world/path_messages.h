@@ -8,5 +8,6 @@ inline constexpr const char* kPathAssignFailed = "Error assigning a path.";
 inline constexpr const char* kPathAppendToMissing = "Appending to non-existing path.";
 inline constexpr const char* kPathAppendMissing = "Appending a non-existing path.";
 inline constexpr const char* kPathDeleteMissing = "Trying to delete non-existing path.";
+inline constexpr const char* kPathDrawMissing = "Trying to drawn non-existing path.";
 
 } // namespace kestrin::msg

@@ -233,6 +233,36 @@ TEST(PathCurve, PositionMatchesLegWalk) {
     }
 }
 
+// The binary search over cumulative lengths lands on the very leg the plain walk from the start
+// ends on, zero-length legs (repeated points) included, so both answer the same bits.
+TEST(PathCurve, SearchedPositionEqualsTheScan) {
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> frac(-0.1, 1.1);
+    for (int round = 0; round < 300; ++round) {
+        CPath path;
+        path.SetKind(static_cast<int32_t>(rng() % 2));
+        path.SetClosed(rng() % 2 == 0);
+        path.SetPrecision(static_cast<int32_t>(rng() % 9));
+        const int n = static_cast<int>(rng() % 12);
+        for (int i = 0; i < n; ++i) {
+            // Coarse coordinates repeat often, giving legs of length 0.
+            const double x = double(rng() % 5) * 16, y = double(rng() % 5) * 16;
+            path.AddPoint(x, y, double(rng() % 200));
+        }
+        std::vector<double> ts = {0, 1, -0.0, 1e-300, 1 - 1e-16, std::nan("")};
+        for (int k = 0; k < 40; ++k) ts.push_back(frac(rng));
+        // Exactly at each interpolated point's share of the length.
+        for (const RIntPoint& p : path.IntPoints())
+            if (path.Length() > 0) ts.push_back(p.l / path.Length());
+        for (double t : ts) {
+            const PathPosition a = path.Position(t), b = path.PositionByScan(t);
+            ASSERT_EQ(a.x, b.x) << "round " << round << " t " << t;
+            ASSERT_EQ(a.y, b.y) << "round " << round << " t " << t;
+            ASSERT_EQ(a.speed, b.speed) << "round " << round << " t " << t;
+        }
+    }
+}
+
 TEST(PathCurve, PointOperations) {
     CPath path = MakePath(0, false, 4, {{0, 0, 100}, {10, 0, 100}});
     EXPECT_EQ(path.AddPoint(20, 0, 50), 2);
