@@ -262,10 +262,52 @@ void CInstance::Adapt_Speed() {
     if (i_gravity != 0) AddTo_Speed(i_gravitydir, i_gravity);
 }
 
+void SpeedComponentsByTrig(double direction, double speed, double& h, double& v) {
+    const double radians = direction / kDegrees;
+    h = SnapToInteger(std::cos(radians) * speed);
+    v = SnapToInteger(-std::sin(radians) * speed);
+}
+
+void SpeedComponents(double direction, double speed, double& h, double& v) {
+    if (speed != 0) return SpeedComponentsByTrig(direction, speed, h, v);
+    // Path following stops the motion every step, so this case is common. Away from the
+    // directions where cosine or sine changes sign the sign is certain; near them (and for
+    // directions outside 0..360 or not a number) the library decides, as in the formula.
+    const double d = direction;
+    double c, s;
+    if ((d > 1 && d < 89) || (d > 271 && d < 359))
+        c = 1;
+    else if (d > 91 && d < 269)
+        c = -1;
+    else
+        c = std::cos(d / kDegrees);
+    if (d > 1 && d < 179)
+        s = 1;
+    else if (d > 181 && d < 359)
+        s = -1;
+    else
+        s = std::sin(d / kDegrees);
+    // A zero times a finite value is a zero of the product's sign, so 1 or -1 in place of
+    // the cosine or sine gives the very same zero.
+    h = SnapToInteger(c * speed);
+    v = SnapToInteger(-s * speed);
+}
+
 void CInstance::ComputeComponents() {
-    const double radians = i_direction / kDegrees;
-    i_hspeed = SnapToInteger(std::cos(radians) * i_speed);
-    i_vspeed = SnapToInteger(-std::sin(radians) * i_speed);
+    SpeedComponents(i_direction, i_speed, i_hspeed, i_vspeed);
+}
+
+void CInstance::SetSpeedComponents(double h, double v) {
+    bool changed = false;
+    if (h != i_hspeed) {
+        i_hspeed = h;
+        changed = true;
+    }
+    if (v != i_vspeed) {
+        i_vspeed = v;
+        changed = true;
+    }
+    if (changed) ComputeDirectionAndSpeed();
 }
 
 void CInstance::ComputeDirectionAndSpeed() {

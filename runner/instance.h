@@ -113,6 +113,8 @@ public:
     void SetSpeed(double value);
     void SetHspeed(double value);
     void SetVspeed(double value);
+    // SetHspeed then SetVspeed, with the direction and speed worked out once.
+    void SetSpeedComponents(double h, double v);
     void SetPathPosition(double value);
     void SetPathPositionPrevious(double value);
     // Alarms outside 0..11 are not stored and read as -1.
@@ -131,5 +133,11 @@ private:
     void ComputeComponents();
     void ComputeDirectionAndSpeed();
 };
+
+// The horizontal and vertical components of `speed` along `direction` (degrees), snapped to
+// integers within 0.0001. A zero speed leaves only the signs of the zeros, which come from the
+// direction's quadrant without trigonometry; SpeedComponentsByTrig is the plain formula.
+void SpeedComponents(double direction, double speed, double& h, double& v);
+void SpeedComponentsByTrig(double direction, double speed, double& h, double& v);
 
 } // namespace kestrin

@@ -13,7 +13,8 @@ namespace {
 // (x, y) turned by `degrees` counter-clockwise on the screen and scaled by s.
 void Turn(double degrees, double s, double& x, double& y) {
     const double a = degrees * std::numbers::pi / 180.0;
-    const double c = std::cos(a), sn = std::sin(a);
+    // Most paths are followed unturned; cos(±0) is 1 and sin(±0) is ±0 exactly.
+    const double c = a == 0 ? 1.0 : std::cos(a), sn = a == 0 ? a : std::sin(a);
     const double nx = s * (x * c + y * sn);
     const double ny = s * (y * c - x * sn);
     x = nx;
@@ -112,8 +113,7 @@ bool Adapt_Path(CInstance& instance) {
     double nx, ny;
     Placement(instance, *path, pos, nx, ny);
     // Faces along the path while its own motion stays zero.
-    instance.SetHspeed(nx - instance.i_x);
-    instance.SetVspeed(ny - instance.i_y);
+    instance.SetSpeedComponents(nx - instance.i_x, ny - instance.i_y);
     instance.SetSpeed(0);
     instance.SetPosition(nx, ny);
     return ended;

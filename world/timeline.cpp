@@ -234,7 +234,8 @@ bool Requested() {
     return World().room_request != kRequestNone;
 }
 
-void Perform(CInstance& instance, int32_t ind, const std::shared_ptr<CTimeLine>& timeline,
+// `timeline` is a copy of the table's pointer, which a moment may reset.
+void Perform(CInstance& instance, int32_t ind, std::shared_ptr<CTimeLine> timeline,
              const std::vector<int32_t>& steps) {
     for (int32_t step : steps) {
         if (Requested()) return;
@@ -255,9 +256,8 @@ void Perform(CInstance& instance, int32_t ind, const std::shared_ptr<CTimeLine>&
 void TimeLine_Advance(CInstance& instance) {
     const int32_t ind = instance.i_timelineindex;
     if (ind < 0 || !instance.i_timelinerunning || instance.i_timelinespeed == 0) return;
-    if (!TimeLine_Exists(ind)) return;
-    const std::shared_ptr<CTimeLine> timeline = g_timelines[static_cast<size_t>(ind)].timeline;
-    if (timeline->Count() == 0) return;
+    const CTimeLine* timeline = TimeLine_Get(ind);
+    if (!timeline || timeline->Count() == 0) return;
     const double speed = instance.i_timelinespeed;
     double pos = instance.i_timelineposition;
     std::vector<int32_t> steps;
@@ -276,7 +276,8 @@ void TimeLine_Advance(CInstance& instance) {
     }
     // Code in a moment sees the new position.
     instance.i_timelineposition = pos;
-    Perform(instance, ind, timeline, steps);
+    // Held while its moments run, so that one deleting it cannot free it under the others.
+    if (!steps.empty()) Perform(instance, ind, g_timelines[static_cast<size_t>(ind)].timeline, steps);
 }
 
 void TimeLine_AdvanceAll() {

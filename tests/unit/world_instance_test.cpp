@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
 
 #include "runner/instance.h"
 #include "tests/unit/world_fixture.h"
@@ -79,6 +82,63 @@ TEST_F(InstanceTest, MotionSettersKeepBothFormsCoupled) {
     EXPECT_EQ(SnapToInteger(2.99995), 3);
     EXPECT_EQ(SnapToInteger(2.5), 2.5);
     EXPECT_EQ(SnapToInteger(-0.00001), 0);
+}
+
+// The zero-speed shortcut against the formula, bit for bit (the signs of the zeros included),
+// near every direction where cosine or sine changes sign and at random.
+TEST(SpeedComponentsTest, ShortcutEqualsTheFormula) {
+    std::vector<double> directions = {0, -0.0, 1, 89, 90, 91, 179, 180, 181, 269, 270, 271, 359, 360, 400, -30,
+                                      std::nan(""), INFINITY, -INFINITY, 1e-300, 359.99999999999994};
+    for (double edge : {0.0, 1.0, 89.0, 90.0, 91.0, 179.0, 180.0, 181.0, 269.0, 270.0, 271.0, 359.0, 360.0}) {
+        double below = edge, above = edge;
+        for (int k = 0; k < 4; ++k) {
+            below = std::nextafter(below, -1e9);
+            above = std::nextafter(above, 1e9);
+            directions.push_back(below);
+            directions.push_back(above);
+        }
+    }
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> any(0, 360);
+    for (int k = 0; k < 20000; ++k) directions.push_back(any(rng));
+    auto bits = [](double v) {
+        uint64_t b;
+        std::memcpy(&b, &v, sizeof b);
+        return b;
+    };
+    for (double d : directions)
+        for (double speed : {0.0, -0.0, 2.5}) {
+            double h1, v1, h2, v2;
+            SpeedComponents(d, speed, h1, v1);
+            SpeedComponentsByTrig(d, speed, h2, v2);
+            ASSERT_EQ(bits(h1), bits(h2)) << d << " " << speed;
+            ASSERT_EQ(bits(v1), bits(v2)) << d << " " << speed;
+        }
+}
+
+// Setting both components at once leaves the instance exactly as the two setters in turn.
+TEST_F(InstanceTest, BothComponentsAtOnceEqualTheTwoSetters) {
+    std::mt19937 rng(9);
+    const double values[] = {0, -0.0, 1, -1, 0.5, 3, -4, 1e-9};
+    for (int k = 0; k < 2000; ++k) {
+        CInstance a, b;
+        const double h0 = values[rng() % 8], v0 = values[rng() % 8];
+        for (CInstance* i : {&a, &b}) {
+            i->SetHspeed(h0);
+            i->SetVspeed(v0);
+            if (k % 3 == 0) i->SetSpeed(0);
+        }
+        const double h = values[rng() % 8], v = values[rng() % 8];
+        a.SetHspeed(h);
+        a.SetVspeed(v);
+        b.SetSpeedComponents(h, v);
+        ASSERT_EQ(std::signbit(a.i_hspeed), std::signbit(b.i_hspeed));
+        ASSERT_EQ(std::signbit(a.i_vspeed), std::signbit(b.i_vspeed));
+        ASSERT_EQ(a.i_hspeed, b.i_hspeed);
+        ASSERT_EQ(a.i_vspeed, b.i_vspeed);
+        ASSERT_EQ(a.i_speed, b.i_speed);
+        ASSERT_EQ(a.i_direction, b.i_direction);
+    }
 }
 
 TEST_F(InstanceTest, FrictionStopsAndGravityPulls) {
