@@ -40,6 +40,7 @@
 #include "world/collision.h"
 #include "world/function_ds.h"
 #include "world/function_interaction.h"
+#include "world/function_mp.h"
 #include "world/function_path.h"
 #include "world/path.h"
 #include "world/path_follow.h"
@@ -64,6 +65,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(InteractionFunctions());    // Function_Interaction
     RegisterFunctions(RoomFunctions());           // Function_Interaction
     RegisterFunctions(PathFollowFunctions());     // Function_Interaction
+    RegisterFunctions(MotionPlanningFunctions()); // Function_Interaction
     RegisterFunctions(IncludedFileFunctions());   // Function_File
     RegisterFunctions(InputFunctions());          // Function_Misc
     RegisterFunctions(ScriptFunctions());         // Function_Game
@@ -107,6 +109,7 @@ const ModuleState kModuleStates[] = {
     // world/
     {"paths", Path_ClearAll},
     {"data structures", ResetDataStructures},
+    {"motion planning", ResetMotionPlanning},
 };
 
 } // namespace
