@@ -141,8 +141,8 @@ int main() {
     PlainSearch plain(blocked);
     std::vector<std::pair<double, double>> points;
 
-    std::printf("grid planning on %dx%d cells, 30%% forbidden, %d searches (ratio = ours / plain BFS)\n", kSide,
-                kSide, kSearches);
+    std::printf("grid planning on %dx%d cells, 30%% forbidden, %d searches (ratio = ours / plain BFS)\n",
+                kSide, kSide, kSearches);
     for (const bool diag : {false, true}) {
         long ourPoints = 0, plainPoints = 0, found = 0, mismatches = 0;
         for (const Query& q : queries) {
@@ -175,10 +175,12 @@ int main() {
         });
         const double per = 1000.0 / kSearches;
         std::printf("  %-13s found %ld/%d, route points %ld (plain %ld), mismatches %ld\n",
-                    diag ? "diagonals" : "no diagonals", found, kSearches, ourPoints, plainPoints, mismatches);
-        std::printf("    mp_grid_path %8.1f us   FindPath %8.1f us   plain BFS %8.1f us   ratio %5.2f (built-in "
-                    "%5.2f)\n",
-                    viaBuiltin * per, viaGrid * per, viaPlain * per, viaGrid / viaPlain, viaBuiltin / viaPlain);
+                    diag ? "diagonals" : "no diagonals", found, kSearches, ourPoints, plainPoints,
+                    mismatches);
+        std::printf(
+            "    mp_grid_path %8.1f us   FindPath %8.1f us   plain BFS %8.1f us   ratio %5.2f (built-in "
+            "%5.2f)\n",
+            viaBuiltin * per, viaGrid * per, viaPlain * per, viaGrid / viaPlain, viaBuiltin / viaPlain);
     }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
