@@ -14,7 +14,6 @@ namespace kestrin {
 namespace {
 
 constexpr double kPointSpeed = 100;
-constexpr int64_t kInt32Min = std::numeric_limits<int32_t>::min();
 constexpr int64_t kInt32Max = std::numeric_limits<int32_t>::max();
 
 // The colours of a drawn grid (runner convention): red forbidden, green free.
