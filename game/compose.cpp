@@ -40,6 +40,7 @@
 #include "world/collision.h"
 #include "world/function_ds.h"
 #include "world/function_interaction.h"
+#include "world/function_mp.h"
 #include "world/function_path.h"
 #include "world/function_timeline.h"
 #include "world/path.h"
@@ -67,6 +68,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(InteractionFunctions());    // Function_Interaction
     RegisterFunctions(RoomFunctions());           // Function_Interaction
     RegisterFunctions(PathFollowFunctions());     // Function_Interaction
+    RegisterFunctions(MotionPlanningFunctions()); // Function_Interaction
     RegisterFunctions(IncludedFileFunctions());   // Function_File
     RegisterFunctions(InputFunctions());          // Function_Misc
     RegisterFunctions(ScriptFunctions());         // Function_Game
@@ -112,6 +114,7 @@ const ModuleState kModuleStates[] = {
     {"paths", Path_ClearAll},
     {"time lines", TimeLine_ClearAll},
     {"data structures", ResetDataStructures},
+    {"motion planning", ResetMotionPlanning},
 };
 
 } // namespace

@@ -74,8 +74,26 @@ void CPath::FromRecord(const PathRecord& record) {
 
 int32_t CPath::AddPoint(double x, double y, double speed) {
     i_points.push_back({x, y, speed});
-    ComputeInternal();
+    if (i_kind == kPathKindStraight && !i_closed)
+        AppendStraight();
+    else
+        ComputeInternal();
     return Count() - 1;
+}
+
+// A straight open line is its control points in order, so the new point only extends it:
+// the same sums the full recompute makes, without redoing the points before it. Planners
+// that add thousands of points one by one stay linear this way.
+void CPath::AppendStraight() {
+    const RWayPoint& p = i_points.back();
+    if (i_intpoints.size() >= kPathMaxLinePoints) return; // the full recompute stops there too
+    RIntPoint point{p.x, p.y, p.speed, 0};
+    if (!i_intpoints.empty()) {
+        const RIntPoint& q = i_intpoints.back();
+        point.l = q.l + std::hypot(point.x - q.x, point.y - q.y);
+    }
+    i_intpoints.push_back(point);
+    if (i_intpoints.size() >= 2) i_length = point.l;
 }
 
 void CPath::InsertPoint(int32_t ind, double x, double y, double speed) {

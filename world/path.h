@@ -96,6 +96,8 @@ public:
 private:
     void ComputeInternal();
     PathPosition Interpolate(size_t i, double l) const;
+    // AddPoint's cheap path for a straight open line; ComputeInternal is its reference.
+    void AppendStraight();
     void Subdivide(const RWayPoint& a, const RWayPoint& b, const RWayPoint& c, int32_t depth);
     void AddInternal(double x, double y, double speed);
 
