@@ -27,6 +27,7 @@
 #include "runner/main_loop.h"
 #include "runner/object.h"
 #include "runner/room.h"
+#include "runner/saved_game.h"
 #include "script/function_script.h"
 #include "script/constants.h"
 #include "script/errors.h"
@@ -68,6 +69,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(InteractionFunctions());    // Function_Interaction
     RegisterFunctions(RoomFunctions());           // Function_Interaction
     RegisterFunctions(PathFollowFunctions());     // Function_Interaction
+    RegisterFunctions(SavedGameFunctions());      // Function_Interaction
     RegisterFunctions(MotionPlanningFunctions()); // Function_Interaction
     RegisterFunctions(IncludedFileFunctions());   // Function_File
     RegisterFunctions(InputFunctions());          // Function_Misc
@@ -141,6 +143,8 @@ void ComposeGame() {
     DispatchHooks dispatch = CurrentDispatchHooks();
     dispatch.advance_path = Adapt_Path;
     SetDispatchHooks(dispatch);
+    // Saved games keep the drawing flag that set_automatic_draw sets.
+    SetSavedGameHooks({AutomaticDraw, SetAutomaticDraw, nullptr});
     // The world's hooks into the layers above it.
     WorldHooks& hooks = World().hooks;
     hooks.clear_input = [] { CurrentInput().Clear(); };
@@ -170,6 +174,7 @@ void NameResourcesInErrors(ErrorHooks& hooks) {
 
 void ComposeMainLoop(MainLoop& loop) {
     loop.hooks.timelines = TimeLine_AdvanceAll;
+    loop.hooks.load_game = [](const std::string& file) { (void)Game_Load(file); };
     loop.hooks.show_frame = [] {
         (void)RenderState_End_Frame();
         (void)RenderState_Start_Frame();

@@ -28,6 +28,7 @@
 #include "runner/loop_messages.h"
 #include "runner/main_loop.h"
 #include "runner/room.h"
+#include "runner/saved_game.h"
 #include "runner/settings.h"
 #include "script/errors.h"
 #include "script/random.h"
@@ -238,6 +239,7 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
     loop.state.escape_ends_game = settings.key_escape_ends;
     loop.state.debug_mode = debugMode;
     ComposeMainLoop(loop);
+    if (settings.key_f5_f6_save_load) loop.hooks.function_keys = [] { SavedGameKeys(CurrentInput()); };
     loop.before_step = [&session, &loop](int64_t step) {
         loop.state.automatic_draw = AutomaticDraw();
         session.BeforeStep(step);

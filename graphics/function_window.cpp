@@ -352,6 +352,10 @@ void SetGraphicsHooks(GraphicsHooks hooks) {
 const GraphicsHooks& CurrentGraphicsHooks() {
     return g_hooks;
 }
+void SetAutomaticDraw(bool on) {
+    g_automatic_draw = on;
+}
+
 bool AutomaticDraw() {
     return g_automatic_draw;
 }

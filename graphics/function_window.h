@@ -23,6 +23,7 @@ const GraphicsHooks& CurrentGraphicsHooks();
 
 // Whether the main loop draws and presents by itself (set_automatic_draw).
 bool AutomaticDraw();
+void SetAutomaticDraw(bool on);
 // The desktop's mode, as the platform reports it.
 void SetDisplayMode(int32_t width, int32_t height, int32_t depth, int32_t frequency);
 

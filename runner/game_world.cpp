@@ -184,6 +184,14 @@ void CGameWorld::StartGame() {
     EnterRoom(order_.front(), true);
 }
 
+void CGameWorld::ReplaceRunningRooms(std::vector<std::unique_ptr<CRoom>> rooms, int32_t current) {
+    if (rooms.size() < rooms_.size()) rooms.resize(rooms_.size());
+    running_ = std::move(rooms);
+    CRoom* room = RunningRoom(current);
+    SetCurrent(room, room ? current : -1);
+    if (room) ResizeWindowForRoom(*room);
+}
+
 void CGameWorld::ResizeWindowForRoom(const CRoom& room) {
     if (!hooks.resize_window) return;
     int32_t width = room.r_width, height = room.r_height;

@@ -92,6 +92,10 @@ public:
     int32_t FindRoom(std::string_view name) const;
     // The running copy in a room's slot, or nullptr.
     CRoom* RunningRoom(int32_t index) const;
+    int32_t RunningCount() const { return static_cast<int32_t>(running_.size()); }
+    // A loaded game's running copies replace the old ones (freed) and the game goes on in slot
+    // `current` without any room events; the window takes that room's size.
+    void ReplaceRunningRooms(std::vector<std::unique_ptr<CRoom>> rooms, int32_t current);
 
     CRoom* Current() const { return current_; }
     int32_t CurrentIndex() const { return room_; }

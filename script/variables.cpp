@@ -52,8 +52,12 @@ void CGlobalVariables::MarkGlobal(int32_t var_ind) {
 void CGlobalVariables::SaveToStream(CStream& stream) const {
     stream.WriteInteger(kVersion);
     list_.SaveToStream(stream);
-    stream.WriteInteger(static_cast<int32_t>(marks_.size()));
-    for (const uint8_t mark : marks_) stream.WriteBoolean(mark != 0);
+    // Marks past the last one set read as unset anyway; the table's headroom (ten thousand
+    // names at the start) would otherwise fill every saved game with 40 KB of false.
+    size_t count = marks_.size();
+    while (count > 0 && marks_[count - 1] == 0) --count;
+    stream.WriteInteger(static_cast<int32_t>(count));
+    for (size_t n = 0; n < count; ++n) stream.WriteBoolean(marks_[n] != 0);
 }
 
 void CGlobalVariables::LoadFromStream(CStream& stream) {
