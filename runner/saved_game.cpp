@@ -355,6 +355,13 @@ bool LoadRoomStateFromStream(CRoom& room, CStream& in) {
 std::vector<uint8_t> SaveGameToBytes() {
     CStream out;
     const CGameWorld& world = World();
+    // Room for the instances as they are at least, so the stream seldom grows and copies.
+    size_t estimate = 4096;
+    for (int32_t r = 0; r < world.RunningCount(); ++r)
+        if (const CRoom* room = world.RunningRoom(r))
+            estimate += (room->r_instance.size() + room->r_instance_deact.size()) * (kSavedInstanceMinBytes + 64) +
+                        room->r_tile.size() * kSavedTileMinBytes;
+    out.Bytes().reserve(estimate);
     const GameVariables& values = GameValues();
     const MainLoop* loop = CurrentLoop();
     out.WriteInteger(kSavedGameVersion);
@@ -383,10 +390,10 @@ std::vector<uint8_t> SaveGameToBytes() {
     return out.TakeBytes();
 }
 
-LoadGameResult LoadGameFromBytes(std::span<const uint8_t> bytes) {
+LoadGameResult LoadGameFromBytes(std::vector<uint8_t> bytes) {
     Snapshot s;
     try {
-        CStream in(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+        CStream in(std::move(bytes));
         if (in.ReadInteger() != kSavedGameVersion) return LoadGameResult::OtherVersion;
         if (in.ReadInteger() != GameValues().game_id) return LoadGameResult::OtherGame;
         if (!ReadSnapshot(in, s)) return LoadGameResult::Damaged;
@@ -442,7 +449,7 @@ bool Game_Load(const std::string& fname) {
         ReportRunError(kLoadFailed + fname, false);
         return false;
     }
-    switch (LoadGameFromBytes(bytes)) {
+    switch (LoadGameFromBytes(std::move(bytes))) {
     case LoadGameResult::Loaded:
         return true;
     case LoadGameResult::OtherVersion:

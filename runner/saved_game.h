@@ -51,7 +51,7 @@ void SaveRoomStateToStream(const CRoom& room, CStream& out);
 std::vector<uint8_t> SaveGameToBytes();
 enum class LoadGameResult : uint8_t { Loaded, OtherVersion, OtherGame, Damaged };
 // Replaces the running game by the snapshot, or changes nothing unless Loaded.
-LoadGameResult LoadGameFromBytes(std::span<const uint8_t> bytes);
+LoadGameResult LoadGameFromBytes(std::vector<uint8_t> bytes);
 
 // game_save and game_load's work, with their messages (none are fatal). Saving reports
 // failure and keeps the old file; loading a missing file does nothing.

@@ -95,6 +95,13 @@ void CVariableList::LoadFromStream(CStream& stream) {
     if (stream.ReadInteger() != kVariableListVersion) return;
     CVariableList loaded;
     const size_t count = stream.CheckCount(stream.ReadInteger(), kStoredVariableMin);
+    // Sized once for every variable (the count is bounded by the bytes present above).
+    if (count > 0) {
+        loaded.v_vars.reserve(count);
+        size_t buckets = 16;
+        while ((count + 1) * 2 > buckets) buckets *= 2;
+        loaded.Rehash(buckets);
+    }
     for (size_t n = 0; n < count; ++n) {
         const int32_t ind = stream.ReadInteger();
         // User variables, and built-in indices stored through `global.` or `local.`.
