@@ -1,5 +1,6 @@
 // The fourteen particle shapes, drawn by formula into 64 × 64 greyscale images: each pixel's
-// brightness is a function of its centre's offset from the image centre (32, 32). The soft
+// brightness is a function of its offset from pixel (32, 32), whose centre the sprite's origin
+// puts on the particle's position. The soft
 // shapes (explosion, cloud, smoke) take their texture from a fixed value noise, so every run
 // makes the same images.
 
@@ -55,18 +56,23 @@ double Brightness(int32_t shape, double dx, double dy, double px, double py) {
     const double theta = std::atan2(dy, dx);
     switch (shape) {
     case 0: // pixel: a 5 × 5 dot
-        return std::abs(dx) < 2.5 && std::abs(dy) < 2.5 ? 1 : 0;
+        return std::abs(dx) <= 2 && std::abs(dy) <= 2 ? 1 : 0;
     case 1: // disk, 58 across
         return Edge(r, 29);
     case 2: // square, 58 × 58
-        return std::abs(dx) < 29 && std::abs(dy) < 29 ? 1 : 0;
+        return dx >= -29 && dx < 29 && dy >= -29 && dy < 29 ? 1 : 0;
     case 3: // line: a horizontal bar of 56 × 11
-        return std::abs(dx) < 28 && std::abs(dy) < 5.5 ? 1 : 0;
-    case 4: { // star: five points, the outline running between radius 30 and 12
+        return dx >= -28 && dx < 28 && std::abs(dy) <= 5 ? 1 : 0;
+    case 4: { // star: five points of radius 30 with straight edges to notches of radius 12
         const double segment = 2 * kPi / 5;
-        double a = std::fmod(theta + kPi / 2 + 4 * kPi, segment) / segment; // 0 at a point
-        a = std::min(a, 1 - a) * 2;                                         // 0 point, 1 notch
-        return Edge(r, 30 - 18 * a);
+        double a = std::fmod(theta + kPi / 2 + 4 * kPi, segment); // 0 at a point
+        a = std::min(a, segment - a);                             // 0 .. segment/2
+        // The ray at angle a meets the edge from (30, 0) to the notch at segment/2.
+        const double px0 = 30, py0 = 0;
+        const double ex = 12 * std::cos(segment / 2) - px0, ey = 12 * std::sin(segment / 2) - py0;
+        const double ux = std::cos(a), uy = std::sin(a);
+        const double reach = (px0 * ey - py0 * ex) / (ux * ey - uy * ex);
+        return Edge(r, reach);
     }
     case 5: // circle: a thin ring
         return Clamp01(1.5 - std::abs(r - 28));
@@ -122,8 +128,7 @@ TBitmap32 Particle_ShapeImage(int32_t shape) {
     TBitmap32 image(kSize, kSize, 0xFF000000u);
     for (int32_t y = 0; y < kSize; ++y)
         for (int32_t x = 0; x < kSize; ++x) {
-            const double px = x + 0.5, py = y + 0.5;
-            const double v = Brightness(shape, px - 32, py - 32, px, py);
+            const double v = Brightness(shape, x - 32.0, y - 32.0, x, y);
             const auto g = static_cast<uint8_t>(Clamp01(v) * 255 + 0.5);
             image.SetPixel(x, y, MakeColor32(g, g, g, 255));
         }
