@@ -30,9 +30,11 @@ struct Tables {
     uint64_t shape_generation = 0;
 };
 
+// Never destroyed: the shape sprites would free textures after the texture table and the
+// trace log are gone at exit.
 Tables& State() {
-    static Tables t;
-    return t;
+    static auto* t = new Tables();
+    return *t;
 }
 
 double Rnd() {
