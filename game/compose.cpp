@@ -4,6 +4,7 @@
 #include "graphics/font.h"
 #include "graphics/function_draw.h"
 #include "graphics/function_font.h"
+#include "graphics/function_particle.h"
 #include "graphics/function_sprite.h"
 #include "graphics/function_sprite_draw.h"
 #include "graphics/function_text.h"
@@ -11,6 +12,8 @@
 #include "graphics/function_tile.h"
 #include "graphics/function_window.h"
 #include "graphics/graphics_window.h"
+#include "graphics/particle.h"
+#include "graphics/particle_effect.h"
 #include "graphics/render_state.h"
 #include "graphics/room_draw.h"
 #include "graphics/sprite.h"
@@ -82,6 +85,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(SpriteFunctions());         // Function_Resource
     RegisterFunctions(PathFunctions());           // Function_Resource
     RegisterFunctions(TimeLineFunctions());       // Function_Resource
+    RegisterFunctions(ParticleFunctions());       // Function_Particles
     RegisterFunctions(DataStructureFunctions());  // Function_Data_Structures
 
     BindArgumentVariables();
@@ -112,6 +116,7 @@ const ModuleState kModuleStates[] = {
     {"fonts", Font_ClearAll},
     {"sprites", Sprite_ClearAll},
     {"backgrounds", Background_ClearAll},
+    {"particles", Particle_ClearAll},
     // world/
     {"paths", Path_ClearAll},
     {"time lines", TimeLine_ClearAll},
@@ -137,6 +142,7 @@ void ComposeGame() {
     SetInstanceSpriteHooks({Sprite_ImageCount, ComputeInstanceBox, Sprite_Geometry});
     // graphics/
     InstallRoomDrawing();
+    SetRoomParticleSource({Particle_DepthBelow, Particle_DrawAt});
     // world/
     InstallCollision();
     // The step's motion phase (and a solid collision's second move) advances paths.
@@ -148,6 +154,7 @@ void ComposeGame() {
     // The world's hooks into the layers above it.
     WorldHooks& hooks = World().hooks;
     hooks.clear_input = [] { CurrentInput().Clear(); };
+    hooks.clear_effects = Effect_Clear;
     hooks.resize_window = [](int32_t width, int32_t height) {
         Window_RoomStart(false, nullptr, 0, width, height);
     };
@@ -175,6 +182,7 @@ void NameResourcesInErrors(ErrorHooks& hooks) {
 void ComposeMainLoop(MainLoop& loop) {
     loop.hooks.timelines = TimeLine_AdvanceAll;
     loop.hooks.load_game = [](const std::string& file) { (void)Game_Load(file); };
+    loop.hooks.particles = Particle_UpdateAutomatic;
     loop.hooks.show_frame = [] {
         (void)RenderState_End_Frame();
         (void)RenderState_Start_Frame();

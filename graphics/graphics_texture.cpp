@@ -13,6 +13,7 @@ namespace kestrin {
 
 namespace {
 std::vector<RTexture> g_textures;
+uint64_t g_generation = 0;
 
 int32_t FreeSlot() {
     for (size_t i = 0; i < g_textures.size(); ++i)
@@ -41,6 +42,11 @@ void GR_Texture_Init() {
         for (RTexture& t : g_textures)
             if (t.used) d->FreeTexture(t.tex);
     g_textures.clear();
+    ++g_generation;
+}
+
+uint64_t GR_Texture_Generation() {
+    return g_generation;
 }
 
 int32_t GR_Texture_Create_And_Fill(int32_t w, int32_t h, const TColor32* pixels) {

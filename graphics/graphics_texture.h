@@ -18,6 +18,8 @@ struct RTexture {
 };
 
 void GR_Texture_Init();
+// Counts the table's fresh starts: an id kept from an older generation names nothing now.
+uint64_t GR_Texture_Generation();
 int32_t GR_Texture_Create_And_Fill(int32_t w, int32_t h, const TColor32* pixels);
 int32_t GR_Texture_Create_From_Bitmap(const TBitmap32* bitmap);
 int32_t GR_Texture_Create_From_Alpha(int32_t w, int32_t h, const uint8_t* alphas);

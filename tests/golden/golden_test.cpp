@@ -11,13 +11,15 @@
 #include <tuple>
 
 #include "graphics/background.h"
-#include "graphics/render_state.h"
 #include "graphics/graphics_draw.h"
 #include "graphics/graphics_surface.h"
 #include "graphics/graphics_texture.h"
+#include "graphics/particle.h"
+#include "graphics/render_state.h"
 #include "keep_drivers.h"
 #include "platform/gl/egl_headless.h"
 #include "platform/gl/gl_device.h"
+#include "script/random.h"
 #include "script/registry.h"
 #include "script/value.h"
 
@@ -302,6 +304,43 @@ TEST_F(Golden, FilteredEdgesDoNotBlendInThePadding) {
         EXPECT_EQ(s.GetPixel(37, i), 0xFFFFFFFFu) << "right edge, row " << i;
         EXPECT_EQ(s.GetPixel(i, 37), 0xFFFFFFFFu) << "bottom edge, column " << i;
     }
+}
+
+// A seeded particle scene: a gaussian burst of small disks falling under gravity, additive
+// stars turning and fading over life, and a ring of squares coloured over an HSV range.
+TEST_F(Golden, SeededParticleScene) {
+    Particle_ClearAll();
+    SetRandomSeed(2026);
+    const double ps = Call("part_system_create", {});
+    const double disk = Call("part_type_create", {}), star = Call("part_type_create", {}),
+                 square = Call("part_type_create", {});
+    Call("part_type_shape", {disk, 1});
+    Call("part_type_size", {disk, 0.05, 0.1, 0, 0});
+    Call("part_type_speed", {disk, 0.5, 1.5, 0, 0});
+    Call("part_type_direction", {disk, 0, 180, 0, 0});
+    Call("part_type_gravity", {disk, 0.1, 270});
+    Call("part_type_color2", {disk, 255, 65535});
+    Call("part_type_shape", {star, 4});
+    Call("part_type_size", {star, 0.2, 0.3, 0, 0});
+    Call("part_type_orientation", {star, 0, 360, 5, 0, 0});
+    Call("part_type_alpha2", {star, 1, 0.2});
+    Call("part_type_blend", {star, 1});
+    Call("part_type_life", {star, 20, 20});
+    Call("part_type_shape", {square, 2});
+    Call("part_type_size", {square, 0.06, 0.06, 0, 0});
+    Call("part_type_color_hsv", {square, 100, 200, 255, 255, 200, 255});
+    const double e = Call("part_emitter_create", {ps});
+    Call("part_emitter_region", {ps, e, 16, 48, 8, 24, 1, 1});
+    Call("part_emitter_burst", {ps, e, disk, 40});
+    Call("part_emitter_region", {ps, e, 8, 56, 40, 56, 3, 0});
+    Call("part_emitter_burst", {ps, e, star, 4});
+    Call("part_emitter_region", {ps, e, 4, 60, 4, 60, 2, 2});
+    Call("part_emitter_burst", {ps, e, square, 30});
+    for (int step = 0; step < 8; ++step) Call("part_system_update", {ps});
+    Call("part_system_drawit", {ps});
+    const TBitmap32 s = Screen();
+    Particle_ClearAll();
+    Compare(s, "particles", 2, 24);
 }
 
 } // namespace

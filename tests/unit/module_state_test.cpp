@@ -1,5 +1,5 @@
 // The module-state list puts every module back at once: what one game left behind in the
-// globals, constants, scripts, objects, rooms, instance ids, game values and data
+// globals, constants, scripts, objects, rooms, instance ids, game values, particles and data
 // structures is gone for the next.
 
 #include <gtest/gtest.h>
@@ -26,6 +26,7 @@ TEST_F(ModuleStateTest, ResetLeavesNothingOfTheLastGame) {
     ASSERT_TRUE(CompileScripts());
     EXPECT_EQ(Eval("global.g = 5; score = 40; ds_list_create(); instance_create(0, 0, 0); return 1", Nth(0)),
               "1.000000");
+    EXPECT_EQ(Eval("part_type_create(); part_system_create(); return part_system_create()", Nth(0)), "1.000000");
     ASSERT_EQ(Eval("return c_left_behind + global.g + scr_left_behind()", Nth(0)), "9.000000");
 
     ResetModuleStates();
@@ -39,6 +40,7 @@ TEST_F(ModuleStateTest, ResetLeavesNothingOfTheLastGame) {
     StartRoom({{0, 10, 20}});
     EXPECT_EQ(Eval("return score", Nth(0)), "0.000000");
     EXPECT_EQ(Eval("return ds_list_create()", Nth(0)), "0.000000"); // the first id again
+    EXPECT_EQ(Eval("return part_type_create() + part_system_create()", Nth(0)), "0.000000");
     EXPECT_EQ(Eval("return instance_count", Nth(0)), "1.000000");
     EXPECT_NE(Eval("return global.g", Nth(0)).find("error"), std::string::npos);
     EXPECT_NE(Eval("return c_left_behind", Nth(0)).find("error"), std::string::npos);
