@@ -37,6 +37,8 @@
 #include "script/registry.h"
 #include "script/scripts.h"
 #include "script/variables.h"
+#include "sound/sound.h"
+#include "sound/sound_system.h"
 #include "world/collision.h"
 #include "world/function_ds.h"
 #include "world/function_interaction.h"
@@ -104,6 +106,11 @@ const ModuleState kModuleStates[] = {
     {"fonts", Font_ClearAll},
     {"sprites", Sprite_ClearAll},
     {"backgrounds", Background_ClearAll},
+    // sound/
+    {"sounds", [] {
+         Sound_ClearAll();
+         SND_Reset();
+     }},
     // world/
     {"paths", Path_ClearAll},
     {"data structures", ResetDataStructures},
