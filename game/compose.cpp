@@ -37,6 +37,7 @@
 #include "script/registry.h"
 #include "script/scripts.h"
 #include "script/variables.h"
+#include "sound/function_sound.h"
 #include "sound/sound.h"
 #include "sound/sound_system.h"
 #include "world/collision.h"
@@ -77,6 +78,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(SpriteFunctions());         // Function_Resource
     RegisterFunctions(PathFunctions());           // Function_Resource
     RegisterFunctions(DataStructureFunctions());  // Function_Data_Structures
+    RegisterFunctions(SoundFunctions());          // Function_Sound
 
     BindArgumentVariables();
     BindInputVariables();

@@ -44,15 +44,22 @@ int32_t MasterLevel(double value);
 // its file's own level.
 double MasterGain(int32_t level);
 
-// The effect parameters a slot keeps (the chain's processing comes later).
+// The effect parameters a slot keeps, in the built-ins' order, starting from the standard
+// effects' defaults (the chain's processing comes later).
 struct SoundEffectParams {
-    std::array<double, 7> chorus{};
-    std::array<double, 5> echo{};
-    std::array<double, 7> flanger{};
-    std::array<double, 2> gargle{};
-    std::array<double, 4> reverb{};
-    std::array<double, 6> compressor{};
-    std::array<double, 3> equalizer{};
+    // wet/dry mix, depth, feedback, frequency, waveform, delay, phase
+    std::array<double, 7> chorus{50, 10, 25, 1.1, 1, 16, 3};
+    // wet/dry mix, feedback, left delay, right delay, pan delay
+    std::array<double, 5> echo{50, 50, 500, 500, 0};
+    std::array<double, 7> flanger{50, 100, -50, 0.25, 1, 2, 2};
+    // rate in Hz, wave shape
+    std::array<double, 2> gargle{20, 0};
+    // input gain, reverb mix, reverb time, high-frequency time ratio
+    std::array<double, 4> reverb{0, 0, 1000, 0.001};
+    // gain, attack, release, threshold, ratio, predelay
+    std::array<double, 6> compressor{0, 10, 200, -20, 3, 4};
+    // centre, bandwidth, gain
+    std::array<double, 3> equalizer{8000, 12, 0};
 };
 
 // 3D placement a kind-2 slot keeps (attenuation comes later).

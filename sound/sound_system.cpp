@@ -138,9 +138,10 @@ void SND_SetEffects(int32_t id, int32_t flags) {
     Starting([&](CMixer& m) { m.SetEffects(id, flags); });
 }
 
-void SND_EditEffects(int32_t id, const std::function<void(SoundEffectParams&)>& change) {
+void SND_EditEffects(int32_t id, int32_t bit, const std::function<void(SoundEffectParams&)>& change) {
     Starting([&](CMixer& m) {
-        if (SoundEffectParams* p = m.Effects(id)) change(*p);
+        SoundEffectParams* p = m.Effects(id);
+        if (p && (m.EffectFlags(id) & bit)) change(*p);
     });
 }
 

@@ -36,8 +36,9 @@ bool SND_IsPlaying(int32_t id);
 void SND_Volume(int32_t id, int32_t time, double value);
 void SND_Pan(int32_t id, double value);
 void SND_SetEffects(int32_t id, int32_t flags);
-// Runs `change` on the slot's effect parameters or 3D placement, when it has them.
-void SND_EditEffects(int32_t id, const std::function<void(SoundEffectParams&)>& change);
+// Runs `change` on the slot's effect parameters when its chain holds the effect `bit`, and
+// on its 3D placement when it is a 3D slot.
+void SND_EditEffects(int32_t id, int32_t bit, const std::function<void(SoundEffectParams&)>& change);
 void SND_Edit3D(int32_t id, const std::function<void(Sound3D&)>& change);
 void SND_GlobalVolume(double value);
 void SND_Tempo(double factor);

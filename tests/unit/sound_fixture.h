@@ -88,14 +88,16 @@ inline std::vector<float> Constant(size_t frames, float left, float right) {
 
 // Each test starts and ends with no sounds and a fresh mixer.
 class SoundTest : public ::testing::Test {
-protected:
-    void SetUp() override { Reset(); }
-    void TearDown() override { Reset(); }
+public:
     static void Reset() {
         Sound_ClearAll();
         SND_Reset();
         Sound_SetTempFolder("");
     }
+
+protected:
+    void SetUp() override { Reset(); }
+    void TearDown() override { Reset(); }
 };
 
 } // namespace kestrin::testing
