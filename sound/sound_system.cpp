@@ -1,5 +1,8 @@
 #include "sound/sound_system.h"
 
+#include <algorithm>
+#include <atomic>
+#include <deque>
 #include <filesystem>
 #include <mutex>
 
@@ -17,6 +20,10 @@ struct SoundSystem {
     bool started = false;
     std::string search_folder;
     SoundHooks hooks;
+    std::atomic<bool> device = false;
+    std::atomic<bool> step_clocked = false;
+    std::mutex feed_lock;
+    std::deque<float> feed;
 };
 
 SoundSystem& System() {
@@ -178,6 +185,37 @@ void SND_Inspect(const std::function<void(CMixer&)>& look) {
     Running([&](CMixer& m) { look(m); });
 }
 
+void SND_AttachDevice(bool attached) {
+    System().device = attached;
+}
+
+void SND_SetStepClocked(bool clocked) {
+    System().step_clocked = clocked;
+}
+
+bool SND_StepsRenderTheMix() {
+    return !System().device || System().step_clocked;
+}
+
+void SND_DeviceRender(float* out, size_t frames) {
+    SoundSystem& s = System();
+    if (!s.step_clocked) return SND_Render(out, frames);
+    std::lock_guard guard(s.feed_lock);
+    const size_t take = std::min(frames * kMixChannels, s.feed.size());
+    std::copy_n(s.feed.begin(), take, out);
+    s.feed.erase(s.feed.begin(), s.feed.begin() + std::ptrdiff_t(take));
+    std::fill(out + take, out + frames * kMixChannels, 0.0f);
+}
+
+void SND_Feed(const float* samples, size_t frames) {
+    SoundSystem& s = System();
+    if (!s.device) return;
+    std::lock_guard guard(s.feed_lock);
+    s.feed.insert(s.feed.end(), samples, samples + frames * kMixChannels);
+    constexpr size_t kMaxWaiting = size_t{kMixRate} * kMixChannels;
+    if (s.feed.size() > kMaxWaiting) s.feed.erase(s.feed.begin(), s.feed.end() - std::ptrdiff_t(kMaxWaiting));
+}
+
 void SND_Reset() {
     SoundSystem& s = System();
     std::lock_guard guard(s.lock);
@@ -186,6 +224,9 @@ void SND_Reset() {
     s.mixer.Tempo(1);
     s.started = false;
     s.search_folder.clear();
+    s.step_clocked = false;
+    std::lock_guard feed(s.feed_lock);
+    s.feed.clear();
 }
 
 } // namespace kestrin

@@ -50,6 +50,17 @@ void SND_Render(float* out, size_t frames);
 // Runs `look` on the mixer under its lock (tests and queries).
 void SND_Inspect(const std::function<void(CMixer&)>& look);
 
+// The audio device (platform/). While one is attached and the steps do not clock the mix,
+// the device's thread pulls the mix; otherwise the steps render it (StepsRenderTheMix) and
+// feed what they made to the device.
+void SND_AttachDevice(bool attached);
+void SND_SetStepClocked(bool clocked);
+bool SND_StepsRenderTheMix();
+// What the device plays next; called on the device's thread.
+void SND_DeviceRender(float* out, size_t frames);
+// Frames the steps made, for the device to play (at most a second waits; older ones go).
+void SND_Feed(const float* samples, size_t frames);
+
 // Back to a fresh start: no mixer, no slots.
 void SND_Reset();
 
