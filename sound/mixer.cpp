@@ -40,6 +40,33 @@ double MasterGain(int32_t level) {
     return LevelGain(double(level) - kMasterMax, kMasterMin - kMasterMax);
 }
 
+double Placement3DGain(const Sound3D& p) {
+    const double distance = std::hypot(p.position[0], p.position[1], p.position[2]);
+    const double nearest = std::max(p.min_distance, 0.0);
+    const double farthest = std::max(p.max_distance, nearest);
+    double gain = 1;
+    if (distance > nearest) gain = nearest / std::min(distance, farthest);
+    if (!std::isfinite(gain)) gain = 0;
+    const int32_t inside = std::clamp(p.cone_inside, 0, 360);
+    const int32_t outside = std::clamp(p.cone_outside, inside, 360);
+    const double length = std::hypot(p.cone_orientation[0], p.cone_orientation[1], p.cone_orientation[2]);
+    if (inside == 360 || distance == 0 || !(length > 0) || !std::isfinite(length) || !std::isfinite(distance))
+        return gain;
+    // The angle between where the cone points and the way to the listener, as a cone's
+    // full angle.
+    double cosine = 0;
+    for (int i = 0; i < 3; ++i) cosine -= p.cone_orientation[size_t(i)] * p.position[size_t(i)];
+    cosine = std::clamp(cosine / (length * distance), -1.0, 1.0);
+    const double angle = 2 * std::acos(cosine) * 180 / 3.14159265358979323846;
+    const double outer = std::clamp(p.cone_outside_volume, -10000, 0);
+    double level = 0;
+    if (angle >= outside)
+        level = outer;
+    else if (angle > inside)
+        level = outer * (angle - inside) / double(outside - inside);
+    return gain * LevelGain(level, -10000);
+}
+
 CMixer::RSoundSample* CMixer::Slot(int32_t id) {
     if (id < 0 || id >= SlotCount() || !slots_[size_t(id)].inuse) return nullptr;
     return &slots_[size_t(id)];
@@ -224,9 +251,11 @@ void CMixer::MixSlot(RSoundSample& slot, float* out, size_t frames) {
     // The media channel plays at the file's level; the others go through volume, pan and
     // the master level.
     const bool media = slot.kind == 3;
-    const double master = media ? 1.0 : MasterGain(master_);
+    double master = media ? 1.0 : MasterGain(master_);
     const double left = media || slot.pan <= 0 ? 1.0 : LevelGain(-slot.pan, -kPanFull);
     const double right = media || slot.pan >= 0 ? 1.0 : LevelGain(slot.pan, -kPanFull);
+    // A 3D slot's place scales it as a whole; it holds still while a block is mixed.
+    if (slot.kind == 2) master *= Placement3DGain(slot.placement);
     double gain = media ? 1.0 : LevelGain(slot.volume, kVolumeSilent) * master;
     size_t f = 0;
     for (; f < frames && !slot.voices.empty(); ++f) {

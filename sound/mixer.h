@@ -62,7 +62,7 @@ struct SoundEffectParams {
     std::array<double, 3> equalizer{8000, 12, 0};
 };
 
-// 3D placement a kind-2 slot keeps (attenuation comes later).
+// 3D placement a kind-2 slot keeps, heard from a listener at the origin.
 struct Sound3D {
     std::array<double, 3> position{};
     std::array<double, 3> velocity{};
@@ -73,6 +73,13 @@ struct Sound3D {
     int32_t cone_outside = 360;
     int32_t cone_outside_volume = 0;
 };
+
+// The gain of a 3D sound: full up to the minimum distance, then falling with the distance
+// (min / distance: -6 dB each time it doubles) until the maximum distance, beyond which it
+// stays; times the cone's level, full inside the inner angle, the outside volume beyond the
+// outer one and linear in hundredths of a decibel between. Velocity (Doppler) and placing
+// the sound left or right are not applied.
+double Placement3DGain(const Sound3D& p);
 
 class CMixer {
 public:

@@ -249,3 +249,61 @@ TEST(SoundMixer, TempoIsKeptWithinItsRange) {
 
 } // namespace
 } // namespace kestrin
+
+namespace kestrin {
+namespace {
+
+TEST(SoundMixer3D, DistanceAndCone) {
+    const auto at = [](double x, double y, double z) {
+        Sound3D p;
+        p.position = {x, y, z};
+        p.min_distance = 10;
+        p.max_distance = 100;
+        return p;
+    };
+    struct Distance {
+        double x, y, z, gain;
+    } distances[] = {{0, 0, 0, 1}, {3, 4, 0, 1}, {0, 0, 10, 1}, {0, -20, 0, 0.5},
+                     {30, 40, 0, 0.2}, {0, 0, 100, 0.1}, {0, 0, -1000, 0.1}};
+    for (const Distance& d : distances) EXPECT_NEAR(Placement3DGain(at(d.x, d.y, d.z)), d.gain, 1e-12) << d.x << " " << d.y << " " << d.z;
+    // The defaults (minimum 1, maximum 1e9, no cone) leave a sound at the listener as it is.
+    EXPECT_EQ(Placement3DGain(Sound3D()), 1);
+    Sound3D zero = at(0, 0, 5);
+    zero.min_distance = 0; // the built-in makes a negative minimum 0: silent off the listener
+    EXPECT_EQ(Placement3DGain(zero), 0);
+
+    // A sound at (0, 0, 10): the listener lies along -z from it.
+    struct Cone {
+        double ox, oy, oz;
+        double level; // hundredths of a decibel
+    } cones[] = {
+        {0, 0, -1, 0},                   // pointing at the listener: inside
+        {0, 0, 1, -3000},                // pointing away: outside
+        {1, 0, 0, -1500},                // 90 degrees off, a cone of 180: halfway from 90 to 270
+        {0, 1, -1, 0},                   // 45 degrees off, a cone of 90: the inner edge
+        {0, 1, -0.57735026918962576, -500}, // 60 degrees off, a cone of 120: a sixth of the way
+    };
+    for (const Cone& c : cones) {
+        Sound3D p = at(0, 0, 10);
+        p.cone_orientation = {c.ox, c.oy, c.oz};
+        p.cone_inside = 90;
+        p.cone_outside = 270;
+        p.cone_outside_volume = -3000;
+        EXPECT_NEAR(Placement3DGain(p), Db(c.level), 1e-9) << c.ox << " " << c.oy << " " << c.oz;
+    }
+
+    // In the mix, only 3D slots are placed.
+    CMixer m;
+    const int32_t placed = m.Allocate(2, Flat(4, 1, 1));
+    const int32_t flat = m.Allocate(0, Flat(4, 1, 1));
+    *m.Placement(placed) = at(0, 0, 40);
+    EXPECT_EQ(m.Placement(flat), nullptr);
+    m.Play(placed, false);
+    EXPECT_NEAR(m.render(1)[0], 0.25, 1e-7);
+    m.Stop(placed);
+    m.Play(flat, false);
+    EXPECT_EQ(m.render(1)[0], 1.0f);
+}
+
+} // namespace
+} // namespace kestrin
