@@ -24,9 +24,10 @@ struct SoundTable {
     std::string temp_folder;
 };
 
+// Never destroyed, so no sound outlives the mixer at exit.
 SoundTable& Table() {
-    static SoundTable table;
-    return table;
+    static auto* table = new SoundTable;
+    return *table;
 }
 
 // The extension names a temporary file inside the temporary folder, so only a dot and a

@@ -26,9 +26,10 @@ struct SoundSystem {
     std::deque<float> feed;
 };
 
+// Never destroyed: sounds freed while the process exits still reach the mixer.
 SoundSystem& System() {
-    static SoundSystem system;
-    return system;
+    static auto* system = new SoundSystem;
+    return *system;
 }
 
 // Creating the mixer leaves it empty at the global volume of 1.
