@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sound/effect.h"
+
 namespace kestrin {
 
 namespace {
@@ -66,6 +68,9 @@ double Placement3DGain(const Sound3D& p) {
         level = outer * (angle - inside) / double(outside - inside);
     return gain * LevelGain(level, -10000);
 }
+
+CMixer::CMixer() = default;
+CMixer::~CMixer() = default;
 
 CMixer::RSoundSample* CMixer::Slot(int32_t id) {
     if (id < 0 || id >= SlotCount() || !slots_[size_t(id)].inuse) return nullptr;
@@ -173,6 +178,7 @@ void CMixer::SetEffects(int32_t id, int32_t flags) {
     slot->effects = flags & 511;
     // A new chain starts from the effects' own settings.
     slot->params = SoundEffectParams();
+    slot->chain = MakeEffectChain(slot->effects);
 }
 
 SoundEffectParams* CMixer::Effects(int32_t id) {
@@ -248,17 +254,10 @@ void CMixer::AdvanceFade(RSoundSample& slot, size_t frames) {
 void CMixer::MixSlot(RSoundSample& slot, float* out, size_t frames) {
     const std::vector<float>& pcm = slot.pcm->samples;
     const size_t length = slot.pcm->Frames();
-    // The media channel plays at the file's level; the others go through volume, pan and
-    // the master level.
-    const bool media = slot.kind == 3;
-    double master = media ? 1.0 : MasterGain(master_);
-    const double left = media || slot.pan <= 0 ? 1.0 : LevelGain(-slot.pan, -kPanFull);
-    const double right = media || slot.pan >= 0 ? 1.0 : LevelGain(slot.pan, -kPanFull);
-    // A 3D slot's place scales it as a whole; it holds still while a block is mixed.
-    if (slot.kind == 2) master *= Placement3DGain(slot.placement);
-    double gain = media ? 1.0 : LevelGain(slot.volume, kVolumeSilent) * master;
-    size_t f = 0;
-    for (; f < frames && !slot.voices.empty(); ++f) {
+    // The voices first, at their own level, up to where the last one ends.
+    scratch_.assign(frames * kMixChannels, 0.0f);
+    size_t made = 0;
+    for (; made < frames && !slot.voices.empty(); ++made) {
         float l = 0, r = 0;
         bool ended = false;
         for (Voice& v : slot.voices) {
@@ -272,9 +271,23 @@ void CMixer::MixSlot(RSoundSample& slot, float* out, size_t frames) {
                     ended = true;
             }
         }
-        out[f * 2] += static_cast<float>(l * gain * left);
-        out[f * 2 + 1] += static_cast<float>(r * gain * right);
+        scratch_[made * 2] = l;
+        scratch_[made * 2 + 1] = r;
         if (ended) std::erase_if(slot.voices, [length](const Voice& v) { return v.position >= length; });
+    }
+    // Then the effects, in the chain's order; a sound that stops ends its effects' tails.
+    for (const auto& stage : slot.chain) stage->Process(slot.params, scratch_.data(), made);
+    // Then volume, pan and the master level. The media channel plays at the file's level.
+    const bool media = slot.kind == 3;
+    double master = media ? 1.0 : MasterGain(master_);
+    // A 3D slot's place scales it as a whole; it holds still while a block is mixed.
+    if (slot.kind == 2) master *= Placement3DGain(slot.placement);
+    const double left = media || slot.pan <= 0 ? 1.0 : LevelGain(-slot.pan, -kPanFull);
+    const double right = media || slot.pan >= 0 ? 1.0 : LevelGain(slot.pan, -kPanFull);
+    double gain = media ? 1.0 : LevelGain(slot.volume, kVolumeSilent) * master;
+    for (size_t f = 0; f < made; ++f) {
+        out[f * 2] += static_cast<float>(scratch_[f * 2] * gain * left);
+        out[f * 2 + 1] += static_cast<float>(scratch_[f * 2 + 1] * gain * right);
         if (!media && slot.fade_left > 0) {
             slot.volume += (slot.volume_to - slot.volume) / double(slot.fade_left);
             if (--slot.fade_left == 0) slot.volume = slot.volume_to;
@@ -282,7 +295,7 @@ void CMixer::MixSlot(RSoundSample& slot, float* out, size_t frames) {
         }
     }
     // Frames after the last voice ended still move a fade on.
-    AdvanceFade(slot, frames - f);
+    AdvanceFade(slot, frames - made);
 }
 
 } // namespace kestrin

@@ -3,6 +3,7 @@
 // play it, mixed into interleaved stereo floats by `render`. Pure C++ and deterministic, so
 // tests read what a game plays sample by sample.
 //
+// Each slot's voices pass through its effect chain (effect.h) before volume and pan.
 // Kinds 0 and 2 mix freely (a new play of a slot adds a voice beside the ones playing); kind 1
 // is background music, of which one plays at a time; kind 3 is the single media channel,
 // which plays one slot at a time and loops by starting over. Gains are in hundredths of a
@@ -45,7 +46,7 @@ int32_t MasterLevel(double value);
 double MasterGain(int32_t level);
 
 // The effect parameters a slot keeps, in the built-ins' order, starting from the standard
-// effects' defaults (the chain's processing comes later).
+// effects' defaults.
 struct SoundEffectParams {
     // wet/dry mix, depth, feedback, frequency, waveform, delay, phase
     std::array<double, 7> chorus{50, 10, 25, 1.1, 1, 16, 3};
@@ -81,8 +82,15 @@ struct Sound3D {
 // the sound left or right are not applied.
 double Placement3DGain(const Sound3D& p);
 
+class CEffectStage;
+
 class CMixer {
 public:
+    CMixer();
+    ~CMixer();
+    CMixer(const CMixer&) = delete;
+    CMixer& operator=(const CMixer&) = delete;
+
     // At most this many voices of one slot play at once; the oldest gives way.
     static constexpr size_t kMaxVoicesPerSlot = 32;
 
@@ -140,6 +148,7 @@ private:
         int32_t pan = 0;
         int32_t effects = 0;
         SoundEffectParams params;
+        std::vector<std::unique_ptr<CEffectStage>> chain;
         Sound3D placement;
     };
 
@@ -149,6 +158,7 @@ private:
     static void AdvanceFade(RSoundSample& slot, size_t frames);
 
     std::vector<RSoundSample> slots_;
+    std::vector<float> scratch_; // one slot's voices before its effects and gains
     int32_t master_ = kMasterMax;
     double tempo_ = 1;
     int32_t media_ = -1; // the slot the media channel holds
