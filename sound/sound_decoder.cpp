@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "sound/midi_renderer.h"
+
 namespace kestrin {
 
 namespace {
@@ -121,6 +123,7 @@ std::vector<float> ResampleStereo(const std::vector<float>& stereo, int32_t rate
 }
 
 std::shared_ptr<const PcmBuffer> DecodeSound(std::span<const uint8_t> bytes, std::string* error) {
+    if (LooksLikeMidi(bytes)) return RenderMidi(bytes, error);
     std::vector<float> stereo;
     int rate = kMixRate;
     if (!Decode(bytes, stereo, rate, error)) return nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 // Sound files decoded from memory (WAV, OGG/Vorbis, FLAC, MP3 and the other formats the
-// decoding library knows) into stereo floats at the mixer's rate, resampled when the file
-// has another rate.
+// decoding library knows, and MIDI files through the synthesiser) into stereo floats at the
+// mixer's rate, resampled when the file has another rate.
 
 #include <cstdint>
 #include <memory>

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sound/midi_renderer.h"
 #include "sound/sound_decoder.h"
 #include "sound/sound_system.h"
 #include "tests/unit/project_fixture.h"
@@ -129,6 +130,82 @@ TEST_F(SoundLoad, RefusedBytesMakeNoSlotAndRefusedFilesAKindThreeSlot) {
     });
     SND_Play(id, true);
     EXPECT_FALSE(SND_IsPlaying(id));
+}
+
+} // namespace
+} // namespace kestrin
+
+namespace kestrin {
+namespace {
+
+// A standard MIDI file of one track: a program change, then each note as (start, length) in
+// ticks of 480 a quarter at 120 beats a minute (a second is 960 ticks).
+std::vector<uint8_t> MidiFile(std::vector<std::pair<uint32_t, uint32_t>> notes, uint8_t program) {
+    struct Event {
+        uint32_t tick;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Event> events = {{0, {0xC0, program}}};
+    for (auto [start, length] : notes) {
+        events.push_back({start, {0x90, 69, 110}});
+        events.push_back({start + length, {0x80, 69, 0}});
+    }
+    std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.tick < b.tick; });
+    std::vector<uint8_t> track;
+    uint32_t now = 0;
+    auto delta = [&](uint32_t value) {
+        uint8_t bytes[5];
+        int n = 0;
+        bytes[n++] = value & 0x7F;
+        while (value >>= 7) bytes[n++] = uint8_t(0x80 | (value & 0x7F));
+        while (n) track.push_back(bytes[--n]);
+    };
+    for (const Event& e : events) {
+        delta(e.tick - now);
+        now = e.tick;
+        track.insert(track.end(), e.bytes.begin(), e.bytes.end());
+    }
+    delta(0);
+    track.insert(track.end(), {0xFF, 0x2F, 0x00});
+    std::vector<uint8_t> file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k'};
+    const uint32_t size = uint32_t(track.size());
+    for (int shift = 24; shift >= 0; shift -= 8) file.push_back(uint8_t(size >> shift));
+    file.insert(file.end(), track.begin(), track.end());
+    return file;
+}
+
+double WindowRms(const PcmBuffer& pcm, double from, double to) {
+    const size_t a = size_t(from * kMixRate), b = std::min(size_t(to * kMixRate), pcm.Frames());
+    double sum = 0;
+    for (size_t f = a; f < b; ++f) sum += double(pcm.samples[2 * f]) * pcm.samples[2 * f];
+    return b > a ? std::sqrt(sum / double(b - a)) : 0;
+}
+
+TEST(SoundMidi, NotesSoundAtTheirTimes) {
+    if (MidiSoundFont().empty()) GTEST_SKIP() << "no General MIDI SoundFont installed";
+    // Two short notes of a glockenspiel (program 9), at 0 s and at 1 s.
+    const std::vector<uint8_t> file = MidiFile({{0, 96}, {960, 96}}, 9);
+    std::string error;
+    const auto pcm = DecodeSound(file, &error);
+    ASSERT_TRUE(pcm) << error;
+    // The piece lasts 1.1 s, and its notes ring out half a second more.
+    EXPECT_NEAR(double(pcm->Frames()) / kMixRate, 1.6, 0.1);
+    const double first = WindowRms(*pcm, 0, 0.1), gap = WindowRms(*pcm, 0.9, 0.99),
+                 second = WindowRms(*pcm, 1.0, 1.1), before = WindowRms(*pcm, 0.99, 1.0);
+    EXPECT_GT(first, 0.01);
+    EXPECT_GT(second, 0.01);
+    EXPECT_LT(gap, second / 4);
+    EXPECT_LT(before, second / 4);
+    // The same file renders the same samples every time.
+    EXPECT_EQ(DecodeSound(file)->samples, pcm->samples);
+    // A MIDI sound loads into a slot of its own kind.
+    testing::SoundTest::Reset();
+    EXPECT_EQ(SND_LoadMemory(file, 1), 0);
+    SND_Inspect([](CMixer& m) { EXPECT_EQ(m.Kind(0), 1); });
+    testing::SoundTest::Reset();
+    // Damaged MIDI data is refused.
+    std::vector<uint8_t> cut(file.begin(), file.begin() + 20);
+    EXPECT_FALSE(DecodeSound(cut));
 }
 
 } // namespace
