@@ -44,7 +44,8 @@ std::vector<std::shared_ptr<const PcmBuffer>> MakeSounds(int count, std::mt19937
 }
 
 // The mixer: best processor seconds for kSeconds of audio, and a checksum.
-double RunMixer(const std::vector<std::shared_ptr<const PcmBuffer>>& sounds, int32_t effects, double& checksum) {
+double RunMixer(const std::vector<std::shared_ptr<const PcmBuffer>>& sounds, int32_t effects,
+                double& checksum) {
     double best = 1e300;
     for (int r = 0; r < kRepeats; ++r) {
         CMixer m;
@@ -107,7 +108,8 @@ int main() {
     const double mixer = RunMixer(sounds, 2 | 64, mixSum);
     const double bare = RunMixer(sounds, 0, bareSum);
     const double plain = RunPlainSum(sounds, plainSum);
-    std::printf("mixing %d looping sounds, %.0f s of 44,100 Hz stereo, best of %d\n", kSounds, kSeconds, kRepeats);
+    std::printf("mixing %d looping sounds, %.0f s of 44,100 Hz stereo, best of %d\n", kSounds, kSeconds,
+                kRepeats);
     std::printf("  %-24s %12s %14s\n", "", "cpu seconds", "x real time");
     std::printf("  %-24s %12.3f %14.0f\n", "mixer, echo + equaliser", mixer, kSeconds / mixer);
     std::printf("  %-24s %12.3f %14.0f\n", "mixer, no effects", bare, kSeconds / bare);

@@ -31,7 +31,8 @@ float Biquad::Run(int c, float x) {
 Biquad PeakingFilter(double centre, double octaves, double gainDb) {
     const double a = std::pow(10.0, gainDb / 40);
     const double w = 2 * std::numbers::pi * std::clamp(centre, 1.0, kMixRate * 0.49) / kMixRate;
-    const double alpha = std::sin(w) * std::sinh(std::log(2.0) / 2 * std::max(octaves, 0.01) * w / std::sin(w));
+    const double alpha =
+        std::sin(w) * std::sinh(std::log(2.0) / 2 * std::max(octaves, 0.01) * w / std::sin(w));
     const double a0 = 1 + alpha / a;
     Biquad f;
     f.b0 = (1 + alpha * a) / a0;
@@ -67,10 +68,10 @@ std::vector<std::unique_ptr<CEffectStage>> MakeEffectChain(int32_t flags) {
     // The order is fixed whatever the bits' values: the equaliser comes before the reverb.
     using Maker = std::unique_ptr<CEffectStage> (*)();
     static const std::pair<int32_t, Maker> kOrder[] = {
-        {kEffectChorus, MakeChorus},         {kEffectEcho, MakeEcho},
-        {kEffectFlanger, MakeFlanger},       {kEffectGargle, MakeGargle},
-        {kEffectEqualizer, MakeEqualizer},   {kEffectReverb, MakeReverb},
-        {kEffectCompressor, MakeCompressor}, {kEffectDistortion, MakeDistortion},
+        {kEffectChorus, MakeChorus},           {kEffectEcho, MakeEcho},
+        {kEffectFlanger, MakeFlanger},         {kEffectGargle, MakeGargle},
+        {kEffectEqualizer, MakeEqualizer},     {kEffectReverb, MakeReverb},
+        {kEffectCompressor, MakeCompressor},   {kEffectDistortion, MakeDistortion},
         {kEffectI3DL2Reverb, MakeI3DL2Reverb},
     };
     std::vector<std::unique_ptr<CEffectStage>> chain;

@@ -13,9 +13,9 @@ namespace {
 class ModulatedDelay : public CEffectStage {
 public:
     ModulatedDelay(std::array<double, 7> SoundEffectParams::*member, double maxDelayMs)
-        : member_(member), max_delay_(maxDelayMs),
-          lines_{DelayLine(size_t(2 * maxDelayMs * kMixRate / 1000) + 2),
-                 DelayLine(size_t(2 * maxDelayMs * kMixRate / 1000) + 2)} {}
+        : member_(member),
+          max_delay_(maxDelayMs), lines_{DelayLine(size_t(2 * maxDelayMs * kMixRate / 1000) + 2),
+                                         DelayLine(size_t(2 * maxDelayMs * kMixRate / 1000) + 2)} {}
 
     void Process(const SoundEffectParams& params, float* s, size_t frames) override {
         const std::array<double, 7>& p = params.*member_;

@@ -41,7 +41,8 @@ private:
     static double Coefficient(double ms) { return 1 - std::exp(-1000.0 / (ms * kMixRate)); }
 
     double envelope_ = 0;
-    DelayLine lines_[2] = {DelayLine(size_t(4 * kMixRate / 1000) + 2), DelayLine(size_t(4 * kMixRate / 1000) + 2)};
+    DelayLine lines_[2] = {DelayLine(size_t(4 * kMixRate / 1000) + 2),
+                           DelayLine(size_t(4 * kMixRate / 1000) + 2)};
 };
 
 } // namespace

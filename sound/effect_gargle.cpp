@@ -18,7 +18,8 @@ public:
         for (size_t f = 0; f < frames; ++f) {
             double phase = double(position_++) * rate / kMixRate;
             phase -= std::floor(phase);
-            const double level = square ? (phase < 0.5 ? 1.0 : 0.0) : (phase < 0.5 ? 2 * phase : 2 - 2 * phase);
+            const double level =
+                square ? (phase < 0.5 ? 1.0 : 0.0) : (phase < 0.5 ? 2 * phase : 2 - 2 * phase);
             s[2 * f] = static_cast<float>(s[2 * f] * level);
             s[2 * f + 1] = static_cast<float>(s[2 * f + 1] * level);
         }

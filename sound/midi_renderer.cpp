@@ -93,14 +93,16 @@ std::shared_ptr<const PcmBuffer> RenderMidi(std::span<const uint8_t> bytes, std:
         if (fluid_player_get_status(s.player) != FLUID_PLAYER_PLAYING ||
             (total > 0 && fluid_player_get_current_tick(s.player) >= total))
             after += kBlock;
-        if (fluid_synth_write_float(s.synth, int(kBlock), left.data(), 0, 1, right.data(), 0, 1) != FLUID_OK) break;
+        if (fluid_synth_write_float(s.synth, int(kBlock), left.data(), 0, 1, right.data(), 0, 1) != FLUID_OK)
+            break;
         for (size_t i = 0; i < kBlock; ++i) {
             pcm->samples.push_back(left[i]);
             pcm->samples.push_back(right[i]);
         }
         frames += kBlock;
     }
-    if (fluid_player_get_total_ticks(s.player) <= 0) return Refuse(error, "the MIDI file holds no events"), nullptr;
+    if (fluid_player_get_total_ticks(s.player) <= 0)
+        return Refuse(error, "the MIDI file holds no events"), nullptr;
     return pcm;
 }
 

@@ -142,9 +142,9 @@ private:
         std::shared_ptr<const PcmBuffer> pcm;
         std::string fname;
         std::vector<Voice> voices;
-        double volume = 0;       // hundredths of a decibel, now
-        double volume_to = 0;    // where a fade ends
-        size_t fade_left = 0;    // frames until it does
+        double volume = 0;    // hundredths of a decibel, now
+        double volume_to = 0; // where a fade ends
+        size_t fade_left = 0; // frames until it does
         int32_t pan = 0;
         int32_t effects = 0;
         SoundEffectParams params;

@@ -73,8 +73,10 @@ bool Decode(std::span<const uint8_t> bytes, std::vector<float>& stereo, int& rat
         SNDFILE* sf;
         ~Closer() { sf_close(sf); }
     } closer{sf};
-    if (info.channels < 1 || info.channels > kMaxFileChannels) return Refuse(error, "unsupported channel count");
-    if (info.samplerate < kMinRate || info.samplerate > kMaxRate) return Refuse(error, "unsupported sample rate");
+    if (info.channels < 1 || info.channels > kMaxFileChannels)
+        return Refuse(error, "unsupported channel count");
+    if (info.samplerate < kMinRate || info.samplerate > kMaxRate)
+        return Refuse(error, "unsupported sample rate");
     rate = info.samplerate;
     // The length the header gives is only a hint: the frames are read until the data ends.
     const size_t channels = static_cast<size_t>(info.channels);

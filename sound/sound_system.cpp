@@ -89,7 +89,8 @@ int32_t SND_LoadFile(const std::string& fname, int32_t kind) {
     // What the mixer cannot take plays through the media channel, which takes nothing
     // either: the sound stays, without audio.
     if (!pcm) kind = 3;
-    return Starting([&](CMixer& m) { return m.Allocate(kind, std::move(pcm), kind == 3 ? fname : std::string()); });
+    return Starting(
+        [&](CMixer& m) { return m.Allocate(kind, std::move(pcm), kind == 3 ? fname : std::string()); });
 }
 
 int32_t SND_LoadMemory(const std::vector<uint8_t>& bytes, int32_t kind) {

@@ -251,7 +251,8 @@ int CommandRun(const std::vector<std::string>& args) {
         } else if (a == "--answers") {
             if (!value(options.answers_file)) return UsageError("--answers needs a file");
         } else if (a == "--audio-out") {
-            if (!value(options.audio_out) || options.audio_out.empty()) return UsageError("--audio-out needs a file");
+            if (!value(options.audio_out) || options.audio_out.empty())
+                return UsageError("--audio-out needs a file");
         } else if (a == "--speed") {
             if (!value(v) || !ParseDouble(v, options.speed))
                 return UsageError("--speed needs a positive number");

@@ -20,7 +20,8 @@ using testing::Sine;
 
 double Peak(const std::vector<float>& samples, size_t from, size_t to) {
     double peak = 0;
-    for (size_t i = from; i < to && i < samples.size(); ++i) peak = std::max(peak, double(std::fabs(samples[i])));
+    for (size_t i = from; i < to && i < samples.size(); ++i)
+        peak = std::max(peak, double(std::fabs(samples[i])));
     return peak;
 }
 
@@ -51,7 +52,8 @@ TEST(SoundDecode, EachFormatGivesBackItsSamples) {
         }
         if (c.format & SF_FORMAT_WAV || (c.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC) {
             ASSERT_EQ(pcm->Frames(), 8820u);
-            for (size_t i = 0; i < source.size(); ++i) ASSERT_NEAR(pcm->samples[i], source[i], c.tolerance) << i;
+            for (size_t i = 0; i < source.size(); ++i)
+                ASSERT_NEAR(pcm->samples[i], source[i], c.tolerance) << i;
             continue;
         }
         // Lossy coders add a delay and padding; the tone is there at its level.
@@ -89,17 +91,14 @@ TEST(SoundDecode, DamagedAndForeignFilesAreRefused) {
     std::vector<uint8_t> noData(wav.begin(), wav.begin() + 44);
     std::vector<uint8_t> noise(4096);
     for (size_t i = 0; i < noise.size(); ++i) noise[i] = uint8_t(i * 131 + 7);
-    const std::vector<uint8_t> midi = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,
-                                       'M', 'T', 'r', 'k', 0, 0, 0, 4, 0, 0xFF, 0x2F, 0};
+    const std::vector<uint8_t> midi = {'M', 'T', 'h', 'd', 0,   0, 0, 6, 0, 0, 0,    1,    0,
+                                       96,  'M', 'T', 'r', 'k', 0, 0, 0, 4, 0, 0xFF, 0x2F, 0};
     struct Case {
         const char* name;
         std::vector<uint8_t> bytes;
-    } cases[] = {{"empty", {}},
-                 {"header cut", std::vector<uint8_t>(wav.begin(), wav.begin() + 20)},
-                 {"rate 0", badRate},
-                 {"no channels", badChannels},
-                 {"no frames", noData},
-                 {"noise", noise},
+    } cases[] = {{"empty", {}},         {"header cut", std::vector<uint8_t>(wav.begin(), wav.begin() + 20)},
+                 {"rate 0", badRate},   {"no channels", badChannels},
+                 {"no frames", noData}, {"noise", noise},
                  {"midi", midi}};
     for (const Case& c : cases) {
         std::string error;
@@ -150,7 +149,8 @@ std::vector<uint8_t> MidiFile(std::vector<std::pair<uint32_t, uint32_t>> notes, 
         events.push_back({start, {0x90, 69, 110}});
         events.push_back({start + length, {0x80, 69, 0}});
     }
-    std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) { return a.tick < b.tick; });
+    std::stable_sort(events.begin(), events.end(),
+                     [](const Event& a, const Event& b) { return a.tick < b.tick; });
     std::vector<uint8_t> track;
     uint32_t now = 0;
     auto delta = [&](uint32_t value) {

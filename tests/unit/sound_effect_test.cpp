@@ -38,7 +38,8 @@ std::vector<float> SineWave(size_t frames, double hz, double amplitude) {
 
 double Peak(const std::vector<float>& s, size_t fromFrame, size_t toFrame, int channel = 0) {
     double peak = 0;
-    for (size_t f = fromFrame; f < toFrame; ++f) peak = std::max(peak, double(std::fabs(s[2 * f + size_t(channel)])));
+    for (size_t f = fromFrame; f < toFrame; ++f)
+        peak = std::max(peak, double(std::fabs(s[2 * f + size_t(channel)])));
     return peak;
 }
 
@@ -55,7 +56,12 @@ TEST(SoundEffects, EchoRepeatsAtItsDelaysWithFeedback) {
     const std::vector<float> out = Apply(*echo, p, Impulse(2000));
     // Left: 0.5 dry, then 0.5, 0.25, 0.125 every 441 frames; right every 882.
     for (size_t f = 0; f < 2000; ++f) {
-        const float left = f == 0 ? 0.5f : f == 441 ? 0.5f : f == 882 ? 0.25f : f == 1323 ? 0.125f : f == 1764 ? 0.0625f : 0;
+        const float left = f == 0      ? 0.5f
+                           : f == 441  ? 0.5f
+                           : f == 882  ? 0.25f
+                           : f == 1323 ? 0.125f
+                           : f == 1764 ? 0.0625f
+                                       : 0;
         const float right = f == 0 ? 0.5f : f == 882 ? 0.5f : f == 1764 ? 0.25f : 0;
         ASSERT_NEAR(out[2 * f], left, 1e-6) << f;
         ASSERT_NEAR(out[2 * f + 1], right, 1e-6) << f;
@@ -119,7 +125,8 @@ TEST(SoundEffects, GargleModulatesTheLevel) {
     auto triangle = MakeGargle();
     out = Apply(*triangle, p, ones);
     for (size_t f : {size_t(0), size_t(25), size_t(50), size_t(75), size_t(125)})
-        EXPECT_NEAR(out[2 * f], f % 100 < 50 ? double(f % 100) / 50.0 : 2 - double(f % 100) / 50.0, 1e-6) << f;
+        EXPECT_NEAR(out[2 * f], f % 100 < 50 ? double(f % 100) / 50.0 : 2 - double(f % 100) / 50.0, 1e-6)
+            << f;
 }
 
 TEST(SoundEffects, EqualizerLiftsItsBandOnly) {
@@ -225,7 +232,7 @@ TEST(SoundEffects, TheChainKeepsItsOrderAndTheMixerUsesIt) {
     p.gargle = {50, 1};          // 882 frames a period: on for 441
     m.Play(id, false);
     const std::vector<float> out = m.render(1000);
-    EXPECT_NEAR(out[0], 0.5, 1e-6);  // echo's dry half, gargle on
+    EXPECT_NEAR(out[0], 0.5, 1e-6);     // echo's dry half, gargle on
     EXPECT_NEAR(out[2 * 441], 0, 1e-6); // the repeat, gargle off
     // Without the chain the impulse passes unchanged.
     m.SetEffects(id, 0);

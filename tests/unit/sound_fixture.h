@@ -17,7 +17,8 @@ namespace kestrin::testing {
 
 // The bytes of a sound file holding `samples` (interleaved, `channels` a frame) at `rate`;
 // empty when this build of the library cannot write the format.
-inline std::vector<uint8_t> EncodeSound(const std::vector<float>& samples, int channels, int rate, int format) {
+inline std::vector<uint8_t> EncodeSound(const std::vector<float>& samples, int channels, int rate,
+                                        int format) {
     struct Sink {
         std::vector<uint8_t> bytes;
         sf_count_t position = 0;
@@ -26,13 +27,16 @@ inline std::vector<uint8_t> EncodeSound(const std::vector<float>& samples, int c
     io.get_filelen = [](void* u) { return sf_count_t(static_cast<Sink*>(u)->bytes.size()); };
     io.seek = [](sf_count_t offset, int whence, void* u) {
         auto* s = static_cast<Sink*>(u);
-        const sf_count_t base = whence == SEEK_CUR ? s->position : whence == SEEK_END ? sf_count_t(s->bytes.size()) : 0;
+        const sf_count_t base = whence == SEEK_CUR   ? s->position
+                                : whence == SEEK_END ? sf_count_t(s->bytes.size())
+                                                     : 0;
         s->position = base + offset;
         return s->position;
     };
     io.read = [](void* out, sf_count_t count, void* u) {
         auto* s = static_cast<Sink*>(u);
-        const sf_count_t n = std::max<sf_count_t>(0, std::min<sf_count_t>(count, sf_count_t(s->bytes.size()) - s->position));
+        const sf_count_t n =
+            std::max<sf_count_t>(0, std::min<sf_count_t>(count, sf_count_t(s->bytes.size()) - s->position));
         if (n > 0) std::memcpy(out, s->bytes.data() + s->position, size_t(n));
         s->position += n;
         return n;
@@ -68,7 +72,8 @@ inline std::vector<uint8_t> WavFloat(const std::vector<float>& samples, int chan
 }
 
 // `frames` frames of a sine of `hz` at `amplitude`, the same on each of `channels`.
-inline std::vector<float> Sine(size_t frames, double hz, double amplitude, int channels = 2, int rate = 44100) {
+inline std::vector<float> Sine(size_t frames, double hz, double amplitude, int channels = 2,
+                               int rate = 44100) {
     std::vector<float> out;
     for (size_t i = 0; i < frames; ++i)
         for (int c = 0; c < channels; ++c)

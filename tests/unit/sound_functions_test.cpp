@@ -86,7 +86,8 @@ TEST_F(SoundFunctions, ResourceQueries) {
 
 TEST_F(SoundFunctions, AddingReplacingAndDeleting) {
     const std::string file = (temp_ / "new.wav").string();
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(wav_.data()), std::streamsize(wav_.size()));
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(wav_.data()), std::streamsize(wav_.size()));
     const std::string add = "sound_add('" + file + "', 0.6, 0.4)";
     EXPECT_EQ(Text(add), "5");
     EXPECT_EQ(Sound_Get(5)->s_kind, 1);
@@ -122,9 +123,13 @@ TEST_F(SoundFunctions, PlayingAndShaping) {
     EXPECT_EQ(Text("sound_isplaying(2)"), "0");
     const int32_t music = Sound_Get(2)->s_soundid;
     EXPECT_GE(music, 0);
-    Expect({{"sound_loop(2)", "0"}, {"sound_volume(2, 0.75)", "0"}, {"sound_pan(2, -0.5)", "0"},
-            {"sound_fade(0, 0.5, 100.4)", "0"}, {"sound_global_volume(0.5)", "0"},
-            {"sound_background_tempo(0)", "0"}, {"sound_set_search_directory('/tmp/music')", "0"}});
+    Expect({{"sound_loop(2)", "0"},
+            {"sound_volume(2, 0.75)", "0"},
+            {"sound_pan(2, -0.5)", "0"},
+            {"sound_fade(0, 0.5, 100.4)", "0"},
+            {"sound_global_volume(0.5)", "0"},
+            {"sound_background_tempo(0)", "0"},
+            {"sound_set_search_directory('/tmp/music')", "0"}});
     Mixer([&](CMixer& m) {
         EXPECT_TRUE(m.IsPlaying(music));
         EXPECT_EQ(m.CurrentVolume(music), -2400);
@@ -156,7 +161,8 @@ TEST_F(SoundFunctions, EffectsKeepTheirParametersOnlyInTheChain) {
     // Set before the chain holds chorus: lost.
     EXPECT_EQ(Text("sound_effect_chorus(0, 10, 20, 30, 4.5, 0.6, 7, 2.6)"), "0");
     EXPECT_EQ(chorus(), defaults.chorus);
-    Expect({{"sound_effect_set(0, 1 | 16)", "0"}, {"sound_effect_chorus(0, 10, 20, 30, 4.1, 0.6, 7, 2.6)", "0"}});
+    Expect({{"sound_effect_set(0, 1 | 16)", "0"},
+            {"sound_effect_chorus(0, 10, 20, 30, 4.1, 0.6, 7, 2.6)", "0"}});
     // Reals in single precision, the waveform and phase rounded.
     EXPECT_EQ(chorus(), (std::array<double, 7>{10, 20, 30, double(4.1f), 1, 7, 3}));
     Expect({{"sound_effect_reverb(0, -1, -2, 300, 0.5)", "0"}, {"sound_effect_echo(0, 1, 2, 3, 4, 1)", "0"}});

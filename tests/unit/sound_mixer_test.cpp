@@ -37,8 +37,8 @@ TEST(SoundMixer, VolumeLaw) {
     struct Case {
         double value;
         int32_t level; // round(value * 9600) - 9600, then within [-9600, 0]
-    } cases[] = {{1, 0}, {0.75, -2400}, {0.5, -4800}, {0.1, -8640}, {0.0001, -9599}, {0, -9600},
-                 {-1, -9600}, {1.5, 0}};
+    } cases[] = {{1, 0},          {0.75, -2400}, {0.5, -4800}, {0.1, -8640},
+                 {0.0001, -9599}, {0, -9600},    {-1, -9600},  {1.5, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
         CMixer m;
@@ -263,9 +263,10 @@ TEST(SoundMixer3D, DistanceAndCone) {
     };
     struct Distance {
         double x, y, z, gain;
-    } distances[] = {{0, 0, 0, 1}, {3, 4, 0, 1}, {0, 0, 10, 1}, {0, -20, 0, 0.5},
+    } distances[] = {{0, 0, 0, 1},     {3, 4, 0, 1},     {0, 0, 10, 1},     {0, -20, 0, 0.5},
                      {30, 40, 0, 0.2}, {0, 0, 100, 0.1}, {0, 0, -1000, 0.1}};
-    for (const Distance& d : distances) EXPECT_NEAR(Placement3DGain(at(d.x, d.y, d.z)), d.gain, 1e-12) << d.x << " " << d.y << " " << d.z;
+    for (const Distance& d : distances)
+        EXPECT_NEAR(Placement3DGain(at(d.x, d.y, d.z)), d.gain, 1e-12) << d.x << " " << d.y << " " << d.z;
     // The defaults (minimum 1, maximum 1e9, no cone) leave a sound at the listener as it is.
     EXPECT_EQ(Placement3DGain(Sound3D()), 1);
     Sound3D zero = at(0, 0, 5);
@@ -277,10 +278,10 @@ TEST(SoundMixer3D, DistanceAndCone) {
         double ox, oy, oz;
         double level; // hundredths of a decibel
     } cones[] = {
-        {0, 0, -1, 0},                   // pointing at the listener: inside
-        {0, 0, 1, -3000},                // pointing away: outside
-        {1, 0, 0, -1500},                // 90 degrees off, a cone of 180: halfway from 90 to 270
-        {0, 1, -1, 0},                   // 45 degrees off, a cone of 90: the inner edge
+        {0, 0, -1, 0},                      // pointing at the listener: inside
+        {0, 0, 1, -3000},                   // pointing away: outside
+        {1, 0, 0, -1500},                   // 90 degrees off, a cone of 180: halfway from 90 to 270
+        {0, 1, -1, 0},                      // 45 degrees off, a cone of 90: the inner edge
         {0, 1, -0.57735026918962576, -500}, // 60 degrees off, a cone of 120: a sixth of the way
     };
     for (const Cone& c : cones) {

@@ -28,7 +28,7 @@ TEST(SoundOutput, StepsAdvanceByTheRoomSpeedWithTheFractionCarried) {
     StepAudio audio;
     EXPECT_EQ(audio.NextFrames(47), 938u); // 938 + 14/47
     EXPECT_EQ(audio.NextFrames(47), 1876u - 938u);
-    EXPECT_EQ(audio.NextFrames(94), 469u); // 28/47 = 56/94, + 44100 = 469 + 70/94
+    EXPECT_EQ(audio.NextFrames(94), 469u);  // 28/47 = 56/94, + 44100 = 469 + 70/94
     EXPECT_EQ(audio.NextFrames(0), 44100u); // a speed below 1 counts as 1
 }
 
@@ -36,8 +36,8 @@ TEST(SoundOutput, SamplesAndHeader) {
     struct Case {
         float in;
         int16_t out;
-    } cases[] = {{0, 0}, {1, 32767}, {-1, -32767}, {2, 32767}, {-7, -32767}, {0.5f, 16384},
-                 {-0.25f, -8192}, {1e-5f, 0}, {NAN, 0}, {INFINITY, 32767}};
+    } cases[] = {{0, 0},        {1, 32767},      {-1, -32767}, {2, 32767}, {-7, -32767},
+                 {0.5f, 16384}, {-0.25f, -8192}, {1e-5f, 0},   {NAN, 0},   {INFINITY, 32767}};
     for (const Case& c : cases) EXPECT_EQ(PcmSample(c.in), c.out) << c.in;
 
     testing::TempFolder temp;
@@ -54,7 +54,9 @@ TEST(SoundOutput, SamplesAndHeader) {
     std::ifstream in(path, std::ios::binary);
     const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     ASSERT_EQ(bytes.size(), 44u + 12u);
-    auto u32 = [&](size_t at) { return uint32_t(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24); };
+    auto u32 = [&](size_t at) {
+        return uint32_t(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24);
+    };
     auto i16 = [&](size_t at) { return int16_t(bytes[at] | bytes[at + 1] << 8); };
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
     EXPECT_EQ(u32(4), 36u + 12u);

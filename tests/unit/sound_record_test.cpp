@@ -112,7 +112,8 @@ TEST(SoundRecord, DamagedRecordsAreRefused) {
 class SoundTable : public testing::SoundTest {};
 
 TEST_F(SoundTable, LoadsRecordsAndAddsAtTheEnd) {
-    std::vector<RawResource> records = {{true, "snd_a", Bytes(Sample())}, {}, {true, "snd_b", Bytes(SoundRecord())}};
+    std::vector<RawResource> records = {
+        {true, "snd_a", Bytes(Sample())}, {}, {true, "snd_b", Bytes(SoundRecord())}};
     ASSERT_TRUE(Sound_LoadRecords(records));
     EXPECT_EQ(Sound_TableSize(), 3);
     EXPECT_EQ(Sound_Count(), 2);
