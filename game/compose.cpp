@@ -41,6 +41,9 @@
 #include "script/registry.h"
 #include "script/scripts.h"
 #include "script/variables.h"
+#include "sound/function_sound.h"
+#include "sound/sound.h"
+#include "sound/sound_system.h"
 #include "world/collision.h"
 #include "world/function_ds.h"
 #include "world/function_interaction.h"
@@ -87,6 +90,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(TimeLineFunctions());       // Function_Resource
     RegisterFunctions(ParticleFunctions());       // Function_Particles
     RegisterFunctions(DataStructureFunctions());  // Function_Data_Structures
+    RegisterFunctions(SoundFunctions());          // Function_Sound
 
     BindArgumentVariables();
     BindInputVariables();
@@ -117,6 +121,11 @@ const ModuleState kModuleStates[] = {
     {"sprites", Sprite_ClearAll},
     {"backgrounds", Background_ClearAll},
     {"particles", Particle_ClearAll},
+    // sound/
+    {"sounds", [] {
+         Sound_ClearAll();
+         SND_Reset();
+     }},
     // world/
     {"paths", Path_ClearAll},
     {"time lines", TimeLine_ClearAll},

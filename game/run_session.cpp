@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "base/file_io.h"
+#include "game/audio_output.h"
 #include "game/startup.h"
 #include "graphics/sprite.h"
 #include "runner/event_dispatch.h"
@@ -227,6 +228,12 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
              void (*messages)(const std::string& text)) {
     Session session(options, settings, messages);
     if (!session.Prepare()) return kExitLoadFailed;
+    // The mix follows the steps; a sound started before the first step begins at frame 0.
+    StepAudio audio;
+    if (!audio.Open(options.audio_out)) {
+        messages(msg::kAudioOutUnwritable + options.audio_out);
+        return kExitLoadFailed;
+    }
     CurrentSession() = &session;
     g_seeded = false;
 
@@ -240,8 +247,10 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
     loop.state.debug_mode = debugMode;
     ComposeMainLoop(loop);
     if (settings.key_f5_f6_save_load) loop.hooks.function_keys = [] { SavedGameKeys(CurrentInput()); };
-    loop.before_step = [&session, &loop](int64_t step) {
+    loop.before_step = [&session, &loop, &audio](int64_t step) {
         loop.state.automatic_draw = AutomaticDraw();
+        const CRoom* room = World().Current();
+        audio.Step(room ? room->r_speed : 30);
         session.BeforeStep(step);
     };
     loop.after_step = [&session](int64_t step) { return session.AfterStep(step); };
@@ -266,6 +275,10 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
     }
     if (session.Diverged()) status = kExitFatal;
     if (!session.WriteRecording() && status == kExitEnded) status = kExitFatal;
+    if (!audio.Close()) {
+        messages(msg::kAudioOutUnwritable + options.audio_out);
+        if (status == kExitEnded) status = kExitFatal;
+    }
     CurrentSession() = nullptr;
     CurrentInputSink().Reset(nullptr);
     SetInputPlatform(nullptr);

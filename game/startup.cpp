@@ -25,6 +25,8 @@
 #include "runner/signals.h"
 #include "script/errors.h"
 #include "script/scripts.h"
+#include "sound/sound.h"
+#include "sound/sound_system.h"
 #include "world/path.h"
 #include "world/timeline.h"
 
@@ -156,10 +158,13 @@ bool Runner::Load(std::vector<uint8_t> image, size_t searchStart) {
     if (!Background_LoadRecords(game_.Resources(ResourceKind::Background)) ||
         !Path_LoadRecords(game_.Resources(ResourceKind::Path)) ||
         !TimeLine_LoadRecords(game_.Resources(ResourceKind::TimeLine)) ||
+        !Sound_LoadRecords(game_.Resources(ResourceKind::Sound)) ||
         !LoadObjects(game_.Resources(ResourceKind::Object)) || !World().LoadRooms(game_)) {
         Fail(msg::kResourceData);
         return false;
     }
+    // The sound table holds the sounds' bytes now; the records would only double them.
+    for (RawResource& item : game_.Resources(ResourceKind::Sound)) std::vector<uint8_t>().swap(item.record);
     if (!Font_LoadRecords(game_.Resources(ResourceKind::Font))) {
         Fail(msg::kResourceData);
         return false;
@@ -222,7 +227,12 @@ std::vector<PrepareStep> Runner::PreparationTable() {
          }},
         {72, "Compiling object actions", msg::kPrepareObjects,
          [this] { return CompileObjects([this](const std::string& text) { messages_.ShowMessage(text); }); }},
-        {80, "Preparing sounds", msg::kPrepareSounds, [] { return true; }},
+        {80, "Preparing sounds", msg::kPrepareSounds,
+         [this] {
+             Sound_SetTempFolder(temp_.Path());
+             SetSoundHooks({[this](const std::string& text) { messages_.ShowMessage(text); }});
+             return Sound_PrepareAll();
+         }},
         {90, "Preparing graphics", nullptr, [this] { return Init_Graphics(game_.settings); }},
         {-1, nullptr, nullptr, [] { return true; }}, // input handlers and a clear input state
     };
@@ -246,6 +256,9 @@ void Runner::Shutdown() {
     Background_ClearAll();
     Sprite_ClearAll();
     Finish_Graphics();
+    Sound_ClearAll();
+    SND_End();
+    SetSoundHooks({});
     SetIncludedFiles(nullptr, {});
     game_.included_files.RemoveAll(DataFileContext{temp_.Path(), false, ReportToStderr});
     if (!library_path_.empty()) {

@@ -32,6 +32,7 @@ struct RunOptions {
     std::string input_file;
     std::string record_file;
     std::string answers_file;
+    std::string audio_out; // the mix as a WAV file
     double speed = 1.0;
     struct Screenshot {
         int64_t step;

@@ -70,6 +70,8 @@ Options (environment variable for standalone games in brackets):
   --record FILE       record input                                   [KESTRIN_RECORD=FILE]
   --answers FILE      answers for dialogs when headless, one a line  [KESTRIN_ANSWERS=FILE]
   --speed F           play at F times the room speed                 [KESTRIN_SPEED=F]
+  --audio-out FILE    write the mix as a 16-bit stereo 44,100 Hz WAV file, advanced by
+                      44100/room_speed frames a step             [KESTRIN_AUDIO_OUT=FILE]
   --screenshot STEP:PATH  write the frame shown after STEP as PNG (repeatable)
                                                   [KESTRIN_SCREENSHOT=STEP:PATH;STEP:PATH]
   --trace             append start-up steps and faults to "Trace.log" [KESTRIN_TRACE=1]
@@ -248,6 +250,9 @@ int CommandRun(const std::vector<std::string>& args) {
             if (!value(options.record_file)) return UsageError("--record needs a file");
         } else if (a == "--answers") {
             if (!value(options.answers_file)) return UsageError("--answers needs a file");
+        } else if (a == "--audio-out") {
+            if (!value(options.audio_out) || options.audio_out.empty())
+                return UsageError("--audio-out needs a file");
         } else if (a == "--speed") {
             if (!value(v) || !ParseDouble(v, options.speed))
                 return UsageError("--speed needs a positive number");
@@ -443,6 +448,7 @@ RunOptions OptionsFromEnvironment(int argc, char** argv, bool& ok) {
     options.input_file = text("KESTRIN_INPUT");
     options.record_file = text("KESTRIN_RECORD");
     options.answers_file = text("KESTRIN_ANSWERS");
+    options.audio_out = text("KESTRIN_AUDIO_OUT");
     v = text("KESTRIN_SCREENSHOT");
     for (size_t from = 0; from < v.size();) {
         size_t semi = v.find(';', from);

@@ -3,6 +3,7 @@
 #include "tools/project_background.h"
 #include "tools/project_font.h"
 #include "tools/project_script.h"
+#include "tools/project_sound.h"
 #include "tools/project_sprite.h"
 #include "tools/project_world.h"
 
@@ -37,7 +38,7 @@ namespace {
 
 // ORDER ResourceKind
 constexpr std::array<ResourceFormat, kResourceKindCount> kFormats = {{
-    {ResourceKind::Sound, "sounds", SaveRawRecord, LoadRawRecord},
+    {ResourceKind::Sound, "sounds", SaveSound, LoadSound},
     {ResourceKind::Sprite, "sprites", SaveSprite, LoadSprite},
     {ResourceKind::Background, "backgrounds", SaveBackground, LoadBackground},
     {ResourceKind::Path, "paths", SavePath, LoadPath},

@@ -7,6 +7,7 @@
 #include "graphics/function_window.h"
 #include "graphics/graphics_init.h"
 #include "graphics/graphics_window.h"
+#include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/sdl_loading.h"
 #include "platform/sdl/sdl_window.h"
 #include "runner/input_record.h"
@@ -57,8 +58,12 @@ public:
         SetDeviceFactory([raw](int32_t width, int32_t height) { return raw->MakeDevice(width, height); });
         loading_.on_hidden = [raw] { raw->Reactivate(); };
         SetClipboard(&clipboard_);
+        // A machine without sound plays the game silently.
+        std::string error;
+        audio_ = SdlAudio::Open(error);
     }
     ~SdlGamePlatform() override {
+        audio_.reset();
         SetClipboard(nullptr);
         SetDeviceFactory(nullptr);
         SetPlatformWindow(nullptr);
@@ -86,6 +91,7 @@ private:
     WindowEvents events_;
     SdlLoadingDisplay loading_;
     SdlClipboard clipboard_;
+    std::unique_ptr<SdlAudio> audio_;
 };
 
 } // namespace
