@@ -1,6 +1,7 @@
 #include "platform/sdl/sdl_audio.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include "sound/mixer.h"
 #include "sound/sound_system.h"
@@ -16,9 +17,28 @@ void Pull(void*, Uint8* stream, int length) {
     SND_DeviceRender(reinterpret_cast<float*>(stream), frames);
 }
 
+// ALSA's library prints its own complaints to standard error when a machine has no sound
+// card, before SDL can answer that there is no device. SDL loads the library at run time;
+// loaded first, with its error printer replaced, it stays quiet and SDL still gets the answer.
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+void QuietAlsa() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_GLOBAL);
+    if (!alsa) return;
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetHandler = int (*)(Handler);
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler")))
+        set(IgnoreAlsaError);
+    // Kept loaded for the process: SDL's own handle refers to the same library.
+}
+
 } // namespace
 
 std::unique_ptr<SdlAudio> SdlAudio::Open(std::string& error) {
+    QuietAlsa();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         error = SDL_GetError();
         return nullptr;
