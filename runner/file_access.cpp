@@ -73,6 +73,21 @@ std::string FindNoCase(const std::string& folder, std::string_view part) {
     return best;
 }
 
+// Where a link finally points, dangling or not; empty for a loop of links.
+std::string FollowLinks(std::string path) {
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::error_code ec;
+        const std::string target = fs::read_symlink(path, ec).string();
+        if (ec || target.empty()) return {};
+        // The rest of the way (links in the target's folders) resolves where it exists.
+        path = Canonical(target[0] == '/' ? target : Parent(path) + "/" + target);
+        if (path.empty()) return {};
+    }
+    return {};
+}
+
 size_t LastDelimiter(std::string_view name) {
     return name.find_last_of("\\/:");
 }
@@ -139,7 +154,7 @@ ResolvedFile ResolveFile(std::string_view name) {
                 missing = true;
             } else if (S_ISLNK(st.st_mode)) {
                 // A link (even a dangling one, which a write would create) counts where it points.
-                const std::string target = Canonical(candidate);
+                const std::string target = FollowLinks(candidate);
                 if (target.empty()) return {candidate, !g_access.secure_mode};
                 candidate = target;
                 if (::lstat(candidate.c_str(), &st) != 0) missing = true;

@@ -854,7 +854,12 @@ std::string FormatFileReal(double value) {
     std::snprintf(buffer, sizeof buffer, "%.0f", whole);
     out += buffer;
     if (std::isfinite(magnitude)) {
-        const auto millionths = static_cast<int64_t>((magnitude - whole) * 1e6);
+        // The exact product truncated: 0.3 is a little less than three tenths, so it gives
+        // 299999 even though the rounded product is 300000.
+        const double fraction = magnitude - whole;
+        double product = fraction * 1e6;
+        if (product == std::trunc(product) && std::fma(fraction, 1e6, -product) < 0) product -= 1;
+        const auto millionths = static_cast<int64_t>(product);
         if (millionths != 0) {
             std::snprintf(buffer, sizeof buffer, ".%06lld", static_cast<long long>(millionths));
             out += buffer;

@@ -126,7 +126,10 @@ void IniText::Write(std::string_view section, std::string_view key, std::string_
     Line line{k + "=" + v, Kind::Key, k, std::string(Trim(v))};
     const int64_t found = FindKey(section, key);
     if (found >= 0) {
-        lines_[static_cast<size_t>(found)] = std::move(line);
+        // The key keeps the spelling the file gave it.
+        Line& old = lines_[static_cast<size_t>(found)];
+        old.text = old.name + "=" + v;
+        old.value = line.value;
         return;
     }
     const std::string s = OneLine(Trim(section));
