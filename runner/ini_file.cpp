@@ -209,6 +209,9 @@ double ParseIniReal(std::string_view text) {
             break;
         }
     }
+    // Zero stays zero and an overflowed mantissa stays infinite whatever the exponent (their
+    // product with an infinite or vanishing power would be NaN).
+    if (mantissa == 0 || std::isinf(mantissa)) return sign * mantissa;
     return sign * mantissa * std::pow(10.0, exponentSign * static_cast<double>(exponent));
 }
 

@@ -91,9 +91,11 @@ TEST(FilesIniText, Reals) {
     } cases[] = {
         {"1.5e2", 150},  {"+3", 0},      {"3,25", 3.25},  {"-2", -2},     {"1e-2", 0.01}, {"2E3x", 2000},
         {"1.2.3", 1.2},  {"1e2e3", 100}, {"1e2.5", 100},  {"--4", 4},     {"", 0},        {"7 8", 7},
-        {"1e-", 1},      {"-1e-1", -0.1}, {"1e999999999", HUGE_VAL},
+        {"1e-", 1},      {"-1e-1", -0.1}, {"1e999999999", HUGE_VAL}, {"0e999", 0},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(ParseIniReal(c.text), c.value) << c.text;
+    // Never NaN: a zero or overflowed mantissa with any exponent.
+    EXPECT_EQ(ParseIniReal(std::string(400, '9') + "e-999"), HUGE_VAL);
     for (const double v : {0.0, 1.5, -2.25, 1e20, 1e-7, 123456789.125, 0.1, -1e300})
         EXPECT_DOUBLE_EQ(ParseIniReal(FormatIniReal(v)), v) << FormatIniReal(v);
     EXPECT_EQ(FormatIniReal(150), "150");
