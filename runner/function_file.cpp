@@ -255,7 +255,14 @@ bool AtLineEnd(int c) {
 
 std::string ReadLineText(FILE* f) {
     std::string out;
-    for (int c; out.size() < kMaxLineBytes && !AtLineEnd(c = Peek(f));) out += char(std::fgetc(f));
+    while (out.size() < kMaxLineBytes) {
+        const int c = std::fgetc(f);
+        if (AtLineEnd(c)) {
+            if (c != EOF) std::ungetc(c, f);
+            break;
+        }
+        out += static_cast<char>(c);
+    }
     return out;
 }
 

@@ -13,27 +13,33 @@ fail() { echo "FAIL: $*"; exit 1; }
 "$kestrin" build "$src/tests/projects/files_scores" -o "$work/game" --data-only || fail "build"
 mkdir -p "$work/play" "$work/config"
 cd "$work/play" || fail "cd"
+here="$(pwd -P)"
+bin="$(cd "$(dirname "$kestrin")" && pwd -P)"
 export XDG_CONFIG_HOME="$work/config"
+# The folder variables are this system's real paths.
+expect() { sed -e "s|@HERE@|$here|" -e "s|@BIN@|$bin|" >"$work/expected"; }
 run() {
     "$kestrin" run --headless --fast --frames 10 "$work/game" -- "$@" >"$work/out" 2>"$work/err" ||
         { cat "$work/out" "$work/err"; fail "run"; }
 }
 
 run Ann extra
-cat >"$work/expected" <<'OUT'
+expect <<'OUT'
 ini: runs 1, best 100.50, name Ann
 text: run 1 | -1.25 | eof 1
 registry: 1, params 2 extra, secure 0
+dirs: @HERE@ | temp 1 | @BIN@
 OUT
 cmp -s "$work/out" "$work/expected" || { diff "$work/expected" "$work/out"; fail "first run"; }
 
 # A note added by hand survives the game's changes.
 printf '; by hand\r\n' >>Scores.ini
 run Bo
-cat >"$work/expected" <<'OUT'
+expect <<'OUT'
 ini: runs 2, best 200.50, name Bo
 text: run 2 | -1.25 | eof 1
 registry: 2, params 1 , secure 0
+dirs: @HERE@ | temp 1 | @BIN@
 OUT
 cmp -s "$work/out" "$work/expected" || { diff "$work/expected" "$work/out"; fail "second run"; }
 grep -q '^; by hand' Scores.ini || fail "the hand-written line was lost"
