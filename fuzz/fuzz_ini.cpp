@@ -2,9 +2,9 @@
 // back unchanged is the text read, a change keeps every other line, what a write stores reads
 // back, and the numbers parse whatever they hold. The registry's values files round-trip.
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cmath>
 #include <cstdlib>
 #include <optional>
 #include <string>

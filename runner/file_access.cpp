@@ -114,7 +114,8 @@ bool IsPathName(std::string_view name) {
 
 std::string NativeFileName(std::string_view name) {
     std::string out(name);
-    if (out.size() >= 2 && out[1] == ':' && ((out[0] >= 'A' && out[0] <= 'Z') || (out[0] >= 'a' && out[0] <= 'z')))
+    if (out.size() >= 2 && out[1] == ':' &&
+        ((out[0] >= 'A' && out[0] <= 'Z') || (out[0] >= 'a' && out[0] <= 'z')))
         out.erase(0, 2);
     for (char& c : out)
         if (c == '\\') c = '/';

@@ -36,7 +36,7 @@ bool IsPathName(std::string_view name);
 std::string NativeFileName(std::string_view name);
 
 struct ResolvedFile {
-    std::string path; // absolute, with links and "." / ".." resolved as far as the path exists
+    std::string path;    // absolute, with links and "." / ".." resolved as far as the path exists
     bool allowed = true; // false in secure mode for a path outside the allowed folders
 };
 ResolvedFile ResolveFile(std::string_view name);

@@ -47,8 +47,8 @@ enum TextMode : int { kClosed = 0, kReading = 1, kWriting = 2 };
 
 struct BinarySlot {
     FILE* file = nullptr;
-    int mode = 0;          // 0 read, 1 write, 2 both
-    bool writing = false;  // the last operation wrote (a read must first seek)
+    int mode = 0;         // 0 read, 1 write, 2 both
+    bool writing = false; // the last operation wrote (a read must first seek)
 };
 
 struct TextSlot {
@@ -122,7 +122,7 @@ std::string PathFor(const std::string& name, Access access) {
     }
     const ResolvedFile file = ResolveFile(name);
     if (!file.allowed) {
-        Report(access == Access::Read      ? msg::kSecureReadFile
+        Report(access == Access::Read     ? msg::kSecureReadFile
                : access == Access::Append ? msg::kSecureAppendFile
                                           : msg::kSecureWriteFile,
                name);
@@ -163,7 +163,8 @@ ROUTINE(file_bin_open) {
     if (SecureMode() && mode != 0 && IsPathName(name)) return Report(msg::kSecureWriteFile, name);
     const std::string path = PathFor(name, mode == 0 ? Access::Read : Access::Write);
     if (path.empty()) return;
-    FILE* file = mode == 0 ? OpenRegular(path, O_RDONLY, "rb", false) : OpenRegular(path, O_RDWR | O_CREAT, "r+b", false);
+    FILE* file = mode == 0 ? OpenRegular(path, O_RDONLY, "rb", false)
+                           : OpenRegular(path, O_RDWR | O_CREAT, "r+b", false);
     // Reading a file that is not there yet starts it, empty.
     if (!file && mode == 0 && errno == ENOENT) {
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
@@ -177,7 +178,8 @@ ROUTINE(file_bin_open) {
 
 ROUTINE(file_bin_rewrite) {
     const int32_t slot = I(a, 0);
-    if (slot < 1 || slot > kSlots || !State().binary[size_t(slot - 1)].file) return Report(msg::kRewriteUnopened);
+    if (slot < 1 || slot > kSlots || !State().binary[size_t(slot - 1)].file)
+        return Report(msg::kRewriteUnopened);
     BinarySlot& s = State().binary[size_t(slot - 1)];
     if (s.mode == 0 || std::fflush(s.file) != 0 || ::ftruncate(::fileno(s.file), 0) != 0 ||
         std::fseek(s.file, 0, SEEK_SET) != 0)
@@ -186,7 +188,8 @@ ROUTINE(file_bin_rewrite) {
 
 ROUTINE(file_bin_close) {
     const int32_t slot = I(a, 0);
-    if (slot < 1 || slot > kSlots || !State().binary[size_t(slot - 1)].file) return Report(msg::kCloseUnopened);
+    if (slot < 1 || slot > kSlots || !State().binary[size_t(slot - 1)].file)
+        return Report(msg::kCloseUnopened);
     BinarySlot& s = State().binary[size_t(slot - 1)];
     Close(s.file);
     s = BinarySlot{};
@@ -216,7 +219,8 @@ ROUTINE(file_bin_seek) {
     if (std::fflush(s->file) != 0 || ::fstat(::fileno(s->file), &st) != 0) return Report(msg::kErrorSeeking);
     // Within the file or at its end, as the file's own seek allows.
     const int64_t p = std::isfinite(position) ? RoundToInt64Saturated(position, -1) : -1;
-    if (p < 0 || p > st.st_size || std::fseek(s->file, long(p), SEEK_SET) != 0) return Report(msg::kErrorSeeking);
+    if (p < 0 || p > st.st_size || std::fseek(s->file, long(p), SEEK_SET) != 0)
+        return Report(msg::kErrorSeeking);
     s->writing = false;
 }
 
@@ -635,7 +639,8 @@ ROUTINE(file_find_first) {
 ROUTINE(file_find_next) {
     FileState& state = State();
     r.SetString("");
-    if (state.searching && state.next_found < state.found.size()) r.SetString(state.found[state.next_found++]);
+    if (state.searching && state.next_found < state.found.size())
+        r.SetString(state.found[state.next_found++]);
 }
 
 ROUTINE(file_find_close) {
@@ -743,7 +748,8 @@ ROUTINE(execute_shell) {
     const ResolvedFile file = ResolveFile(document);
     struct stat st;
     const std::string target = ::stat(file.path.c_str(), &st) == 0 ? file.path : document;
-    const pid_t pid = document.empty() ? -1 : Spawn({g_opener, target}, g_opener.find('/') == std::string::npos);
+    const pid_t pid =
+        document.empty() ? -1 : Spawn({g_opener, target}, g_opener.find('/') == std::string::npos);
     if (pid < 0) return Report(msg::kCannotExecute, document);
     WaitOrKeep(pid, false);
 }

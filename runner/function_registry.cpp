@@ -56,7 +56,8 @@ bool MayWrite(std::string_view key) {
 }
 
 ROUTINE(registry_write_real_ext) {
-    if (MayWrite(a[0].str())) (void)CurrentRegistryStore().WriteReal(g_root, a[0].str(), a[1].str(), a[2].val());
+    if (MayWrite(a[0].str()))
+        (void)CurrentRegistryStore().WriteReal(g_root, a[0].str(), a[1].str(), a[2].val());
 }
 ROUTINE(registry_write_string_ext) {
     if (MayWrite(a[0].str()))

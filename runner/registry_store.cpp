@@ -22,10 +22,14 @@ constexpr uint64_t kMaxValuesBytes = 16u << 20;
 
 const char* RootFolder(RegistryRoot root) {
     switch (root) {
-    case RegistryRoot::LocalMachine: return "local_machine";
-    case RegistryRoot::ClassesRoot: return "classes_root";
-    case RegistryRoot::Users: return "users";
-    case RegistryRoot::CurrentUser: break;
+    case RegistryRoot::LocalMachine:
+        return "local_machine";
+    case RegistryRoot::ClassesRoot:
+        return "classes_root";
+    case RegistryRoot::Users:
+        return "users";
+    case RegistryRoot::CurrentUser:
+        break;
     }
     return "current_user";
 }
@@ -98,10 +102,14 @@ Values LoadValues(const std::string& file) {
 
 RegistryRoot RegistryRootFromNumber(int32_t n) {
     switch (n) {
-    case 1: return RegistryRoot::LocalMachine;
-    case 2: return RegistryRoot::ClassesRoot;
-    case 3: return RegistryRoot::Users;
-    default: return RegistryRoot::CurrentUser;
+    case 1:
+        return RegistryRoot::LocalMachine;
+    case 2:
+        return RegistryRoot::ClassesRoot;
+    case 3:
+        return RegistryRoot::Users;
+    default:
+        return RegistryRoot::CurrentUser;
     }
 }
 
@@ -113,7 +121,8 @@ std::string RegistryStore::DefaultFolder() {
     return {};
 }
 
-RegistryStore::RegistryStore(std::string folder) : folder_(folder.empty() ? DefaultFolder() : std::move(folder)) {}
+RegistryStore::RegistryStore(std::string folder)
+    : folder_(folder.empty() ? DefaultFolder() : std::move(folder)) {}
 
 std::string RegistryStore::KeyFolder(RegistryRoot root, std::string_view key) const {
     std::string path = folder_ + "/" + RootFolder(root);
@@ -196,17 +205,20 @@ double RegistryStore::ReadReal(RegistryRoot root, std::string_view key, std::str
     return value;
 }
 
-std::optional<bool> RegistryStore::ReadBool(RegistryRoot root, std::string_view key, std::string_view name) const {
+std::optional<bool> RegistryStore::ReadBool(RegistryRoot root, std::string_view key,
+                                            std::string_view name) const {
     const auto v = Get(root, key, name);
     if (!v) return std::nullopt;
     switch (v->type) {
-    case RegistryValue::Type::Dword: return v->number != 0;
+    case RegistryValue::Type::Dword:
+        return v->number != 0;
     case RegistryValue::Type::Binary: {
         for (const uint8_t b : v->data)
             if (b) return true;
         return false;
     }
-    case RegistryValue::Type::String: return std::atoi(v->text.c_str()) != 0;
+    case RegistryValue::Type::String:
+        return std::atoi(v->text.c_str()) != 0;
     }
     return false;
 }
@@ -216,8 +228,12 @@ std::string FormatRegistryValues(const Values& values) {
     for (const auto& [name, v] : values) {
         out += Escape(name, false);
         switch (v.type) {
-        case RegistryValue::Type::String: out += "\tsz\t" + Escape(v.text, false); break;
-        case RegistryValue::Type::Dword: out += "\tdword\t" + std::to_string(v.number); break;
+        case RegistryValue::Type::String:
+            out += "\tsz\t" + Escape(v.text, false);
+            break;
+        case RegistryValue::Type::Dword:
+            out += "\tdword\t" + std::to_string(v.number);
+            break;
         case RegistryValue::Type::Binary:
             out += "\tbinary\t";
             for (const uint8_t b : v.data) {

@@ -24,8 +24,8 @@ protected:
     void SetUp() override {
         FunctionTest::SetUp();
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        root_ = std::filesystem::temp_directory_path() /
-                ("ks_files_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" + info->name());
+        root_ = std::filesystem::temp_directory_path() / ("ks_files_" + std::to_string(::getpid()) + "_" +
+                                                          info->test_suite_name() + "_" + info->name());
         std::filesystem::remove_all(root_);
         game_ = root_ / "game";
         temp_ = root_ / "temp";

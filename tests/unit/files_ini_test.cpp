@@ -35,7 +35,7 @@ TEST(FilesIniText, ReadingRules) {
         {"Player", "Name", "Ann Lee"}, {"PLAYER", "name", "Ann Lee"}, // the first occurrence
         {"player", "score", "120"},    {"Player", "lives", nullptr},  {"Player", ";score", nullptr},
         {"Player", "empty", ""},       {"Player", "eq", "a=b"},       {"Player", "junk line", nullptr},
-        {"Other", "score", "5"},       {"Player", "level", "3"},      // a later occurrence of the section
+        {"Other", "score", "5"},       {"Player", "level", "3"}, // a later occurrence of the section
         {"", "orphan", nullptr},       {"Missing", "score", nullptr}, {" player ", " score ", "120"},
     };
     for (const auto& c : cases) {
@@ -60,8 +60,9 @@ TEST(FilesIniText, ChangesKeepTheRestOfTheFile) {
     ini.Write("video", "width", "640"); // after the section's last key, before the blank line
     ini.Write("audio", "muted", "1");
     ini.Write("new", "key", "two\nlines");
-    EXPECT_EQ(ini.Text(), "; settings\n[video]\nfull=0\nwidth=640\n\n; audio next\n[audio]\nvolume=5\nmuted=1\n"
-                          "\n[new]\nkey=two lines\n");
+    EXPECT_EQ(ini.Text(),
+              "; settings\n[video]\nfull=0\nwidth=640\n\n; audio next\n[audio]\nvolume=5\nmuted=1\n"
+              "\n[new]\nkey=two lines\n");
     EXPECT_TRUE(ini.DeleteKey("video", "full"));
     EXPECT_FALSE(ini.DeleteKey("video", "full"));
     EXPECT_TRUE(ini.DeleteSection("AUDIO"));
@@ -89,9 +90,10 @@ TEST(FilesIniText, Reals) {
         const char* text;
         double value;
     } cases[] = {
-        {"1.5e2", 150},  {"+3", 0},      {"3,25", 3.25},  {"-2", -2},     {"1e-2", 0.01}, {"2E3x", 2000},
-        {"1.2.3", 1.2},  {"1e2e3", 100}, {"1e2.5", 100},  {"--4", 4},     {"", 0},        {"7 8", 7},
-        {"1e-", 1},      {"-1e-1", -0.1}, {"1e999999999", HUGE_VAL}, {"0e999", 0},
+        {"1.5e2", 150}, {"+3", 0},      {"3,25", 3.25}, {"-2", -2},      {"1e-2", 0.01},
+        {"2E3x", 2000}, {"1.2.3", 1.2}, {"1e2e3", 100}, {"1e2.5", 100},  {"--4", 4},
+        {"", 0},        {"7 8", 7},     {"1e-", 1},     {"-1e-1", -0.1}, {"1e999999999", HUGE_VAL},
+        {"0e999", 0},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(ParseIniReal(c.text), c.value) << c.text;
     // Never NaN: a zero or overflowed mantissa with any exponent.
@@ -120,7 +122,8 @@ TEST_F(FilesIni, BuiltinsOverOneOpenFile) {
     for (const TextCase& c : none) EXPECT_EQ(Text(c.code), c.expected) << c.code;
 
     EXPECT_EQ(Text("ini_open(\"nofolder\\x.ini\")"),
-              "0 ! Error directory does not exist when opening ini file - " + (game_ / "nofolder/x.ini").string());
+              "0 ! Error directory does not exist when opening ini file - " +
+                  (game_ / "nofolder/x.ini").string());
     // A missing file opens empty and is not created by reading it.
     EXPECT_EQ(Text("ini_open(\"settings.ini\")"), "0");
     const TextCase empty[] = {

@@ -32,7 +32,8 @@ TEST(FilesNameParts, WindowsAndLinuxForms) {
         {"\\top.ini", "top.ini", "\\", "\\", "", ".ini"},
         {"archive.tar.gz", "archive.tar.gz", "", "", "", ".gz"},
         {"folder.d\\noext", "noext", "folder.d\\", "folder.d", "", ""},
-        {"\\\\server\\share\\f.txt", "f.txt", "\\\\server\\share\\", "\\\\server\\share", "\\\\server\\share", ".txt"},
+        {"\\\\server\\share\\f.txt", "f.txt", "\\\\server\\share\\", "\\\\server\\share", "\\\\server\\share",
+         ".txt"},
         {"", "", "", "", "", ""},
     };
     for (const Case& c : cases) {
@@ -55,9 +56,15 @@ TEST(FilesMask, Wildcards) {
         const char* name;
         bool match;
     } cases[] = {
-        {"*.*", "noext", true},  {"*", "a.b", true},           {"*.txt", "A.TXT", true},
-        {"*.txt", "a.txt.bak", false}, {"level?.dat", "level7.dat", true}, {"level?.dat", "level10.dat", false},
-        {"a*b*c", "aXXbYYc", true}, {"a*b*c", "aXXbYY", false}, {"", "", true},
+        {"*.*", "noext", true},
+        {"*", "a.b", true},
+        {"*.txt", "A.TXT", true},
+        {"*.txt", "a.txt.bak", false},
+        {"level?.dat", "level7.dat", true},
+        {"level?.dat", "level10.dat", false},
+        {"a*b*c", "aXXbYYc", true},
+        {"a*b*c", "aXXbYY", false},
+        {"", "", true},
         {"*a", "bbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb", false},
     };
     for (const auto& c : cases) EXPECT_EQ(MatchFileMask(c.mask, c.name), c.match) << c.mask << " " << c.name;
@@ -72,7 +79,7 @@ TEST_F(FilesNames, ExistsDeleteRenameCopyAndFolders) {
         {"directory_exists(\"a.txt\")", "0"},
         {"directory_create(\"x\\y\\z\")", "0"}, // every missing parent
         {"directory_exists(\"x/y/z\")", "1"},
-        {"file_exists(\"x\")", "0"}, // a folder is not a file
+        {"file_exists(\"x\")", "0"},                // a folder is not a file
         {"file_rename(\"a.txt\", \"b.txt\")", "0"}, // never replaces a file
         {"file_exists(\"a.txt\")", "1"},
         {"file_rename(\"a.txt\", \"x\\y\\moved.txt\")", "0"},
@@ -94,10 +101,8 @@ TEST_F(FilesNames, CaseInsensitiveLookupInsideTheAllowedFolders) {
     Write(game_ / "data/level1.txt", "one");
     Write(game_ / "Saves/Slot.dat", "s");
     const TextCase cases[] = {
-        {"file_exists(\"data\\level1.txt\")", "1"},
-        {"file_exists(\"DATA\\Level1.TXT\")", "1"},
-        {"file_exists(\"saves/slot.DAT\")", "1"},
-        {"file_exists(\"./Data/../data/LEVEL1.txt\")", "1"},
+        {"file_exists(\"data\\level1.txt\")", "1"}, {"file_exists(\"DATA\\Level1.TXT\")", "1"},
+        {"file_exists(\"saves/slot.DAT\")", "1"},   {"file_exists(\"./Data/../data/LEVEL1.txt\")", "1"},
         {"file_exists(\"data\\level2.txt\")", "0"},
     };
     for (const TextCase& c : cases) EXPECT_EQ(Text(c.code), c.expected) << c.code;
@@ -129,7 +134,8 @@ TEST_F(FilesNames, SearchesWithAttributes) {
     Write(game_ / "sub.txt/deep.dat", ""); // a folder matching the mask
     const auto all = [&](const std::string& first) {
         std::string names(Eval(first).str());
-        for (std::string next; !(next = std::string(Eval("file_find_next()").str())).empty();) names += "," + next;
+        for (std::string next; !(next = std::string(Eval("file_find_next()").str())).empty();)
+            names += "," + next;
         return names;
     };
     EXPECT_EQ(all("file_find_first(\"*.txt\", 0)"), "B.TXT,a.txt");
@@ -205,7 +211,8 @@ TEST_F(FilesNames, ProgramsRunWithoutAShell) {
     EXPECT_TRUE(std::filesystem::exists(game_ / "c.txt"));
     EXPECT_TRUE(std::filesystem::exists(game_ / "x;touch"));
     EXPECT_TRUE(std::filesystem::exists(game_ / "$HOME"));
-    EXPECT_EQ(Text("execute_program(\"no_such_program_ks\", \"\", 1)"), "0 ! Cannot execute no_such_program_ks");
+    EXPECT_EQ(Text("execute_program(\"no_such_program_ks\", \"\", 1)"),
+              "0 ! Cannot execute no_such_program_ks");
     EXPECT_EQ(Text("execute_program(\"\", \"\", 0)"), "0 ! Cannot execute ");
     // A program of the working folder, named the Windows way and started without waiting.
     Write(game_ / "tools/mark.sh", "#!/bin/sh\necho \"$1\" > \"$2\"\n");

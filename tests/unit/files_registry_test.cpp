@@ -99,7 +99,8 @@ TEST_F(FilesRegistry, BuiltinsAndRoots) {
         {"registry_read_real_ext(\"s\", \"R\")", "0"},
     };
     for (const TextCase& c : cases) EXPECT_EQ(Text(c.code), c.expected) << c.code;
-    EXPECT_TRUE(std::filesystem::exists(root_ / "config/kestrin/registry/current_user/software/kestrin/4242/values"));
+    EXPECT_TRUE(
+        std::filesystem::exists(root_ / "config/kestrin/registry/current_user/software/kestrin/4242/values"));
     GameValues().game_id = 0;
 }
 

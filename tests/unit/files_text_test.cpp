@@ -70,14 +70,21 @@ TEST_F(FilesText, LinesEndOfLineAndEndOfFile) {
     // CR LF, LF and a last line without an end.
     Write(game_ / "lines.txt", "ab\r\ncd\n\nef");
     const TextCase cases[] = {
-        {"file_text_eof(1)", "0"},          {"file_text_eoln(1)", "0"},
-        {"file_text_read_string(1)", "\"ab\""}, {"file_text_eoln(1)", "1"},
+        {"file_text_eof(1)", "0"},
+        {"file_text_eoln(1)", "0"},
+        {"file_text_read_string(1)", "\"ab\""},
+        {"file_text_eoln(1)", "1"},
         {"file_text_read_string(1)", "\"\""}, // still at the line end
-        {"file_text_readln(1)", "0"},       {"file_text_read_string(1)", "\"cd\""},
-        {"file_text_readln(1)", "0"},       {"file_text_eoln(1)", "1"}, // the empty line
-        {"file_text_eof(1)", "0"},          {"file_text_readln(1)", "0"},
-        {"file_text_read_string(1)", "\"ef\""}, {"file_text_eoln(1)", "1"},
-        {"file_text_eof(1)", "1"},          {"file_text_readln(1)", "0"},
+        {"file_text_readln(1)", "0"},
+        {"file_text_read_string(1)", "\"cd\""},
+        {"file_text_readln(1)", "0"},
+        {"file_text_eoln(1)", "1"}, // the empty line
+        {"file_text_eof(1)", "0"},
+        {"file_text_readln(1)", "0"},
+        {"file_text_read_string(1)", "\"ef\""},
+        {"file_text_eoln(1)", "1"},
+        {"file_text_eof(1)", "1"},
+        {"file_text_readln(1)", "0"},
         {"file_text_read_string(1)", "\"\""},
     };
     ASSERT_EQ(Text("file_text_open_read(\"lines.txt\")"), "1");
@@ -93,12 +100,12 @@ TEST_F(FilesText, ReadingNumbers) {
     Write(game_ / "n.txt", "  -12.5abc\n1 2\n3,25\n1.2.3\n\t-.5\nx9\n");
     const TextCase slot[] = {
         {"file_text_read_real(1)", "-12.50"},  {"file_text_read_string(1)", "\"bc\""}, // the a is used up
-        {"file_text_readln(1)", "0"},         {"file_text_read_real(1)", "1"},
+        {"file_text_readln(1)", "0"},          {"file_text_read_real(1)", "1"},
         {"file_text_read_string(1)", "\"2\""}, {"file_text_readln(1)", "0"},
-        {"file_text_read_real(1)", "3.25"},   {"file_text_readln(1)", "0"},
+        {"file_text_read_real(1)", "3.25"},    {"file_text_readln(1)", "0"},
         {"file_text_read_real(1)", "1.20"},    {"file_text_read_string(1)", "\"3\""},
-        {"file_text_readln(1)", "0"},         {"file_text_read_real(1)", "-0.50"},
-        {"file_text_readln(1)", "0"},         {"file_text_read_real(1)", "0"},
+        {"file_text_readln(1)", "0"},          {"file_text_read_real(1)", "-0.50"},
+        {"file_text_readln(1)", "0"},          {"file_text_read_real(1)", "0"},
         {"file_text_read_string(1)", "\"9\""},
     };
     ASSERT_EQ(Text("file_text_open_read(\"n.txt\")"), "1");
@@ -107,8 +114,9 @@ TEST_F(FilesText, ReadingNumbers) {
     // The single file skips blanks anywhere and stops at a second separator.
     Write(game_ / "s.txt", "1 2\n1.2.3\n4-5\n");
     const TextCase single[] = {
-        {"file_read_real()", "12"},  {"file_readln()", "0"},     {"file_read_real()", "1.20"},
-        {"file_read_string()", "\"3\""}, {"file_readln()", "0"}, {"file_read_real()", "-45"},
+        {"file_read_real()", "12"},   {"file_readln()", "0"},
+        {"file_read_real()", "1.20"}, {"file_read_string()", "\"3\""},
+        {"file_readln()", "0"},       {"file_read_real()", "-45"},
         {"file_eoln()", "1"},
     };
     ASSERT_EQ(Text("file_open_read(\"s.txt\")"), "0");
@@ -180,7 +188,7 @@ TEST_F(FilesText, BinaryFiles) {
         {"file_bin_seek(1, 2)", "0"},
         {"file_bin_read_byte(1)", "122"},
         {"file_bin_read_byte(1)", "0 ! Error reading byte."}, // at the end
-        {"file_bin_write_byte(1, 33)", "0"},                   // writes after reading
+        {"file_bin_write_byte(1, 33)", "0"},                  // writes after reading
         {"file_bin_size(1)", "4"},
         {"file_bin_seek(1, -1)", "0 ! Error seeking."},
         {"file_bin_seek(1, 5)", "0 ! Error seeking."},
