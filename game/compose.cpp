@@ -18,10 +18,13 @@
 #include "graphics/room_draw.h"
 #include "graphics/sprite.h"
 #include "runner/event_dispatch.h"
-#include "runner/function_event.h"
 #include "runner/function_datafile.h"
+#include "runner/function_event.h"
+#include "runner/function_file.h"
+#include "runner/function_ini.h"
 #include "runner/function_input.h"
 #include "runner/function_loop.h"
+#include "runner/function_registry.h"
 #include "runner/function_room.h"
 #include "runner/game_variables.h"
 #include "runner/game_world.h"
@@ -78,6 +81,9 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(SavedGameFunctions());      // Function_Interaction
     RegisterFunctions(MotionPlanningFunctions()); // Function_Interaction
     RegisterFunctions(IncludedFileFunctions());   // Function_File
+    RegisterFunctions(FileFunctions());           // Function_File
+    RegisterFunctions(RegistryFunctions());       // Function_File
+    RegisterFunctions(IniFunctions());            // Function_File
     RegisterFunctions(InputFunctions());          // Function_Misc
     RegisterFunctions(ScriptFunctions());         // Function_Game
     RegisterFunctions(VariableFunctions());       // Function_Game
@@ -116,6 +122,9 @@ const ModuleState kModuleStates[] = {
      }},
     {"game values", ResetGameVariables},
     {"input", [] { CurrentInput().Clear(); }},
+    {"files", ResetFileState},
+    {"registry root", ResetRegistryState},
+    {"ini file", ResetIniState},
     // graphics/
     {"fonts", Font_ClearAll},
     {"sprites", Sprite_ClearAll},

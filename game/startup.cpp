@@ -16,7 +16,10 @@
 #include "graphics/room_draw.h"
 #include "graphics/sprite.h"
 #include "runner/container.h"
+#include "runner/file_access.h"
 #include "runner/function_datafile.h"
+#include "runner/function_file.h"
+#include "runner/function_registry.h"
 #include "runner/game_variables.h"
 #include "runner/game_world.h"
 #include "runner/input_state.h"
@@ -73,6 +76,16 @@ void Runner::Fail(const std::string& message) {
 int Runner::Run(const std::string& gameFile, const std::string& executableDir, bool standalone) {
     if (options_.trace || TraceLog::Wanted(options_.game_parameters)) trace_.Open(executableDir);
     if (!temp_.Create(TempFolderBases(executableDir))) messages_.ShowMessage(msg::kTempDirFailed);
+    // Secure mode is decided once, before any game code runs; the working folder the run
+    // starts in is the game's folder for the file built-ins.
+    secure_mode_ = ReadSecureMode(CurrentRegistryStore());
+    GameValues().secure_mode = secure_mode_;
+    {
+        std::error_code ec;
+        SetFileAccess({fs::current_path(ec).string(), temp_.Path(), secure_mode_});
+        std::string self = fs::read_symlink("/proc/self/exe", ec).string();
+        SetGameParameters(self, options_.game_parameters);
+    }
 
     std::vector<uint8_t> image;
     if (!ReadWholeFile(gameFile, image)) {
@@ -193,7 +206,7 @@ bool Runner::WriteLibraryFile() {
 }
 
 std::vector<PrepareStep> Runner::PreparationTable() {
-    DataFileContext files{temp_.Path(), false, ReportToStderr};
+    DataFileContext files{temp_.Path(), secure_mode_, ReportToStderr};
     SetIncludedFiles(&game_.included_files, files);
     return {
         {-1, nullptr, nullptr,
@@ -260,7 +273,7 @@ void Runner::Shutdown() {
     SND_End();
     SetSoundHooks({});
     SetIncludedFiles(nullptr, {});
-    game_.included_files.RemoveAll(DataFileContext{temp_.Path(), false, ReportToStderr});
+    game_.included_files.RemoveAll(DataFileContext{temp_.Path(), secure_mode_, ReportToStderr});
     if (!library_path_.empty()) {
         std::error_code ec;
         fs::remove(library_path_, ec);

@@ -101,6 +101,7 @@ private:
     TraceLog trace_;
     GameData game_;
     std::string library_path_;
+    bool secure_mode_ = false;
 };
 
 // Where the game data of a file begins to be searched for: after the ELF image of an

@@ -11,7 +11,7 @@
 #include "base/file_io.h"
 #include "base/numeric.h"
 #include "base/stream.h"
-#include "runner/datafile.h"
+#include "runner/file_access.h"
 #include "runner/game_variables.h"
 #include "runner/game_world.h"
 #include "runner/input_state.h"
@@ -421,8 +421,13 @@ LoadGameResult LoadGameFromBytes(std::vector<uint8_t> bytes) {
 }
 
 bool Game_Save(const std::string& fname) {
-    if (Hooks().secure_mode && Hooks().secure_mode() &&
-        (fname.find('\\') != std::string::npos || fname.find('/') != std::string::npos)) {
+    const bool secure = Hooks().secure_mode ? Hooks().secure_mode() : SecureMode();
+    if (secure && IsPathName(fname)) {
+        ReportRunError(kSecureSave + fname, false);
+        return false;
+    }
+    const ResolvedFile file = ResolveFile(fname);
+    if (!file.allowed) {
         ReportRunError(kSecureSave + fname, false);
         return false;
     }
@@ -433,7 +438,7 @@ bool Game_Save(const std::string& fname) {
         ReportRunError(kSaveFailed + fname, false);
         return false;
     }
-    if (fname.empty() || !WriteFileAtomically(NativePath(fname), bytes)) {
+    if (fname.empty() || !WriteFileAtomically(file.path, bytes)) {
         ReportRunError(kSaveFailed + fname, false);
         return false;
     }
@@ -441,9 +446,15 @@ bool Game_Save(const std::string& fname) {
 }
 
 bool Game_Load(const std::string& fname) {
-    const std::string path = NativePath(fname);
+    // Found as file_exists finds it: Windows name forms, any letter case.
+    const ResolvedFile file = ResolveFile(fname);
+    const std::string& path = file.path;
     std::error_code ec;
     if (fname.empty() || !std::filesystem::exists(path, ec)) return false;
+    if (!file.allowed) {
+        ReportRunError(kLoadFailed + fname, false);
+        return false;
+    }
     std::vector<uint8_t> bytes;
     if (ReadRegularFile(path, bytes) != FileReadStatus::Ok) {
         ReportRunError(kLoadFailed + fname, false);

@@ -31,7 +31,7 @@ inline constexpr size_t kSavedInstanceMinBytes = 368;
 inline constexpr size_t kSavedTileMinBytes = 80;
 
 // What saving and loading need from above the runner; unset: the main loop's own flag, and
-// never secure.
+// the file built-ins' secure mode.
 struct SavedGameHooks {
     std::function<bool()> automatic_draw;
     std::function<void(bool)> set_automatic_draw;
