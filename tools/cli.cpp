@@ -78,9 +78,7 @@ Options (environment variable for standalone games in brackets):
                       (the game parameter --VTTrace and VTLOG_TRACE=1 do the same)
   --verbose           print a summary of what was loaded             [KESTRIN_VERBOSE=1]
 
-This version loads and prepares the game and reports what it holds; the main loop that
-plays it (and with it --frames, --fast, --seed, --input, --record, --speed and
---screenshot) is still being built.
+Dialogs (and with them --answers) and triggers are still being built.
 )";
 
 const char* const kBuildHelp = R"(Usage: kestrin build PROJECT_DIR -o OUT [--data-only] [--debug]
