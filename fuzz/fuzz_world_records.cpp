@@ -1,6 +1,6 @@
-// Object, room, time-line and trigger records over hostile bytes: the records themselves (what a loaded record
-// saves must load again and save the same), the runtime classes built from them, and event lookups
-// through whatever parent chains the bytes describe.
+// Object, room, time-line and trigger records over hostile bytes: the records themselves (what a
+// loaded record saves must load again and save the same), the runtime classes built from them, and
+// event lookups through whatever parent chains the bytes describe.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

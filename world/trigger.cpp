@@ -149,6 +149,8 @@ std::string Trigger_GetName(int32_t ind) {
 }
 
 int32_t Trigger_FindConstant(std::string_view name) {
+    // An empty constant name means the trigger names no constant.
+    if (name.empty()) return -1;
     for (int32_t i = 0; i < Trigger_Count(); ++i) {
         const CTrigger* trigger = g_triggers[static_cast<size_t>(i)].get();
         if (trigger && trigger->i_constname == name) return i;

@@ -56,7 +56,7 @@ bool Trigger_Exists(int32_t ind);
 CTrigger* Trigger_Get(int32_t ind);
 // "<Deleted>" for a slot without a trigger.
 std::string Trigger_GetName(int32_t ind);
-// The lowest index whose trigger has exactly this constant name, or -1.
+// The lowest index whose trigger has exactly this constant name, or -1 (always for "").
 int32_t Trigger_FindConstant(std::string_view name);
 // Appends a trigger (tests); null leaves the slot empty. Answers its index.
 int32_t Trigger_Add(std::unique_ptr<CTrigger> trigger);

@@ -4,9 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <random>
+#include <sstream>
+
 #include "base/stream.h"
 #include "game/game_preparation.h"
+#include "tests/unit/project_fixture.h"
 #include "tests/unit/run_fixture.h"
+#include "tools/project.h"
 #include "world/timeline.h"
 #include "world/trigger.h"
 
@@ -106,12 +112,13 @@ TEST_F(TriggerTest, ConstantsNameTheLowestIndexAndComeAfterResourceNames) {
     GameData game;
     game.Resources(ResourceKind::Object).push_back({true, "TRG_LAST", {}});
     UseResourceNames(game);
-    StartRoom({});
+    AddObject("o", ObjectWith({}));
+    StartRoom({{0}});
     EXPECT_EQ(Trigger_FindConstant("TRG_SHARED"), 0);
     EXPECT_EQ(Trigger_FindConstant("trg_shared"), -1); // exact case
-    EXPECT_EQ(Trigger_FindConstant(""), -1);            // no constant is the empty name
-    EXPECT_EQ(Eval("return TRG_SHARED"), "0.000000");
-    EXPECT_EQ(Eval("return TRG_LAST"), "0.000000"); // the object's name wins
+    EXPECT_EQ(Trigger_FindConstant(""), -1);           // no constant is the empty name
+    EXPECT_EQ(Eval("return TRG_SHARED", Nth(0)), "0.000000");
+    EXPECT_EQ(Eval("return TRG_LAST", Nth(0)), "0.000000"); // the object's name wins
     EXPECT_EQ(EventName(ev_trigger, 2), "Trigger Event: b");
     EXPECT_EQ(EventName(ev_trigger, 1), "Trigger Event: <Deleted>");
     EXPECT_EQ(EventName(ev_trigger, 9), "Trigger Event: <Deleted>");
@@ -130,8 +137,10 @@ TEST_F(TriggerTest, AConditionThatDoesNotCompileStopsThePreparationFatally) {
     EXPECT_NE(Trigger_Get(0)->i_code, nullptr);
     EXPECT_EQ(Trigger_Get(2)->i_code, nullptr); // preparation stopped at the failure
     ASSERT_EQ(Log().size(), 1u);
-    EXPECT_EQ(Log()[0].rfind("error: COMPILATION ERROR in condition of trigger trg_bad\r", 0), 0u) << Log()[0];
-    EXPECT_GT(Log()[0].size(), std::string("error: COMPILATION ERROR in condition of trigger trg_bad\r").size());
+    EXPECT_EQ(Log()[0].rfind("error: COMPILATION ERROR in condition of trigger trg_bad\r", 0), 0u)
+        << Log()[0];
+    EXPECT_GT(Log()[0].size(),
+              std::string("error: COMPILATION ERROR in condition of trigger trg_bad\r").size());
     EXPECT_TRUE(GameAborting());
     EXPECT_EQ(World().room_request, kRequestAbort);
 }
@@ -178,7 +187,8 @@ TEST_F(TriggerTest, TriggersThenObjectsThenInstancesInOrderWithTheInstanceAsSelf
     auto event = [](const std::string& tag) {
         return "show_debug_message(\"" + tag + "\" + string(id) + \"/\" + string(other.id))";
     };
-    const int32_t a = AddObject("a", ObjectWith({{ev_trigger, 0, event("A0:")}, {ev_trigger, 1, event("A1:")}}));
+    const int32_t a =
+        AddObject("a", ObjectWith({{ev_trigger, 0, event("A0:")}, {ev_trigger, 1, event("A1:")}}));
     const int32_t b = AddObject("b", ObjectWith({{ev_trigger, 0, event("B0:")}}));
     const int32_t deaf = AddObject("deaf", ObjectWith({{ev_step, 0, "x = x"}, {ev_trigger, 0, ""}}));
     StartRoom({{b}, {a}, {deaf}, {b}, {a}});
@@ -195,10 +205,42 @@ TEST_F(TriggerTest, TriggerEventsAreInheritedThroughParents) {
     const int32_t grandchild = AddObject("grandchild", ObjectWith({}, child));
     const int32_t own = AddObject("own", ObjectWith({{ev_trigger, 0, Say("own")}}, parent));
     const int32_t unrelated = AddObject("unrelated", ObjectWith({}));
-    EXPECT_EQ(EventObjects(ev_trigger, 0), std::vector<int32_t>{}); // lists not built yet
     StartRoom({{unrelated}, {own}, {grandchild}, {child}, {parent}});
     EXPECT_EQ(EventObjects(ev_trigger, 0), (std::vector<int32_t>{parent, child, grandchild, own}));
     EXPECT_EQ(Step(), "c0 P0 c1 P0 c2 P0 c3 own");
+}
+
+TEST_F(TriggerTest, TriggerEventListsMatchThePlainLookupOfEveryNumber) {
+    // The lists walk each chain over the events it has; the plain definition asks every object
+    // for every trigger number. Random parents (cycles included) and events, some empty.
+    std::mt19937 random(20261211);
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(round);
+        Objects().Clear();
+        Trigger_ClearAll();
+        const int32_t triggers = static_cast<int32_t>(random() % 12);
+        for (int32_t i = 0; i < triggers; ++i)
+            Trigger_Add(random() % 4 ? std::make_unique<CTrigger>() : nullptr);
+        const int32_t objects = 1 + static_cast<int32_t>(random() % 10);
+        for (int32_t o = 0; o < objects; ++o) {
+            std::vector<testing::EventCode> events;
+            const int32_t count = static_cast<int32_t>(random() % 4);
+            for (int32_t e = 0; e < count; ++e) {
+                const int32_t number = static_cast<int32_t>(random() % 16) - 2;
+                events.push_back({ev_trigger, number, random() % 3 ? "x = x" : ""});
+            }
+            const int32_t parent = static_cast<int32_t>(random() % (objects + 2)) - 2;
+            AddObject("o" + std::to_string(o), ObjectWith(events, parent));
+        }
+        BuildEventLists();
+        for (int32_t number = -1; number <= triggers + 2; ++number) {
+            std::vector<int32_t> plain;
+            if (number >= 0 && number < triggers)
+                for (int32_t o = 0; o < objects; ++o)
+                    if (Objects().Get(o)->GetEventRecursive(ev_trigger, number)) plain.push_back(o);
+            EXPECT_EQ(EventObjects(ev_trigger, number), plain) << "number " << number;
+        }
+    }
 }
 
 TEST_F(TriggerTest, AnEmptySlotKeepsTheIndicesOfLaterTriggers) {
@@ -292,6 +334,71 @@ TEST_F(TriggerTest, MomentsSitAroundTimeLinesAlarmsBoundaryAndCollisions) {
     instance.i_timelinerunning = true;
     instance.SetAlarm(0, 1);
     EXPECT_EQ(Step(), "T1 b timeline alarm T0 s outside collision T2 e");
+}
+
+TEST(TriggerProject, ReadableTriggersAndOddRecordsComeBackByteForByte) {
+    testing::TempFolder temp;
+    std::vector<uint8_t> trailing = RecordBytes({kTriggerVersion, "t", "", 1, ""});
+    trailing.push_back(0);
+    GameData game;
+    game.triggers = {Present({kTriggerVersion, "trg_door", "return x > 3", 2, "DOOR"}),
+                     {},
+                     Present({kTriggerVersion, "trg_odd", "return \"yes\"\r\n", 17, ""}),
+                     Present({810, "trg_other_version", "", 1, ""}),
+                     {true, "", trailing},
+                     {true, "", {1, 2, 3}}};
+    std::string error;
+    ASSERT_TRUE(SaveProject(game, temp / "p", error)) << error;
+    std::ifstream in(temp / "p" / "game.json");
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string manifest = text.str();
+    EXPECT_NE(manifest.find(R"("condition": "return x > 3")"), std::string::npos) << manifest;
+    EXPECT_NE(manifest.find(R"("moment": "end_step")"), std::string::npos) << manifest;
+    EXPECT_NE(manifest.find(R"("moment": 17)"), std::string::npos) << manifest;
+    EXPECT_NE(manifest.find(R"("constant_name": "DOOR")"), std::string::npos) << manifest;
+    GameData back;
+    ASSERT_TRUE(LoadProject(temp / "p", back, error)) << error;
+    ASSERT_EQ(back.triggers.size(), game.triggers.size());
+    for (size_t i = 0; i < game.triggers.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(back.triggers[i].present, game.triggers[i].present);
+        EXPECT_EQ(back.triggers[i].record, game.triggers[i].record);
+    }
+}
+
+TEST(TriggerProject, FieldsTakeTheirDefaultsAndBadOnesAreNamed) {
+    const struct {
+        const char* triggers;
+        const char* error; // empty: loads
+        TriggerRecord record;
+    } cases[] = {
+        {R"([{}])", "", {}},
+        {R"([{"name": "a", "moment": "step"}])", "", {kTriggerVersion, "a", "", 0, ""}},
+        {R"([{"moment": "middle"}])", "game.json: triggers[0].moment: expected one of", {}},
+        {R"([{"condition": 3}])", "game.json: triggers[0].condition: expected", {}},
+        {R"([{"name": "a", "record": "2003000000000000000000000100000000000000"}])",
+         "game.json: triggers[0]",
+         {}},
+        {R"([{"constant": "A"}])", "game.json: triggers[0]", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.triggers);
+        testing::TempFolder temp;
+        std::filesystem::create_directories(temp / "p");
+        std::ofstream(temp / "p" / "game.json") << R"({"triggers": )" << c.triggers << "}";
+        GameData game;
+        std::string error;
+        const bool loaded = LoadProject(temp / "p", game, error);
+        if (std::string(c.error).empty()) {
+            ASSERT_TRUE(loaded) << error;
+            ASSERT_EQ(game.triggers.size(), 1u);
+            EXPECT_EQ(game.triggers[0].record, RecordBytes(c.record));
+        } else {
+            EXPECT_FALSE(loaded);
+            EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
+        }
+    }
 }
 
 } // namespace
