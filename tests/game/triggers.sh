@@ -29,6 +29,9 @@ grep -q "ERROR in trigger trg_far\|ERROR in trigger trg_alone" "$work/err" && { 
 # Unpacking gives the readable triggers back, and building that gives the same game.
 "$kestrin" unpack "$work/game" -o "$work/unpacked" >/dev/null || fail "unpack"
 grep -q '"condition": "return x > 100"' "$work/unpacked/game.json" || { cat "$work/unpacked/game.json"; fail "unpacked triggers"; }
+"$kestrin" build "$src/tests/projects/triggers" -o "$work/seeded" --data-only --seed 7 || fail "seeded build"
+"$kestrin" build "$work/unpacked" -o "$work/again" --data-only --seed 7 || fail "build unpacked"
+cmp -s "$work/seeded" "$work/again" || fail "the unpacked project builds another game"
 
 # A condition that does not compile stops the start with the trigger's name.
 cp -r "$src/tests/projects/triggers" "$work/bad"
