@@ -50,8 +50,8 @@ void EvaluateTrigger(int32_t ind, const CTrigger& trigger) {
     for (int32_t objind : objects) {
         CRoom* room = World().Current();
         if (!room || Requested()) return;
-        // The count is taken first, so instances created meanwhile wait for the next step;
-        // the current length bounds each access, as the list may shrink.
+        // The count is taken first, so instances created meanwhile are not asked by this
+        // trigger; the current length bounds each access, as the list may shrink.
         const int32_t count = room->Obj_Number(objind);
         for (int32_t k = 0; k < count && !Requested(); ++k) {
             CInstance* instance = room->Obj_Instance(objind, k);
