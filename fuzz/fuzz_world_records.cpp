@@ -1,6 +1,6 @@
-// Object, room and time-line records over hostile bytes: the records themselves (what a loaded record
-// saves must load again and save the same), the runtime classes built from them, and event lookups
-// through whatever parent chains the bytes describe.
+// Object, room, time-line and trigger records over hostile bytes: the records themselves (what a
+// loaded record saves must load again and save the same), the runtime classes built from them, and
+// event lookups through whatever parent chains the bytes describe.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +12,7 @@
 #include "base/stream.h"
 #include "runner/game_data.h"
 #include "world/timeline.h"
+#include "world/trigger.h"
 
 using namespace kestrin;
 
@@ -102,6 +103,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // The table never keeps part of a failed load.
         if (!TimeLine_LoadRecords({RawResource{true, "t", input}}) && TimeLine_Count() != 0) std::abort();
         TimeLine_ClearAll();
+    }
+    {
+        CStream in(input);
+        TriggerRecord record;
+        try {
+            if (record.LoadFromStream(in)) {
+                CStream out;
+                record.SaveToStream(out);
+                out.Seek(0);
+                TriggerRecord again;
+                if (!again.LoadFromStream(out)) std::abort();
+                CStream second;
+                again.SaveToStream(second);
+                if (second.Bytes() != out.Bytes()) std::abort();
+            }
+        } catch (const StreamError&) {
+        }
+        // The table never keeps part of a failed load; whatever loaded compiles or refuses.
+        if (!Trigger_LoadRecords({RawResource{true, "", input}})) {
+            if (Trigger_Count() != 0) std::abort();
+        } else if (Trigger_Count() != 1 || !Trigger_Exists(0)) {
+            std::abort();
+        }
+        Trigger_ClearAll();
     }
     return 0;
 }

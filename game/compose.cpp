@@ -56,6 +56,7 @@
 #include "world/path.h"
 #include "world/path_follow.h"
 #include "world/timeline.h"
+#include "world/trigger.h"
 
 namespace kestrin {
 
@@ -138,6 +139,7 @@ const ModuleState kModuleStates[] = {
     // world/
     {"paths", Path_ClearAll},
     {"time lines", TimeLine_ClearAll},
+    {"triggers", Trigger_ClearAll},
     {"data structures", ResetDataStructures},
     {"motion planning", ResetMotionPlanning},
 };
@@ -166,6 +168,9 @@ void ComposeGame() {
     // The step's motion phase (and a solid collision's second move) advances paths.
     DispatchHooks dispatch = CurrentDispatchHooks();
     dispatch.advance_path = Adapt_Path;
+    // Triggers run just before each step moment's event.
+    dispatch.triggers = Trigger_Evaluate;
+    dispatch.trigger_count = Trigger_Count;
     SetDispatchHooks(dispatch);
     // Saved games keep the drawing flag that set_automatic_draw sets.
     SetSavedGameHooks({AutomaticDraw, SetAutomaticDraw, nullptr});
@@ -193,6 +198,11 @@ void NameResourcesInErrors(ErrorHooks& hooks) {
     hooks.timeline_name = [](int32_t index, std::string& name) {
         if (!TimeLine_Exists(index)) return false;
         name = TimeLine_GetName(index);
+        return true;
+    };
+    hooks.trigger_name = [](int32_t index, std::string& name) {
+        if (!Trigger_Exists(index)) return false;
+        name = Trigger_GetName(index);
         return true;
     };
 }

@@ -8,6 +8,7 @@
 #include "script/scripts.h"
 #include "script/variable_list.h"
 #include "script/variables.h"
+#include "world/trigger.h"
 
 namespace kestrin {
 
@@ -38,7 +39,11 @@ void UseResourceNames(const GameData& game) {
         index = it->second;
         return true;
     });
-    // FIXME: trigger constants once triggers are read from their records.
+    // Trigger constants come after the resource names; the table is read before the constants.
+    SetTriggerConstantLookup([](std::string_view name, int32_t& index) {
+        index = Trigger_FindConstant(name);
+        return index >= 0;
+    });
 }
 
 bool DefineGameConstants(const std::vector<UserConstant>& constants, std::string& message) {

@@ -32,6 +32,7 @@
 #include "sound/sound_system.h"
 #include "world/path.h"
 #include "world/timeline.h"
+#include "world/trigger.h"
 
 namespace fs = std::filesystem;
 
@@ -168,7 +169,8 @@ bool Runner::Load(std::vector<uint8_t> image, size_t searchStart) {
     // Backgrounds, paths, objects and rooms are kept as records by the loader; a damaged one
     // fails the load here. Rooms read the sizes of the backgrounds they stretch, through the
     // hook the composition root installed.
-    if (!Background_LoadRecords(game_.Resources(ResourceKind::Background)) ||
+    if (!Trigger_LoadRecords(game_.triggers) ||
+        !Background_LoadRecords(game_.Resources(ResourceKind::Background)) ||
         !Path_LoadRecords(game_.Resources(ResourceKind::Path)) ||
         !TimeLine_LoadRecords(game_.Resources(ResourceKind::TimeLine)) ||
         !Sound_LoadRecords(game_.Resources(ResourceKind::Sound)) ||
@@ -231,7 +233,7 @@ std::vector<PrepareStep> Runner::PreparationTable() {
              messages_.ShowMessage(message);
              return false;
          }},
-        {61, "Preparing triggers", msg::kPrepareTriggers, [] { return true; }},
+        {61, "Preparing triggers", msg::kPrepareTriggers, [] { return Trigger_PrepareAll(); }},
         {62, "Compiling scripts", msg::kPrepareScripts,
          [this] { return LoadScripts(game_.Resources(ResourceKind::Script)) && CompileScripts(); }},
         {70, "Compiling time line actions", msg::kPrepareTimeLines,

@@ -321,6 +321,8 @@ int32_t MaxDispatchNumber(int32_t type) {
     case ev_mouse:
     case ev_other:
         return 128;
+    case ev_trigger:
+        return Hooks().trigger_count ? Hooks().trigger_count() - 1 : -1;
     default:
         return 0;
     }
@@ -334,14 +336,42 @@ const DispatchHooks& CurrentDispatchHooks() {
     return Hooks();
 }
 
+namespace {
+
+// Trigger events are listed by walking each object's chain over the events it has, not over
+// every trigger number: a game may hold many trigger slots. An event without actions counts
+// as absent, as in the lookup; an object is listed once however many of its ancestors have it.
+void AddTriggerObjects(CObjectTable& table, std::vector<std::vector<int32_t>>& byNumber) {
+    const int32_t count = table.Count();
+    for (int32_t objind = 0; objind < count; ++objind) {
+        const CObject* object = table.Get(objind);
+        for (int32_t steps = 0; object && steps <= count; ++steps) {
+            for (const auto& [number, event] : object->o_events[ev_trigger]) {
+                if (event.e_actions.empty() || number < 0 || static_cast<size_t>(number) >= byNumber.size())
+                    continue;
+                std::vector<int32_t>& list = byNumber[static_cast<size_t>(number)];
+                if (list.empty() || list.back() != objind) list.push_back(objind);
+            }
+            object = table.Get(object->o_parent);
+        }
+    }
+}
+
+} // namespace
+
 void BuildEventLists() {
     EventLists& lists = Lists();
     CObjectTable& table = Objects();
     const int32_t count = table.Count();
     for (int32_t type = 0; type < kEventTypeCount; ++type) {
         auto& byNumber = lists.objects[static_cast<size_t>(type)];
-        byNumber.assign(type == ev_collision ? 0 : static_cast<size_t>(MaxDispatchNumber(type)) + 1, {});
+        const int32_t max = type == ev_collision ? -1 : std::max(MaxDispatchNumber(type), -1);
+        byNumber.assign(static_cast<size_t>(max + 1), {});
         if (type == ev_collision) continue;
+        if (type == ev_trigger) {
+            AddTriggerObjects(table, byNumber);
+            continue;
+        }
         for (int32_t objind = 0; objind < count; ++objind) {
             CObject* object = table.Get(objind);
             if (!object || !object->HasEventRecursive(type)) continue;

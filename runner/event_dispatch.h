@@ -38,6 +38,9 @@ struct DispatchHooks {
     bool (*advance_path)(CInstance& instance) = nullptr;
     // The triggers of a step moment (0 step, 1 begin, 2 end), before that moment's event.
     void (*triggers)(int32_t moment) = nullptr;
+    // How many trigger slots the game has: the trigger event lists reach that count - 1.
+    // Unset: none.
+    int32_t (*trigger_count)() = nullptr;
     // The mouse position in room coordinates (through the views); unset: window pixels.
     void (*mouse_to_room)(InputState& input) = nullptr;
 };

@@ -8,6 +8,7 @@
 #include "runner/room.h"
 #include "tools/project_json.h"
 #include "tools/project_kinds.h"
+#include "world/trigger.h"
 
 namespace fs = std::filesystem;
 
@@ -71,6 +72,26 @@ const NamedValue kExportActions[] = {{"none", kExportNone},
                                                           {"temp", kExportToTemp},
                                                           {"working_folder", kExportToWorkingFolder},
                                                           {"folder", kExportToFolder}};
+
+const NamedValue kTriggerMoments[] = {{"step", 0}, {"begin_step", 1}, {"end_step", 2}};
+
+std::vector<uint8_t> TriggerBytes(const TriggerRecord& record) {
+    CStream out;
+    record.SaveToStream(out);
+    return out.TakeBytes();
+}
+
+// The fields of a trigger record that the readable form gives back byte for byte; false for
+// any other record (another version, bytes after the fields, a cut-short record).
+bool ReadableTrigger(const std::vector<uint8_t>& bytes, TriggerRecord& record) {
+    CStream in(bytes);
+    try {
+        if (!record.LoadFromStream(in) || !in.AtEnd()) return false;
+    } catch (const RunnerFault&) {
+        return false;
+    }
+    return TriggerBytes(record) == bytes;
+}
 
 const NamedValue kExtensionFileKinds[] = {{"dll", kExtensionDll},
                                                                {"script", kExtensionScript},
@@ -225,10 +246,19 @@ private:
     Json Triggers() {
         Json list = Json::array();
         for (const auto& t : game_.triggers) {
-            if (!t.present)
+            TriggerRecord record;
+            if (!t.present) {
                 list.push_back(nullptr);
-            else
+            } else if (ReadableTrigger(t.record, record)) {
+                Json j = Json::object();
+                j["name"] = record.name;
+                j["condition"] = record.condition;
+                j["moment"] = NamedIntToJson(record.moment, kTriggerMoments);
+                j["constant_name"] = record.constname;
+                list.push_back(std::move(j));
+            } else {
                 list.push_back({{"record", CStream(t.record).ConvertToString()}});
+            }
         }
         return list;
     }
@@ -473,10 +503,19 @@ private:
             if (!list[i].is_null()) {
                 JsonObject j(list[i], m.File(), ElementPath("triggers", i));
                 t.present = true;
-                CStream record;
-                if (!record.ConvertFromString(j.String("record", "")))
-                    j.Fail("record", "expected hex digits, two per byte");
-                t.record = record.TakeBytes();
+                if (j.Has("record")) {
+                    CStream record;
+                    if (!record.ConvertFromString(j.String("record", "")))
+                        j.Fail("record", "expected hex digits, two per byte");
+                    t.record = record.TakeBytes();
+                } else {
+                    TriggerRecord record;
+                    record.name = j.String("name", "");
+                    record.condition = j.String("condition", "");
+                    record.moment = j.NamedInt("moment", kTriggerMoments, record.moment);
+                    record.constname = j.String("constant_name", "");
+                    t.record = TriggerBytes(record);
+                }
                 j.Finish();
             }
             game_.triggers.push_back(std::move(t));
