@@ -1,8 +1,8 @@
 #include "game/compose.h"
 
 #include "graphics/background.h"
-#include "graphics/function_background.h"
 #include "graphics/font.h"
+#include "graphics/function_background.h"
 #include "graphics/function_draw.h"
 #include "graphics/function_font.h"
 #include "graphics/function_particle.h"

@@ -332,7 +332,8 @@ int32_t Background_AddBackground(const std::string& fname) {
 
 bool Background_Replace(int32_t ind, const std::string& fname, bool removeback, bool smooth) {
     if (ind < 0 || ind >= Background_Count()) return false;
-    return ReplaceSlot(ind, LoadAside([&](CBackground& b) { return b.LoadFromFile(fname, removeback, smooth); }));
+    return ReplaceSlot(ind,
+                       LoadAside([&](CBackground& b) { return b.LoadFromFile(fname, removeback, smooth); }));
 }
 
 bool Background_ReplaceBackground(int32_t ind, const std::string& fname) {
