@@ -2,6 +2,7 @@
 
 #include "graphics/background.h"
 #include "graphics/font.h"
+#include "graphics/function_background.h"
 #include "graphics/function_draw.h"
 #include "graphics/function_font.h"
 #include "graphics/function_particle.h"
@@ -24,8 +25,10 @@
 #include "runner/function_ini.h"
 #include "runner/function_input.h"
 #include "runner/function_loop.h"
+#include "runner/function_object.h"
 #include "runner/function_registry.h"
 #include "runner/function_room.h"
+#include "runner/function_stored_room.h"
 #include "runner/game_variables.h"
 #include "runner/game_world.h"
 #include "runner/input_state.h"
@@ -93,6 +96,9 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(ScriptResourceFunctions()); // Function_Resource
     RegisterFunctions(FontFunctions());           // Function_Resource
     RegisterFunctions(SpriteFunctions());         // Function_Resource
+    RegisterFunctions(BackgroundFunctions());     // Function_Resource
+    RegisterFunctions(ObjectFunctions());         // Function_Resource
+    RegisterFunctions(StoredRoomFunctions());     // Function_Resource
     RegisterFunctions(PathFunctions());           // Function_Resource
     RegisterFunctions(TimeLineFunctions());       // Function_Resource
     RegisterFunctions(ParticleFunctions());       // Function_Particles
@@ -116,7 +122,10 @@ const ModuleState kModuleStates[] = {
     {"scripts", ClearScripts},
     {"globals", GlobalsInit},
     // runner/
-    {"objects", [] { Objects().Clear(); }},
+    {"objects", [] {
+         Objects().Clear();
+         ResetRunningActions();
+     }},
     {"world", [] {
          World().Clear();
          LastIds() = WorldIds();

@@ -298,6 +298,66 @@ int32_t Background_AddNew(std::unique_ptr<CBackground> back) {
 bool Background_Delete(int32_t ind) {
     if (!Background_Exists(ind)) return false;
     g_backgrounds[size_t(ind)].reset();
+    g_names[size_t(ind)].clear();
+    return true;
+}
+
+namespace {
+
+// Loads into a fresh background, so that a file that does not load changes nothing.
+template <typename Load> std::unique_ptr<CBackground> LoadAside(Load load) {
+    auto back = std::make_unique<CBackground>();
+    if (!load(*back)) return nullptr;
+    return back;
+}
+
+bool ReplaceSlot(int32_t ind, std::unique_ptr<CBackground> back) {
+    if (!back) return false;
+    g_backgrounds[size_t(ind)] = std::move(back);
+    if (g_names[size_t(ind)].empty()) g_names[size_t(ind)] = "__newbackground" + std::to_string(ind);
+    return true;
+}
+
+} // namespace
+
+int32_t Background_Add(const std::string& fname, bool removeback, bool smooth) {
+    auto back = LoadAside([&](CBackground& b) { return b.LoadFromFile(fname, removeback, smooth); });
+    return back ? Background_AddNew(std::move(back)) : -1;
+}
+
+int32_t Background_AddBackground(const std::string& fname) {
+    auto back = LoadAside([&](CBackground& b) { return b.LoadFromBackgroundFile(fname); });
+    return back ? Background_AddNew(std::move(back)) : -1;
+}
+
+bool Background_Replace(int32_t ind, const std::string& fname, bool removeback, bool smooth) {
+    if (ind < 0 || ind >= Background_Count()) return false;
+    return ReplaceSlot(ind,
+                       LoadAside([&](CBackground& b) { return b.LoadFromFile(fname, removeback, smooth); }));
+}
+
+bool Background_ReplaceBackground(int32_t ind, const std::string& fname) {
+    if (ind < 0 || ind >= Background_Count()) return false;
+    return ReplaceSlot(ind, LoadAside([&](CBackground& b) { return b.LoadFromBackgroundFile(fname); }));
+}
+
+int32_t Background_Duplicate(int32_t ind) {
+    const CBackground* from = Background_Get(ind);
+    if (!from) return -1;
+    auto copy = std::make_unique<CBackground>();
+    copy->Assign(*from);
+    return Background_AddNew(std::move(copy));
+}
+
+bool Background_AssignTo(int32_t ind, int32_t back) {
+    if (!Background_Exists(back) || ind < 0 || ind >= Background_Count()) return false;
+    if (ind == back) return true;
+    auto& slot = g_backgrounds[size_t(ind)];
+    if (!slot) {
+        slot = std::make_unique<CBackground>();
+        g_names[size_t(ind)] = "__newbackground" + std::to_string(ind);
+    }
+    slot->Assign(*g_backgrounds[size_t(back)]);
     return true;
 }
 

@@ -77,6 +77,16 @@ int32_t Background_Count();
 // Appends a background named "__newbackground" + index.
 int32_t Background_AddNew(std::unique_ptr<CBackground> back);
 bool Background_Delete(int32_t ind);
+// From an image file or a ".ksbck" file: the new index, or -1 when the file does not load.
+int32_t Background_Add(const std::string& fname, bool removeback, bool smooth);
+int32_t Background_AddBackground(const std::string& fname);
+// A background in range gets the file's image; one that does not load keeps its old image.
+bool Background_Replace(int32_t ind, const std::string& fname, bool removeback, bool smooth);
+bool Background_ReplaceBackground(int32_t ind, const std::string& fname);
+// A copy of an existing background appended; -1 when it does not exist.
+int32_t Background_Duplicate(int32_t ind);
+// Background ind (in range, made when its slot is empty) becomes a copy of back.
+bool Background_AssignTo(int32_t ind, int32_t back);
 void Background_InitTextures();
 void Background_ClearAll();
 // The chunk of the game data; false for a bad version or record.

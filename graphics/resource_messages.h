@@ -13,5 +13,12 @@ inline constexpr const char* kSpriteMergeFromMissing = "Trying to merge from non
 inline constexpr const char* kSpriteSaveMissing = "Trying to save non-existing sprite bitmap.";
 inline constexpr const char* kSpriteSaveEmptyName = "Trying to save sprite bitmap to empty image file name.";
 inline constexpr const char* kSpriteMaskMissing = "Trying to set collision mode for non-existing sprite.";
+inline constexpr const char* kBackgroundReplaceMissing = "Trying to replace non-existing background.";
+inline constexpr const char* kBackgroundDeleteMissing = "Trying to delete non-existing background.";
+inline constexpr const char* kBackgroundDuplicateMissing = "Trying to duplicate non-existing background.";
+inline constexpr const char* kBackgroundAssignFailed = "Error assigning a background.";
+inline constexpr const char* kBackgroundSaveMissing = "Trying to save non-existing background bitmap.";
+inline constexpr const char* kBackgroundSaveEmptyName =
+    "Trying to save background bitmap to empty image file name.";
 
 } // namespace kestrin::msg

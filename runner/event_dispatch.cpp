@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <limits>
 #include <new>
+#include <span>
 #include <stdexcept>
 
 #include "base/fault.h"
@@ -133,7 +135,7 @@ private:
 
 class ActionRunner {
 public:
-    ActionRunner(CInstance* self, CInstance* other, const std::vector<CAction>& actions)
+    ActionRunner(CInstance* self, CInstance* other, std::span<const CAction> actions)
         : self_(self), other_(other), actions_(actions) {}
 
     void Run() {
@@ -285,7 +287,9 @@ private:
 
     CInstance* self_;
     CInstance* other_;
-    const std::vector<CAction>& actions_;
+    // A view of the list's storage: a list changed while it runs has its storage kept aside
+    // (RetireActions), so the view stays valid to the event's end.
+    std::span<const CAction> actions_;
     int32_t depth_ = 0;
 };
 
@@ -434,12 +438,82 @@ void PerformObjectEvent(CInstance* self, CInstance* other, int32_t objind, int32
     if (event) RunEvent(self, other, *event, supplier, type, number);
 }
 
+namespace {
+
+// The storage of the action lists being walked (innermost last), the lists taken out of
+// their events meanwhile, and the changes waiting for the walks to end.
+struct RunningActions {
+    std::vector<const CAction*> walking;
+    std::vector<std::vector<CAction>> retired;
+    std::vector<std::function<void()>> waiting;
+};
+RunningActions& Running() {
+    static RunningActions running;
+    return running;
+}
+
+class WalkGuard {
+public:
+    explicit WalkGuard(const CAction* storage) { Running().walking.push_back(storage); }
+    ~WalkGuard() {
+        RunningActions& running = Running();
+        running.walking.pop_back();
+        if (!running.walking.empty()) return;
+        // Nothing walks any list now: apply what waited (a change may queue another) and
+        // free what was kept.
+        while (!running.waiting.empty()) {
+            std::vector<std::function<void()>> waiting = std::move(running.waiting);
+            running.waiting.clear();
+            for (auto& change : waiting) change();
+        }
+        running.retired.clear();
+    }
+    WalkGuard(const WalkGuard&) = delete;
+    WalkGuard& operator=(const WalkGuard&) = delete;
+};
+
+} // namespace
+
+bool ActionsRunning(const std::vector<CAction>& actions) {
+    const auto& walking = Running().walking;
+    return !actions.empty() && std::find(walking.begin(), walking.end(), actions.data()) != walking.end();
+}
+
+bool AnyActionsRunning() {
+    return !Running().walking.empty();
+}
+
+void RetireActions(std::vector<CAction>& actions) {
+    if (Running().walking.empty() || actions.empty()) {
+        actions.clear();
+        return;
+    }
+    // Moving a vector keeps its storage where it is, under the walk.
+    Running().retired.push_back(std::move(actions));
+    actions = std::vector<CAction>();
+}
+
+void WhenActionsIdle(std::function<void()> change) {
+    if (Running().walking.empty()) {
+        change();
+        return;
+    }
+    Running().waiting.push_back(std::move(change));
+}
+
+void ResetRunningActions() {
+    Running().waiting.clear();
+    if (Running().walking.empty()) Running().retired.clear();
+}
+
 void RunEvent(CInstance* self, CInstance* other, const CEvent& event, int32_t supplier, int32_t type,
               int32_t number) {
     if (event.e_actions.empty()) return;
+    const std::span<const CAction> actions(event.e_actions);
+    WalkGuard walk(actions.data());
     EventScope scope({true, type, number, supplier, 0});
     try {
-        ActionRunner(self, other, event.e_actions).Run();
+        ActionRunner(self, other, actions).Run();
     } catch (const RunnerFault& fault) {
         // A fault abandons the event; the guards have put back what the actions changed.
         HandleRunnerFault(fault);

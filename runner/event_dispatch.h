@@ -5,6 +5,7 @@
 // that an event nobody handles costs nothing per step.
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <utility>
 #include <vector>
@@ -16,6 +17,7 @@ namespace kestrin {
 
 class CInstance;
 class CEvent;
+class CAction;
 class InputState;
 class InputPlatform;
 
@@ -52,6 +54,17 @@ const DispatchHooks& CurrentDispatchHooks();
 void BuildEventLists();
 const std::vector<int32_t>& EventObjects(int32_t type, int32_t number);
 const std::vector<std::pair<int32_t, int32_t>>& CollisionPairs();
+
+// Action lists changed while an event walks them. Clearing or freeing a list that may be
+// running goes through RetireActions, which empties it and keeps its storage until no event
+// runs; a change that must not happen under a walk (appending, which may move the storage)
+// goes through WhenActionsIdle, which runs it now or once the outermost event has ended.
+bool ActionsRunning(const std::vector<CAction>& actions);
+bool AnyActionsRunning();
+void RetireActions(std::vector<CAction>& actions);
+void WhenActionsIdle(std::function<void()> change);
+// Drops the waiting changes (a game being reset).
+void ResetRunningActions();
 
 // The event looked up from object `objind` (its chain), run with self and other, when
 // room_request is -1.

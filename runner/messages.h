@@ -55,5 +55,11 @@ inline constexpr const char* kUnexistingRoom = "Unexisting room number: ";
 inline constexpr const char* kPreviousBeforeFirst = "Moving to previous room before the first room.";
 inline constexpr const char* kNextAfterLast = "Moving to next room after the last room.";
 inline constexpr const char* kUndefinedName = "<undefined>";
+inline constexpr const char* kParentMissing = "Setting a non-existing parent.";
+inline constexpr const char* kParentCycle = "Creating a cycle in the parent relation.";
+inline constexpr const char* kObjectDeleteMissing = "Trying to delete non-existing object.";
+inline constexpr const char* kRoomDuplicateMissing = "Trying to duplicate non-existing room.";
+inline constexpr const char* kRoomAssignFailed = "Error assigning a room.";
+inline constexpr const char* kTileNoBackground = "Background does not exist.";
 
 } // namespace kestrin::msg
