@@ -405,7 +405,8 @@ private:
         if (!given || ids.empty()) return;
         const auto& [highest, where] = *ids.rbegin();
         if (highest > last)
-            m.Fail(key, "expected at least " + std::to_string(highest) + ", the id of the " + noun + " " + where);
+            m.Fail(key,
+                   "expected at least " + std::to_string(highest) + ", the id of the " + noun + " " + where);
     }
 
     void Guid(JsonObject& m) {
