@@ -1,5 +1,6 @@
 // The text project reader over hostile manifests: the input becomes game.json of a project
-// folder that also holds a few valid files for it to name.
+// folder that also holds a few valid files for it to name (objects and rooms that refer to
+// each other by name and hold code). A project that loads has its code checked as well.
 #include <unistd.h>
 
 #include <cstddef>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "tools/project.h"
+#include "tools/project_check.h"
 
 namespace fs = std::filesystem;
 
@@ -19,6 +21,12 @@ fs::path ProjectFolder() {
         fs::create_directories(d / "rooms");
         fs::create_directories(d / "files");
         std::ofstream(d / "rooms" / "r.json") << R"({"name": "r", "record": "00"})";
+        fs::create_directories(d / "objects");
+        std::ofstream(d / "objects" / "o.json")
+            << R"({"parent": "o", "events": [{"type": "collision", "number": "o", "actions": [)"
+               R"({"kind": "code", "arguments": ["x = (1"]}, {"applies_to": "o"}]}]})";
+        std::ofstream(d / "rooms" / "q.json")
+            << R"({"instances": [{"id": 100001, "object": "o", "code": "y = ;"}], "views": [{"object": 0}]})";
         std::ofstream(d / "files" / "a.txt") << "data";
         std::ofstream(d / "info.rtf") << "{\\rtf1}";
         return d;
@@ -35,6 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     kestrin::GameData game;
     std::string error;
-    (void)kestrin::LoadProject(dir, game, error);
+    if (kestrin::LoadProject(dir, game, error)) (void)kestrin::CheckProjectCode(dir, game);
     return 0;
 }

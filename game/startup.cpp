@@ -75,6 +75,7 @@ void Runner::Fail(const std::string& message) {
 }
 
 int Runner::Run(const std::string& gameFile, const std::string& executableDir, bool standalone) {
+    executable_dir_ = executableDir;
     if (options_.trace || TraceLog::Wanted(options_.game_parameters)) trace_.Open(executableDir);
     if (!temp_.Create(TempFolderBases(executableDir))) messages_.ShowMessage(msg::kTempDirFailed);
     // Secure mode is decided once, before any game code runs; the working folder the run
@@ -95,6 +96,18 @@ int Runner::Run(const std::string& gameFile, const std::string& executableDir, b
     }
     size_t start = GameDataSearchStart(image);
     if (standalone && start == 0) start = image.size();
+    return Play(std::move(image), start);
+}
+
+int Runner::RunData(std::vector<uint8_t> data, const std::string& executableDir) {
+    if (options_.trace || TraceLog::Wanted(options_.game_parameters)) trace_.Open(executableDir);
+    if (!temp_.Create(TempFolderBases(executableDir))) messages_.ShowMessage(msg::kTempDirFailed);
+    executable_dir_ = executableDir;
+    return Play(std::move(data), 0);
+}
+
+int Runner::Play(std::vector<uint8_t> image, size_t start) {
+    const std::string& executableDir = executable_dir_;
     if (!Load(std::move(image), start)) return kExitLoadFailed;
     try {
         if (!Prepare()) return TerminationRequested() ? TerminationExitStatus() : kExitLoadFailed;

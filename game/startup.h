@@ -75,6 +75,8 @@ public:
 
     // Everything from reading the file to shutdown; returns the exit status.
     int Run(const std::string& gameFile, const std::string& executableDir, bool standalone);
+    // The same for game data already in memory (a project built without a file).
+    int RunData(std::vector<uint8_t> data, const std::string& executableDir);
 
     const GameData& Game() const { return game_; }
     const std::string& TempPath() const { return temp_.Path(); }
@@ -90,6 +92,8 @@ private:
     void Fail(const std::string& message);
     std::vector<PrepareStep> PreparationTable();
     bool WriteLibraryFile();
+    // From loading the image to shutdown.
+    int Play(std::vector<uint8_t> image, size_t start);
 
     RunOptions options_;
     LoadingDisplay& display_;
@@ -102,6 +106,7 @@ private:
     GameData game_;
     std::string library_path_;
     bool secure_mode_ = false;
+    std::string executable_dir_;
 };
 
 // Where the game data of a file begins to be searched for: after the ELF image of an

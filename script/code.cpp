@@ -11,6 +11,9 @@ namespace {
 struct ErrorRecorder {
     bool flag = false;
     std::string last;
+    // The parts of the last report, for tools that place it in a file of their own.
+    int32_t position = 0;
+    std::string message;
 };
 
 ErrorRecorder g_recorder;
@@ -26,6 +29,8 @@ void ReportCodeError(const CCode& code, int32_t position, std::string_view messa
     if (r.flag) return;
     r.flag = true;
     r.last = FormatCodeError(code, position, message);
+    r.position = position;
+    r.message = std::string(message);
 }
 
 bool CodeErrorFlag() {
@@ -44,6 +49,14 @@ void SetLastCodeError(std::string text) {
     ErrorRecorder& r = Recorder();
     r.flag = true;
     r.last = std::move(text);
+}
+
+int32_t LastCodeErrorPosition() {
+    return Recorder().position;
+}
+
+const std::string& LastCodeErrorMessage() {
+    return Recorder().message;
 }
 
 std::string FormatCodeError(const CCode& code, int32_t position, std::string_view message) {

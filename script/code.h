@@ -120,6 +120,9 @@ void ClearCodeError();
 const std::string& LastCodeError();
 // Replaces the last message and sets the flag (scripts prefix their name to it).
 void SetLastCodeError(std::string text);
+// The position (UTF-16 code units from 1) and bare message of the last ReportCodeError.
+int32_t LastCodeErrorPosition();
+const std::string& LastCodeErrorMessage();
 
 // The message with its line, caret and position, as the error recorder formats it.
 std::string FormatCodeError(const CCode& code, int32_t position, std::string_view message);

@@ -20,6 +20,7 @@
 #include "script/function_manifest.h"
 #include "tools/describe.h"
 #include "tools/project.h"
+#include "tools/project_check.h"
 #include "tools/script_command.h"
 #include "tools/terminal_display.h"
 #include "tools/version.h"
@@ -33,18 +34,19 @@ namespace {
 const char* const kMainHelp = R"(kestrin - plays games made with Kestrin, and builds them from text projects
 
 Usage:
-  kestrin run [options] GAME [-- game parameters]
+  kestrin run [options] GAME|PROJECT_DIR [-- game parameters]
   kestrin build PROJECT_DIR -o OUT [--data-only] [--debug]
   kestrin unpack GAME -o PROJECT_DIR [--force]
-  kestrin info GAME | --builtins
+  kestrin info GAME | PROJECT_DIR | --builtins
   kestrin script FILE
   kestrin --help | --version
   kestrin COMMAND --help
 
 Commands:
-  run      play a game file: a standalone game, a raw game data file, or any file with
-           game data appended
-  build    build a game from a text project folder (see docs/project-format.md)
+  run      play a game file (a standalone game, a raw game data file, or any file with
+           game data appended) or a text project folder, built in memory
+  build    build a game from a text project folder (see docs/project-format.md),
+           compiling all of its code first
   unpack   turn a game back into a text project that builds to the same game
   info     show what a game holds: settings, resources, included files, sizes
   script   run a file of script code with a temporary instance in an empty game
@@ -57,8 +59,11 @@ be loaded or prepared (or the command failed), 3 when a fatal error aborted the 
 )";
 
 const char* const kRunHelp = R"(Usage: kestrin run [options] GAME [-- game parameters]
+       kestrin run [options] PROJECT_DIR [-- game parameters]
 
-Plays GAME. Anything after "--" is passed to the game as its own parameters.
+Plays GAME, or the text project in PROJECT_DIR built in memory as `kestrin build
+--data-only` builds it (its code errors are reported the same way). Anything after "--" is
+passed to the game as its own parameters.
 
 Options (environment variable for standalone games in brackets):
   --headless          no window and no audio device; messages and dialogs go to the
@@ -87,6 +92,11 @@ Builds the text project in PROJECT_DIR (see docs/project-format.md) into OUT:
 a standalone executable game (a copy of kestrin with the game data appended), or with
 --data-only a game data file that `kestrin run` plays.
 
+All of the project's code (constants, scripts, object and time-line actions, room and
+instance creation code) is compiled first; every error is printed as FILE:LINE:COLUMN:
+message (FILE: FIELD:LINE:COLUMN: message for code written inside a JSON file) and
+nothing is written.
+
   -o, --output OUT   the file to write
   --data-only        write only the game data
   --debug            mark the game as built for debugging
@@ -101,9 +111,10 @@ equivalent game. The folder must be new or empty unless --force is given.
 )";
 
 const char* const kInfoHelp = R"(Usage: kestrin info GAME
+       kestrin info PROJECT_DIR
        kestrin info --builtins
 
-Prints what GAME holds: settings, resource counts and names, included files, constants,
+Prints what GAME (or the text project in PROJECT_DIR) holds: settings, resource counts and names, included files, constants,
 extension packages, the room order and sizes.
 
 With --builtins, prints how many of the built-in functions and variables this runner
@@ -172,7 +183,9 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes, bool 
     return !ec;
 }
 
-int PlayGame(RunOptions options, const std::string& gameFile, bool standalone) {
+// Plays the game in `gameFile`, or the game data in `data` when given.
+int PlayGame(RunOptions options, const std::string& gameFile, bool standalone,
+             std::vector<uint8_t>* data = nullptr) {
     StderrMessages messages;
     TerminalProgress terminal(stderr);
     LoadingDisplay quiet;
@@ -203,10 +216,42 @@ int PlayGame(RunOptions options, const std::string& gameFile, bool standalone) {
     int status;
     {
         Runner runner(std::move(options), *display, messages);
-        status = runner.Run(gameFile, exeDir, standalone);
+        status = data ? runner.RunData(std::move(*data), exeDir) : runner.Run(gameFile, exeDir, standalone);
     }
     SetInputPlatform(nullptr);
     return status;
+}
+
+constexpr uint64_t kDefaultBuildSeed = 0x4B52756E47646174ull;
+
+bool IsFolder(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+// Reads a project and checks all of its code; prints every error under `command`.
+bool LoadCheckedProject(const std::string& command, const std::string& dir, GameData& game) {
+    std::error_code ec;
+    if (!fs::exists(fs::path(dir) / "game.json", ec)) {
+        std::fprintf(stderr,
+                     "kestrin %s: %s: not a project folder (expected a game.json file in it; "
+                     "see docs/project-format.md)\n",
+                     command.c_str(), dir.c_str());
+        return false;
+    }
+    std::string error;
+    if (!LoadProject(dir, game, error)) {
+        std::fprintf(stderr, "kestrin %s: %s\n", command.c_str(), error.c_str());
+        return false;
+    }
+    std::vector<std::string> errors = CheckProjectCode(dir, game);
+    for (const std::string& line : errors) std::fprintf(stderr, "%s\n", line.c_str());
+    if (!errors.empty()) {
+        std::fprintf(stderr, "kestrin %s: %zu error%s in the project's code\n", command.c_str(),
+                     errors.size(), errors.size() == 1 ? "" : "s");
+        return false;
+    }
+    return true;
 }
 
 int CommandRun(const std::vector<std::string>& args) {
@@ -264,14 +309,23 @@ int CommandRun(const std::vector<std::string>& args) {
             return UsageError("run takes one game file; put game parameters after --");
         }
     }
-    if (game.empty()) return UsageError("run needs a game file");
+    if (game.empty()) return UsageError("run needs a game file or a project folder");
+    if (IsFolder(game)) {
+        // A project plays as the game `kestrin build --data-only` would make of it.
+        GameData project;
+        if (!LoadCheckedProject("run", game, project)) return kExitLoadFailed;
+        StreamRandom random(kDefaultBuildSeed);
+        std::vector<uint8_t> data = SaveGameData(project, random);
+        project = GameData();
+        return PlayGame(std::move(options), game, false, &data);
+    }
     return PlayGame(std::move(options), game, false);
 }
 
 int CommandBuild(const std::vector<std::string>& args) {
     std::string project, output;
     bool dataOnly = false, debug = false;
-    uint64_t seed = 0x4B52756E47646174ull;
+    uint64_t seed = kDefaultBuildSeed;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
@@ -300,11 +354,7 @@ int CommandBuild(const std::vector<std::string>& args) {
     if (project.empty() || output.empty()) return UsageError("build needs PROJECT_DIR and -o OUT");
 
     GameData game;
-    std::string error;
-    if (!LoadProject(project, game, error)) {
-        std::fprintf(stderr, "kestrin build: %s\n", error.c_str());
-        return kExitLoadFailed;
-    }
+    if (!LoadCheckedProject("build", project, game)) return kExitLoadFailed;
     if (debug) game.debug_mode = true;
     StreamRandom random(seed);
     std::vector<uint8_t> data = SaveGameData(game, random);
@@ -392,9 +442,22 @@ int CommandInfo(const std::vector<std::string>& args) {
         if (!game.empty()) return UsageError("info takes one game file");
         game = a;
     }
-    if (game.empty()) return UsageError("info needs a game file");
+    if (game.empty()) return UsageError("info needs a game file or a project folder");
     GameData data;
-    if (!LoadForTool("info", game, data)) return kExitLoadFailed;
+    if (IsFolder(game)) {
+        std::string error;
+        if (!fs::exists(fs::path(game) / "game.json")) {
+            std::fprintf(stderr, "kestrin info: %s: not a project folder (expected a game.json file in it)\n",
+                         game.c_str());
+            return kExitLoadFailed;
+        }
+        if (!LoadProject(game, data, error)) {
+            std::fprintf(stderr, "kestrin info: %s\n", error.c_str());
+            return kExitLoadFailed;
+        }
+    } else if (!LoadForTool("info", game, data)) {
+        return kExitLoadFailed;
+    }
     std::fputs(DescribeGame(data).c_str(), stdout);
     return 0;
 }

@@ -1,11 +1,15 @@
 #include "tools/project.h"
 
+#include <algorithm>
+#include <climits>
 #include <map>
 #include <new>
 #include <system_error>
 
+#include "base/fault.h"
 #include "base/image_png.h"
 #include "runner/room.h"
+#include "runner/room_record.h"
 #include "tools/project_json.h"
 #include "tools/project_kinds.h"
 #include "world/trigger.h"
@@ -138,13 +142,42 @@ public:
         m["extensions"] = Extensions();
         if (!game_.library_name.empty() || !game_.library_data.empty())
             m["carried_library"] = CarriedLibrary();
-        m["last_instance_id"] = game_.last_instance_id;
-        m["last_tile_id"] = game_.last_tile_id;
+        // A last id below the rooms' ids is refused when given; left out, the default is kept.
+        const GameData defaults;
+        const auto [highestInstance, highestTile] = HighestRoomIds();
+        const bool instanceFits = game_.last_instance_id >= highestInstance;
+        const bool tileFits = game_.last_tile_id >= highestTile;
+        if (instanceFits || game_.last_instance_id != defaults.last_instance_id)
+            m["last_instance_id"] = game_.last_instance_id;
+        if (tileFits || game_.last_tile_id != defaults.last_tile_id) m["last_tile_id"] = game_.last_tile_id;
+        // Otherwise the rooms holding higher ids keep their records.
+        last_instance_ = instanceFits || game_.last_instance_id == defaults.last_instance_id
+                             ? INT32_MAX
+                             : game_.last_instance_id;
+        last_tile_ = tileFits || game_.last_tile_id == defaults.last_tile_id ? INT32_MAX : game_.last_tile_id;
         m["resources"] = Resources();
         folder_.WriteJson(kManifest, m);
     }
 
 private:
+    // The highest instance and tile ids of the rooms that read as rooms.
+    std::pair<int32_t, int32_t> HighestRoomIds() const {
+        int32_t instance = INT32_MIN, tile = INT32_MIN;
+        for (const RawResource& r : game_.Resources(ResourceKind::Room)) {
+            if (!r.present) continue;
+            RoomRecord room;
+            CStream in(r.record);
+            try {
+                if (!room.LoadFromStream(in)) continue;
+            } catch (const RunnerFault&) {
+                continue;
+            }
+            for (const auto& i : room.instances) instance = std::max(instance, i.id);
+            for (const auto& t : room.tiles) tile = std::max(tile, t.id);
+        }
+        return {instance, tile};
+    }
+
     Json Settings() {
         const CSettings& s = game_.settings;
         Json j = Json::object();
@@ -321,6 +354,10 @@ private:
 
     Json Resources() {
         Json j = Json::object();
+        const ResourceNames names(game_);
+        RoomIds ids;
+        ids.last_instance = last_instance_;
+        ids.last_tile = last_tile_;
         for (const auto& format : ResourceFormats()) {
             FileNamer namer;
             Json list = Json::array();
@@ -333,7 +370,7 @@ private:
                 std::string base = std::string(format.folder) + "/" + stem;
                 Json item = Json::object();
                 item["name"] = r.name;
-                format.save(r, item, ResourceFiles(folder_, base));
+                format.save(r, item, ResourceFiles(folder_, base, &names, &ids));
                 folder_.WriteJson(base + ".json", item);
                 list.push_back(stem);
             }
@@ -344,6 +381,8 @@ private:
 
     const GameData& game_;
     ProjectFolder folder_;
+    int32_t last_instance_ = INT32_MAX;
+    int32_t last_tile_ = INT32_MAX;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -373,6 +412,7 @@ public:
         Triggers(m);
         Extensions(m);
         CarriedLibrary(m);
+        const bool lastInstanceGiven = m.Has("last_instance_id"), lastTileGiven = m.Has("last_tile_id");
         game_.last_instance_id = m.Int("last_instance_id", game_.last_instance_id);
         if (game_.last_instance_id > kMaxStoredLastInstanceId)
             m.Fail("last_instance_id", "expected at most " + std::to_string(kMaxStoredLastInstanceId) +
@@ -380,11 +420,25 @@ public:
         game_.last_tile_id = m.Int("last_tile_id", game_.last_tile_id);
         // Rooms before the room order, which names them.
         Resources(m.OptionalObject("resources"));
+        LastId(m, "last_instance_id", lastInstanceGiven, ids_.instances, game_.last_instance_id, "instance");
+        LastId(m, "last_tile_id", lastTileGiven, ids_.tiles, game_.last_tile_id, "tile");
         RoomOrder(m);
         m.Finish();
     }
 
 private:
+    // Ids after the last one go to instances (tiles) made while the game runs, so a last id
+    // given is at least the rooms' highest. (Left out, it keeps its default: the runner then
+    // hands out ids after the highest one in the rooms.)
+    static void LastId(JsonObject& m, const char* key, bool given, const std::map<int32_t, std::string>& ids,
+                       int32_t last, const char* noun) {
+        if (!given || ids.empty()) return;
+        const auto& [highest, where] = *ids.rbegin();
+        if (highest > last)
+            m.Fail(key,
+                   "expected at least " + std::to_string(highest) + ", the id of the " + noun + " " + where);
+    }
+
     void Guid(JsonObject& m) {
         std::string hex = m.String("game_guid", std::string(32, '0'));
         if (hex.size() != 32) m.Fail("game_guid", "expected 32 hex digits");
@@ -589,7 +643,36 @@ private:
         j.Finish();
     }
 
+    // Every resource's name, before any resource is read: references may point forward.
+    // Problems are left to the full reading, which reports them.
+    void ReadNames(JsonObject& j) {
+        for (const auto& format : ResourceFormats()) {
+            const Json* list = j.Find(format.folder);
+            if (!list || !list->is_array()) continue;
+            for (const Json& entry : *list) {
+                if (!entry.is_string()) {
+                    names_.Add(format.kind, false, "");
+                    continue;
+                }
+                const std::string& stem = entry.get_ref<const std::string&>();
+                std::string name = stem;
+                if (IsSafePathPart(stem)) {
+                    try {
+                        Json json =
+                            folder_.ReadJson(std::string(format.folder) + "/" + stem + ".json", j.File(), "");
+                        if (json.is_object())
+                            if (auto it = json.find("name"); it != json.end() && it->is_string())
+                                name = it->get<std::string>();
+                    } catch (const ProjectError&) {
+                    }
+                }
+                names_.Add(format.kind, true, std::move(name));
+            }
+        }
+    }
+
     void Resources(JsonObject j) {
+        ReadNames(j);
         for (const auto& format : ResourceFormats()) {
             auto& slots = game_.Resources(format.kind);
             const Json& list = j.Array(format.folder);
@@ -610,7 +693,7 @@ private:
                     JsonObject item(json, base + ".json", "");
                     r.present = true;
                     r.name = item.String("name", stem);
-                    format.load(item, r, ResourceFiles(folder_, base));
+                    format.load(item, r, ResourceFiles(folder_, base, &names_, &ids_));
                     item.Finish();
                     // The item goes into one compressed block, which the loader inflates only
                     // up to its limit: a record above it would build and then never load.
@@ -658,6 +741,8 @@ private:
 
     ProjectFolder folder_;
     GameData& game_;
+    ResourceNames names_;
+    RoomIds ids_;
 };
 
 bool IsEmptyFolder(const fs::path& dir, std::error_code& ec) {

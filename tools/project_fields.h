@@ -34,8 +34,32 @@ void LoadList(JsonObject& json, const RecordField<T>& f, std::vector<Entry>& lis
     }
 }
 
-template <class T> void SaveFields(const T& record, std::span<const RecordField<T>> fields, Json& json) {
+// The reference entry of a field, or nullptr.
+inline const ReferenceField* FindReference(std::span<const ReferenceField> refs, const char* key) {
+    for (const ReferenceField& r : refs)
+        if (std::string_view(r.key) == key) return &r;
+    return nullptr;
+}
+
+// Whether every reference field of the record holds a value the reader accepts.
+template <class T>
+bool ReferencesValid(const T& record, std::span<const RecordField<T>> fields,
+                     std::span<const ReferenceField> refs, const ResourceNames& names) {
     for (const RecordField<T>& f : fields) {
+        const ReferenceField* ref = FindReference(refs, f.key);
+        if (!ref) continue;
+        if (const auto* member = std::get_if<int32_t T::*>(&f.member))
+            if (!names.Valid(record.**member, ref->kind, f.names)) return false;
+    }
+    return true;
+}
+
+// With names, reference fields are written by name where the name is unambiguous.
+template <class T>
+void SaveFields(const T& record, std::span<const RecordField<T>> fields, Json& json,
+                const ResourceNames* names = nullptr, std::span<const ReferenceField> refs = {}) {
+    for (const RecordField<T>& f : fields) {
+        const ReferenceField* ref = names ? FindReference(refs, f.key) : nullptr;
         std::visit(
             [&](auto member) {
                 const auto& value = record.*member;
@@ -48,7 +72,10 @@ template <class T> void SaveFields(const T& record, std::span<const RecordField<
                         json[f.key] = value;
                     }
                 } else if constexpr (std::is_same_v<Value, int32_t>) {
-                    json[f.key] = f.names.empty() ? Json(value) : NamedIntToJson(value, f.names);
+                    if (ref)
+                        json[f.key] = names->Write(value, ref->kind, f.names);
+                    else
+                        json[f.key] = f.names.empty() ? Json(value) : NamedIntToJson(value, f.names);
                 } else {
                     json[f.key] = value;
                 }
@@ -58,11 +85,14 @@ template <class T> void SaveFields(const T& record, std::span<const RecordField<
 }
 
 // Fields the project leaves out keep the record's current values. With files, the entries
-// of a text list may also be {"file": name} objects.
+// of a text list may also be {"file": name} objects, and with the files' names, reference
+// fields take resource names and only indices in range.
 template <class T>
 void LoadFields(JsonObject& json, T& record, std::span<const RecordField<T>> fields,
-                const ResourceFiles* files = nullptr) {
+                const ResourceFiles* files = nullptr, std::span<const ReferenceField> refs = {}) {
+    const ResourceNames* names = files ? files->Names() : nullptr;
     for (const RecordField<T>& f : fields) {
+        const ReferenceField* ref = names ? FindReference(refs, f.key) : nullptr;
         if (f.required && !json.Has(f.key))
             json.Fail(f.key, std::string("missing (expected ") + f.required + ")");
         std::visit(
@@ -72,7 +102,9 @@ void LoadFields(JsonObject& json, T& record, std::span<const RecordField<T>> fie
                 if constexpr (std::is_same_v<Value, bool>)
                     value = json.Bool(f.key, value);
                 else if constexpr (std::is_same_v<Value, int32_t>)
-                    value = f.names.empty() ? json.Int(f.key, value) : json.NamedInt(f.key, f.names, value);
+                    value = ref               ? names->Read(json, f.key, ref->kind, value, f.names)
+                            : f.names.empty() ? json.Int(f.key, value)
+                                              : json.NamedInt(f.key, f.names, value);
                 else if constexpr (std::is_same_v<Value, uint32_t>)
                     value = f.form == FieldForm::BlendAlpha
                                 ? BlendAlpha(json, value)

@@ -63,22 +63,30 @@ TEST(WorldProject, ObjectsAndRoomsRoundTripThroughReadableFiles) {
     objects.push_back({true, "obj_none", Bytes(none)});
     objects.push_back({true, "obj_odd", Bytes(o)});
     objects.back().record[8] = 2; // Boolean "solid" stored as 2: only the hex form keeps it
+    // Tiles refer to this background; ids are the game's, so each room has its own.
+    game.Resources(ResourceKind::Background).push_back({true, "bg_tiles", {}});
+    game.last_instance_id = 100004;
+    game.last_tile_id = 10000003;
     auto& rooms = game.Resources(ResourceKind::Room);
+    int32_t nextId = 0;
     for (int32_t version : {541, 810, 811}) {
+        ++nextId;
         RoomRecord r;
         r.version = version;
         r.code = "global.a = 1";
         r.flags = 5;
         r.layers[7].stretch = true;
         r.views[0].visible = true;
-        r.instances.push_back({1, 2, 0, 100001, "b = 2", version >= 810 ? 0.5 : 1.0, 1, 0x40112233u, 0});
-        r.tiles.push_back({3, 4, 0, 1, 2, 3, 4, -5, 10000001, 1, version >= 810 ? 3.0 : 1.0, kOpaqueWhite});
+        r.instances.push_back(
+            {1, 2, 0, 100000 + nextId, "b = 2", version >= 810 ? 0.5 : 1.0, 1, 0x40112233u, 0});
+        r.tiles.push_back(
+            {3, 4, 0, 1, 2, 3, 4, -5, 10000000 + nextId, 1, version >= 810 ? 3.0 : 1.0, kOpaqueWhite});
         if (version < 810) r.instances.back().blend_alpha = kOpaqueWhite;
         if (version == 811) r.instances.back().angle = 12.5;
         rooms.push_back({true, "room" + std::to_string(version), Bytes(r)});
     }
     RoomRecord infinite;
-    infinite.instances.push_back({0, 0, 0, 100002, "", 1.0 / 0.0, 1, kOpaqueWhite, 0});
+    infinite.instances.push_back({0, 0, 0, 100004, "", 1.0 / 0.0, 1, kOpaqueWhite, 0});
     rooms.push_back({true, "room_inf", Bytes(infinite)});
 
     testing::TempFolder temp;
@@ -132,6 +140,36 @@ TEST(WorldProject, BrokenObjectAndRoomFilesAreNamed) {
          "rooms/r.json: tiles[0].alpha: expected 0 to 255"},
         {"rooms/r.json", R"({"creation_code": {"file": "rooms/none.txt"}})",
          "rooms/r.json: creation_code.file"},
+        // References: unknown names and indices out of range, with the file and the field.
+        {"objects/o.json", R"({"sprite": "spr_x"})", "objects/o.json: sprite: no sprite is named \"spr_x\""},
+        {"objects/o.json", R"({"mask": 0})",
+         "objects/o.json: mask: sprite index 0 is out of range: the project has no sprites"},
+        {"objects/o.json", R"({"parent": 1})",
+         "objects/o.json: parent: object index 1 is out of range: expected -1 (none) or 0 to 0"},
+        {"objects/o.json", R"({"parent": -2})",
+         "objects/o.json: parent: object index -2 is out of range: expected -1 (none) or 0 to 0"},
+        {"objects/o.json", R"({"parent": true})",
+         "objects/o.json: parent: expected the name or the index of a object (-1 for none)"},
+        {"objects/o.json", R"({"events": [{"type": "collision", "number": "obj_gem"}]})",
+         "objects/o.json: events[0].number: no object is named \"obj_gem\""},
+        {"objects/o.json", R"({"events": [{"type": "collision", "number": 3}]})",
+         "objects/o.json: events[0].number: object index 3 is out of range: expected -1 (none) or 0 to 0"},
+        {"objects/o.json", R"({"events": [{"type": "step", "actions": [{"applies_to": "obj_x"}]}]})",
+         "objects/o.json: events[0].actions[0].applies_to: no object is named \"obj_x\""},
+        {"rooms/r.json", R"({"instances": [{"id": 100001, "object": 0}]})",
+         "rooms/r.json: instances[0].object: object index 0 is out of range: the project has no objects"},
+        {"rooms/r.json", R"({"tiles": [{"id": 10000001, "background": "bg"}]})",
+         "rooms/r.json: tiles[0].background: no background is named \"bg\""},
+        {"rooms/r.json", R"({"backgrounds": [{"background": 4}]})",
+         "rooms/r.json: backgrounds[0].background: background index 4 is out of range"},
+        {"rooms/r.json", R"({"views": [{"object": "r"}]})",
+         "rooms/r.json: views[0].object: no object is named \"r\""},
+        // Ids are given once.
+        {"rooms/r.json", R"({"instances": [{"id": 100001, "object": -1}, {"id": 100001, "object": -1}]})",
+         "rooms/r.json: instances[1].id: 100001 is already the id of the instance instances[0] in "
+         "rooms/r.json"},
+        {"rooms/r.json", R"({"tiles": [{"id": 10000002}, {"id": 10000001}, {"id": 10000002}]})",
+         "rooms/r.json: tiles[2].id: 10000002 is already the id of the tile tiles[0] in rooms/r.json"},
     };
     for (const Case& c : cases) {
         testing::TempFolder temp;
@@ -144,6 +182,92 @@ TEST(WorldProject, BrokenObjectAndRoomFilesAreNamed) {
         EXPECT_FALSE(LoadProject(temp.Path(), game, error)) << c.json;
         EXPECT_EQ(error.rfind(c.want, 0), 0u) << c.json << "\n  got: " << error;
     }
+}
+
+// Names wherever a resource's index goes: they read as the index, numbers keep working, and
+// the last ids follow the rooms.
+TEST(WorldProject, ReferencesByNameAndIdsAcrossRooms) {
+    testing::TempFolder temp;
+    testing::WriteTextFile(temp / "game.json", R"({"resources": {"sprites": ["spr_a", "spr_b"],
+        "backgrounds": ["bg"], "objects": ["obj_a", "obj_b", "obj_c", "obj_d"], "rooms": ["r1", "r2"]}})");
+    testing::WriteTextFile(temp / "sprites/spr_a.json", "{}");
+    testing::WriteTextFile(temp / "sprites/spr_b.json", "{}");
+    testing::WriteTextFile(temp / "backgrounds/bg.json", "{}");
+    testing::WriteTextFile(temp / "objects/obj_a.json", R"({"sprite": "spr_b", "mask": 0, "parent": "obj_c",
+        "events": [{"type": "collision", "number": "obj_b", "actions": [{"applies_to": "obj_c"}, {"applies_to": 3}]}]})");
+    testing::WriteTextFile(temp / "objects/obj_b.json", R"({"sprite": 1, "mask": "spr_a", "parent": 2,
+        "events": [{"type": "collision", "number": 1, "actions": [{"applies_to": 2}, {"applies_to": 3}]}]})");
+    testing::WriteTextFile(temp / "objects/obj_c.json", "{}");
+    testing::WriteTextFile(temp / "objects/obj_d.json", R"({"name": "self"})");
+    testing::WriteTextFile(temp / "rooms/r1.json", R"({"instances": [{"id": 100007, "object": "obj_b"}],
+        "tiles": [{"id": 10000003, "background": "bg"}], "views": [{"object": "obj_a"}]})");
+    testing::WriteTextFile(temp / "rooms/r2.json", R"({"instances": [{"id": 100002, "object": 1}],
+        "tiles": [{"id": 10000009, "background": 0}], "views": [{"object": 0}]})");
+    GameData game;
+    std::string error;
+    ASSERT_TRUE(LoadProject(temp.Path(), game, error)) << error;
+    const auto& objects = game.Resources(ResourceKind::Object);
+    // obj_a by names and obj_b by numbers are the same record.
+    EXPECT_EQ(objects[0].record, objects[1].record);
+    ObjectRecord a;
+    CStream in(objects[0].record);
+    ASSERT_TRUE(a.LoadFromStream(in));
+    EXPECT_EQ(a.spriteindex, 1);
+    EXPECT_EQ(a.parent, 2);
+    ASSERT_EQ(a.events[ev_collision].size(), 1u);
+    EXPECT_EQ(a.events[ev_collision][0].number, 1);
+    EXPECT_EQ(a.events[ev_collision][0].actions[0].who, 2);
+    RoomRecord r1, r2;
+    CStream in1(game.Resources(ResourceKind::Room)[0].record),
+        in2(game.Resources(ResourceKind::Room)[1].record);
+    ASSERT_TRUE(r1.LoadFromStream(in1) && r2.LoadFromStream(in2));
+    EXPECT_EQ(r1.instances[0].object, r2.instances[0].object);
+    EXPECT_EQ(r1.tiles[0].background, 0);
+    EXPECT_EQ(r1.views[0].object, 0);
+    // Left out, the last ids keep their defaults (the runner counts from the highest anyway).
+    EXPECT_EQ(game.last_instance_id, 100000);
+    EXPECT_EQ(game.last_tile_id, 10000000);
+
+    // Unpacked, the references are names where a name picks the resource; "self" is not
+    // written for an object that an action applies to.
+    testing::TempFolder out;
+    ASSERT_TRUE(SaveProject(game, out.Path(), error)) << error;
+    const std::string b = ReadFile(out / "objects/obj_b.json");
+    EXPECT_NE(b.find("\"sprite\": \"spr_b\""), std::string::npos) << b;
+    EXPECT_NE(b.find("\"mask\": \"spr_a\""), std::string::npos) << b;
+    EXPECT_NE(b.find("\"number\": \"obj_b\""), std::string::npos) << b;
+    EXPECT_NE(b.find("\"parent\": \"obj_c\""), std::string::npos) << b;
+    EXPECT_NE(b.find("\"applies_to\": \"obj_c\""), std::string::npos) << b;
+    EXPECT_NE(b.find("\"applies_to\": 3"), std::string::npos) << b;
+    const std::string room = ReadFile(out / "rooms/r1.json");
+    EXPECT_NE(room.find("\"object\": \"obj_b\""), std::string::npos) << room;
+    EXPECT_NE(room.find("\"background\": \"bg\""), std::string::npos) << room;
+    GameData back;
+    ASSERT_TRUE(LoadProject(out.Path(), back, error)) << error;
+    for (int k = 0; k < kResourceKindCount; ++k)
+        for (size_t i = 0; i < game.resources[k].size(); ++i)
+            EXPECT_EQ(back.resources[k][i].record, game.resources[k][i].record) << k << " " << i;
+
+    // Refused: an id in two rooms, a last id below the highest, a name two objects share.
+    testing::WriteTextFile(temp / "rooms/r2.json", R"({"instances": [{"id": 100007, "object": 1}]})");
+    EXPECT_FALSE(LoadProject(temp.Path(), game, error));
+    EXPECT_EQ(error,
+              "rooms/r2.json: instances[0].id: 100007 is already the id of the instance instances[0] in "
+              "rooms/r1.json");
+    testing::WriteTextFile(temp / "rooms/r2.json", "{}");
+    testing::WriteTextFile(temp / "game.json",
+                           R"({"last_instance_id": 100006, "resources": {"sprites": ["spr_a", "spr_b"],
+        "backgrounds": ["bg"], "objects": ["obj_a", "obj_b", "obj_c", "obj_d"], "rooms": ["r1", "r2"]}})");
+    EXPECT_FALSE(LoadProject(temp.Path(), game, error));
+    EXPECT_EQ(error,
+              "game.json: last_instance_id: expected at least 100007, the id of the instance instances[0] "
+              "in rooms/r1.json");
+    testing::WriteTextFile(temp / "objects/obj_d.json", R"({"name": "obj_b"})");
+    testing::WriteTextFile(temp / "game.json", R"({"resources": {"sprites": ["spr_a", "spr_b"],
+        "backgrounds": ["bg"], "objects": ["obj_a", "obj_b", "obj_c", "obj_d"], "rooms": ["r1", "r2"]}})");
+    EXPECT_FALSE(LoadProject(temp.Path(), game, error));
+    EXPECT_EQ(error,
+              "objects/obj_a.json: events[0].number: more than one object is named \"obj_b\"; use its index");
 }
 
 } // namespace
