@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "sound/effect.h"
 
@@ -67,6 +68,29 @@ double Placement3DGain(const Sound3D& p) {
     else if (angle > inside)
         level = outer * (angle - inside) / double(outside - inside);
     return gain * LevelGain(level, -10000);
+}
+
+void Placement3DPan(const Sound3D& p, double& left, double& right) {
+    left = right = 1;
+    const double distance = std::hypot(p.position[0], p.position[1], p.position[2]);
+    if (!(distance > 0) || !std::isfinite(distance)) return;
+    const double side = std::clamp(p.position[0] / distance, -1.0, 1.0);
+    const double angle = (side + 1) * std::numbers::pi / 4;
+    left = std::min(1.0, std::numbers::sqrt2 * std::cos(angle));
+    right = std::min(1.0, std::numbers::sqrt2 * std::sin(angle));
+    left = std::max(left, 0.0);
+    right = std::max(right, 0.0);
+}
+
+double Placement3DPitch(const Sound3D& p) {
+    const double distance = std::hypot(p.position[0], p.position[1], p.position[2]);
+    if (!(distance > 0) || !std::isfinite(distance)) return 1;
+    double away = 0;
+    for (size_t i = 0; i < 3; ++i) away += p.velocity[i] * p.position[i];
+    away /= distance;
+    if (!std::isfinite(away)) return 1;
+    away = std::clamp(away, -kSpeedOfSound / 2, kSpeedOfSound);
+    return kSpeedOfSound / (kSpeedOfSound + away);
 }
 
 CMixer::CMixer() = default;
@@ -196,6 +220,37 @@ void CMixer::Tempo(double factor) {
     tempo_ = std::clamp(factor, 0.01, 100.0);
 }
 
+std::vector<std::pair<int32_t, std::shared_ptr<const PcmBuffer>>> CMixer::TempoStale() const {
+    std::vector<std::pair<int32_t, std::shared_ptr<const PcmBuffer>>> stale;
+    for (int32_t id = 0; id < SlotCount(); ++id) {
+        const RSoundSample& slot = slots_[size_t(id)];
+        if (slot.inuse && slot.pcm && slot.pcm->midi && slot.pcm->tempo != tempo_)
+            stale.emplace_back(id, slot.pcm);
+    }
+    return stale;
+}
+
+bool CMixer::Retime(int32_t id, const std::shared_ptr<const PcmBuffer>& from,
+                    std::shared_ptr<const PcmBuffer> to) {
+    RSoundSample* slot = Slot(id);
+    if (!slot || slot->pcm != from || !to) return false;
+    // A place in the music lies at frames inversely proportional to the tempo.
+    const double scale = from->tempo / to->tempo;
+    const size_t length = to->Frames();
+    for (Voice& v : slot->voices) v.position = static_cast<size_t>(std::llround(double(v.position) * scale));
+    std::erase_if(slot->voices, [length](const Voice& v) { return !v.loop && v.position >= length; });
+    for (Voice& v : slot->voices)
+        if (v.position >= length) v.position = length > 0 ? v.position % length : 0;
+    if (length == 0) slot->voices.clear();
+    slot->pcm = std::move(to);
+    return true;
+}
+
+const PcmBuffer* CMixer::Audio(int32_t id) const {
+    const RSoundSample* slot = Slot(id);
+    return slot ? slot->pcm.get() : nullptr;
+}
+
 int32_t CMixer::Kind(int32_t id) const {
     const RSoundSample* slot = Slot(id);
     return slot ? slot->kind : -1;
@@ -251,11 +306,10 @@ void CMixer::AdvanceFade(RSoundSample& slot, size_t frames) {
     }
 }
 
-void CMixer::MixSlot(RSoundSample& slot, float* out, size_t frames) {
+// The voices summed into scratch_ at their own level, up to where the last one ends.
+size_t CMixer::MixVoices(RSoundSample& slot, size_t frames) {
     const std::vector<float>& pcm = slot.pcm->samples;
     const size_t length = slot.pcm->Frames();
-    // The voices first, at their own level, up to where the last one ends.
-    scratch_.assign(frames * kMixChannels, 0.0f);
     size_t made = 0;
     for (; made < frames && !slot.voices.empty(); ++made) {
         float l = 0, r = 0;
@@ -275,15 +329,62 @@ void CMixer::MixSlot(RSoundSample& slot, float* out, size_t frames) {
         scratch_[made * 2 + 1] = r;
         if (ended) std::erase_if(slot.voices, [length](const Voice& v) { return v.position >= length; });
     }
+    return made;
+}
+
+// As MixVoices, reading `rate` samples a frame, linearly between samples (the Doppler
+// shift). A voice's last sample fades towards silence, or towards its start when it loops.
+size_t CMixer::MixVoicesShifted(RSoundSample& slot, size_t frames, double rate) {
+    const std::vector<float>& pcm = slot.pcm->samples;
+    const size_t length = slot.pcm->Frames();
+    size_t made = 0;
+    for (; made < frames && !slot.voices.empty(); ++made) {
+        float l = 0, r = 0;
+        bool ended = false;
+        for (Voice& v : slot.voices) {
+            const size_t next = v.position + 1 < length ? v.position + 1 : (v.loop ? 0 : length);
+            const float t = static_cast<float>(v.fraction);
+            const float nl = next < length ? pcm[next * 2] : 0.0f,
+                        nr = next < length ? pcm[next * 2 + 1] : 0.0f;
+            l += pcm[v.position * 2] + (nl - pcm[v.position * 2]) * t;
+            r += pcm[v.position * 2 + 1] + (nr - pcm[v.position * 2 + 1]) * t;
+            v.fraction += rate;
+            const double whole = std::floor(v.fraction);
+            v.fraction -= whole;
+            v.position += static_cast<size_t>(whole);
+            if (v.position >= length) {
+                if (v.loop)
+                    v.position %= length;
+                else
+                    ended = true;
+            }
+        }
+        scratch_[made * 2] = l;
+        scratch_[made * 2 + 1] = r;
+        if (ended) std::erase_if(slot.voices, [length](const Voice& v) { return v.position >= length; });
+    }
+    return made;
+}
+
+void CMixer::MixSlot(RSoundSample& slot, float* out, size_t frames) {
+    scratch_.assign(frames * kMixChannels, 0.0f);
+    // A 3D slot's place and motion hold still while a block is mixed.
+    const double rate = slot.kind == 2 ? Placement3DPitch(slot.placement) : 1.0;
+    const size_t made = rate == 1.0 ? MixVoices(slot, frames) : MixVoicesShifted(slot, frames, rate);
     // Then the effects, in the chain's order; a sound that stops ends its effects' tails.
     for (const auto& stage : slot.chain) stage->Process(slot.params, scratch_.data(), made);
     // Then volume, pan and the master level. The media channel plays at the file's level.
     const bool media = slot.kind == 3;
     double master = media ? 1.0 : MasterGain(master_);
-    // A 3D slot's place scales it as a whole; it holds still while a block is mixed.
-    if (slot.kind == 2) master *= Placement3DGain(slot.placement);
-    const double left = media || slot.pan <= 0 ? 1.0 : LevelGain(-slot.pan, -kPanFull);
-    const double right = media || slot.pan >= 0 ? 1.0 : LevelGain(slot.pan, -kPanFull);
+    double left = media || slot.pan <= 0 ? 1.0 : LevelGain(-slot.pan, -kPanFull);
+    double right = media || slot.pan >= 0 ? 1.0 : LevelGain(slot.pan, -kPanFull);
+    if (slot.kind == 2) {
+        master *= Placement3DGain(slot.placement);
+        double placedLeft = 1, placedRight = 1;
+        Placement3DPan(slot.placement, placedLeft, placedRight);
+        left *= placedLeft;
+        right *= placedRight;
+    }
     double gain = media ? 1.0 : LevelGain(slot.volume, kVolumeSilent) * master;
     for (size_t f = 0; f < made; ++f) {
         out[f * 2] += static_cast<float>(scratch_[f * 2] * gain * left);
