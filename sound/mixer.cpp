@@ -202,7 +202,7 @@ void CMixer::SetEffects(int32_t id, int32_t flags) {
     slot->effects = flags & 511;
     // A new chain starts from the effects' own settings.
     slot->params = SoundEffectParams();
-    slot->chain = MakeEffectChain(slot->effects);
+    slot->chain = MakeEffectChain(slot->effects, reference_);
 }
 
 SoundEffectParams* CMixer::Effects(int32_t id) {
@@ -306,8 +306,42 @@ void CMixer::AdvanceFade(RSoundSample& slot, size_t frames) {
     }
 }
 
-// The voices summed into scratch_ at their own level, up to where the last one ends.
+// The voices summed into scratch_ at their own level, up to where the last one ends, a run
+// of samples at a time: each voice adds what it has until its end (or the block's), then
+// starts over when it loops.
 size_t CMixer::MixVoices(RSoundSample& slot, size_t frames) {
+    const float* pcm = slot.pcm->samples.data();
+    const size_t length = slot.pcm->Frames();
+    float* __restrict mix = scratch_.data();
+    size_t made = 0;
+    bool first = true;
+    for (Voice& v : slot.voices) {
+        // The first voice is copied; the others add to it, over silence past its end.
+        if (!first && made < frames) std::fill(mix + 2 * made, mix + 2 * frames, 0.0f);
+        size_t f = 0;
+        while (f < frames) {
+            const size_t n = std::min(frames - f, length - v.position);
+            const float* __restrict from = pcm + 2 * v.position;
+            float* __restrict to = mix + 2 * f;
+            if (first)
+                std::copy_n(from, 2 * n, to);
+            else
+                for (size_t i = 0; i < 2 * n; ++i) to[i] += from[i];
+            f += n;
+            v.position += n;
+            if (v.position < length) break;
+            if (!v.loop) break;
+            v.position = 0;
+        }
+        made = std::max(made, f);
+        first = false;
+    }
+    std::erase_if(slot.voices, [length](const Voice& v) { return v.position >= length; });
+    return made;
+}
+
+// The plain sum, a frame at a time over every voice: the reference for MixVoices.
+size_t CMixer::MixVoicesReference(RSoundSample& slot, size_t frames) {
     const std::vector<float>& pcm = slot.pcm->samples;
     const size_t length = slot.pcm->Frames();
     size_t made = 0;
@@ -367,10 +401,14 @@ size_t CMixer::MixVoicesShifted(RSoundSample& slot, size_t frames, double rate) 
 }
 
 void CMixer::MixSlot(RSoundSample& slot, float* out, size_t frames) {
-    scratch_.assign(frames * kMixChannels, 0.0f);
+    // The plain and shifted sums add into silence; the block sum writes what it makes.
+    if (scratch_.size() < frames * kMixChannels) scratch_.resize(frames * kMixChannels);
+    if (reference_ || slot.kind == 2) std::fill_n(scratch_.begin(), frames * kMixChannels, 0.0f);
     // A 3D slot's place and motion hold still while a block is mixed.
     const double rate = slot.kind == 2 ? Placement3DPitch(slot.placement) : 1.0;
-    const size_t made = rate == 1.0 ? MixVoices(slot, frames) : MixVoicesShifted(slot, frames, rate);
+    const size_t made = rate != 1.0  ? MixVoicesShifted(slot, frames, rate)
+                        : reference_ ? MixVoicesReference(slot, frames)
+                                     : MixVoices(slot, frames);
     // Then the effects, in the chain's order; a sound that stops ends its effects' tails.
     for (const auto& stage : slot.chain) stage->Process(slot.params, scratch_.data(), made);
     // Then volume, pan and the master level. The media channel plays at the file's level.
@@ -386,6 +424,18 @@ void CMixer::MixSlot(RSoundSample& slot, float* out, size_t frames) {
         right *= placedRight;
     }
     double gain = media ? 1.0 : LevelGain(slot.volume, kVolumeSilent) * master;
+    if (!reference_ && (media || slot.fade_left == 0)) {
+        // Steady gains: one multiply a sample.
+        const float gl = static_cast<float>(gain * left), gr = static_cast<float>(gain * right);
+        const float* __restrict from = scratch_.data();
+        float* __restrict to = out;
+        for (size_t f = 0; f < made; ++f) {
+            to[2 * f] += from[2 * f] * gl;
+            to[2 * f + 1] += from[2 * f + 1] * gr;
+        }
+        AdvanceFade(slot, frames - made);
+        return;
+    }
     for (size_t f = 0; f < made; ++f) {
         out[f * 2] += static_cast<float>(scratch_[f * 2] * gain * left);
         out[f * 2 + 1] += static_cast<float>(scratch_[f * 2 + 1] * gain * right);

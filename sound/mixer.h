@@ -145,6 +145,11 @@ public:
                 std::shared_ptr<const PcmBuffer> to);
     const PcmBuffer* Audio(int32_t id) const;
 
+    // Mixes with the plain computations (a frame at a time, every voice and gain in double
+    // precision, the effects' reference stages) instead of the block ones: what tests check
+    // the fast mix against. Chains made later follow the setting.
+    void UseReferencePaths(bool reference) { reference_ = reference; }
+
     // Mixes the next `frames` frames (stereo, interleaved) and moves every voice on.
     std::vector<float> render(size_t frames);
     void render_into(float* out, size_t frames);
@@ -185,6 +190,7 @@ private:
     const RSoundSample* Slot(int32_t id) const;
     void MixSlot(RSoundSample& slot, float* out, size_t frames);
     size_t MixVoices(RSoundSample& slot, size_t frames);
+    size_t MixVoicesReference(RSoundSample& slot, size_t frames);
     size_t MixVoicesShifted(RSoundSample& slot, size_t frames, double rate);
     static void AdvanceFade(RSoundSample& slot, size_t frames);
 
@@ -193,6 +199,7 @@ private:
     int32_t master_ = kMasterMax;
     double tempo_ = 1;
     int32_t media_ = -1; // the slot the media channel holds
+    bool reference_ = false;
 };
 
 } // namespace kestrin
