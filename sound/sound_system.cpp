@@ -75,10 +75,10 @@ void RetimeMidi() {
             return m.TempoStale();
         });
         if (stale.empty()) return;
-        for (auto& [id, from] : stale) {
-            std::shared_ptr<const PcmBuffer> to = RenderMidi(*from->midi, nullptr, tempo);
+        for (const auto& entry : stale) {
+            std::shared_ptr<const PcmBuffer> to = RenderMidi(*entry.second->midi, nullptr, tempo);
             Running([&](CMixer& m) {
-                if (m.TempoFactor() == tempo) m.Retime(id, from, std::move(to));
+                if (m.TempoFactor() == tempo) m.Retime(entry.first, entry.second, std::move(to));
             });
         }
     }
