@@ -64,7 +64,7 @@ double EffectWave(int32_t waveform, double phase) {
     return std::sin(2 * std::numbers::pi * phase);
 }
 
-std::vector<std::unique_ptr<CEffectStage>> MakeEffectChain(int32_t flags) {
+std::vector<std::unique_ptr<CEffectStage>> MakeEffectChain(int32_t flags, bool reference) {
     // The order is fixed whatever the bits' values: the equaliser comes before the reverb.
     using Maker = std::unique_ptr<CEffectStage> (*)();
     static const std::pair<int32_t, Maker> kOrder[] = {
@@ -75,8 +75,12 @@ std::vector<std::unique_ptr<CEffectStage>> MakeEffectChain(int32_t flags) {
         {kEffectI3DL2Reverb, MakeI3DL2Reverb},
     };
     std::vector<std::unique_ptr<CEffectStage>> chain;
-    for (const auto& [bit, make] : kOrder)
-        if (flags & bit) chain.push_back(make());
+    for (auto [bit, make] : kOrder) {
+        if (!(flags & bit)) continue;
+        if (reference && bit == kEffectEcho) make = MakeEchoReference;
+        if (reference && bit == kEffectEqualizer) make = MakeEqualizerReference;
+        chain.push_back(make());
+    }
     return chain;
 }
 

@@ -41,8 +41,13 @@ std::unique_ptr<CEffectStage> MakeCompressor();
 std::unique_ptr<CEffectStage> MakeDistortion();
 std::unique_ptr<CEffectStage> MakeI3DL2Reverb();
 
-// The stages for an effect bit set, in the chain's order.
-std::vector<std::unique_ptr<CEffectStage>> MakeEffectChain(int32_t flags);
+// The plain computations of the stages that have a faster block version, kept to check it.
+std::unique_ptr<CEffectStage> MakeEchoReference();
+std::unique_ptr<CEffectStage> MakeEqualizerReference();
+
+// The stages for an effect bit set, in the chain's order; `reference` takes the plain
+// computations where a stage has two.
+std::vector<std::unique_ptr<CEffectStage>> MakeEffectChain(int32_t flags, bool reference = false);
 
 // A delay line of one channel read at a fractional delay (linear between samples).
 class DelayLine {

@@ -2,6 +2,7 @@
 
 #include <fluidsynth.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -63,7 +64,10 @@ std::string MidiSoundFont() {
     return {};
 }
 
-std::shared_ptr<const PcmBuffer> RenderMidi(std::span<const uint8_t> bytes, std::string* error) {
+std::shared_ptr<const PcmBuffer> RenderMidi(std::span<const uint8_t> bytes, std::string* error,
+                                            double tempo) {
+    if (!(tempo == tempo)) tempo = 1;
+    tempo = std::clamp(tempo, 0.01, 100.0);
     if (!LooksLikeMidi(bytes)) return Refuse(error, "not a MIDI file"), nullptr;
     const std::string font = MidiSoundFont();
     if (font.empty()) return Refuse(error, "no General MIDI SoundFont installed"), nullptr;
@@ -81,10 +85,13 @@ std::shared_ptr<const PcmBuffer> RenderMidi(std::span<const uint8_t> bytes, std:
         return Refuse(error, "the SoundFont does not load"), nullptr;
     s.player = new_fluid_player(s.synth);
     if (!s.player || fluid_player_add_mem(s.player, bytes.data(), bytes.size()) != FLUID_OK ||
+        fluid_player_set_tempo(s.player, FLUID_PLAYER_TEMPO_INTERNAL, tempo) != FLUID_OK ||
         fluid_player_play(s.player) != FLUID_OK)
         return Refuse(error, "the MIDI file does not load"), nullptr;
 
     auto pcm = std::make_shared<PcmBuffer>();
+    pcm->midi = std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end());
+    pcm->tempo = tempo;
     std::vector<float> left(kBlock), right(kBlock);
     size_t frames = 0, after = 0;
     while (frames < kMaxDecodedFrames && after < kReleaseFrames) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "sound/effect.h"
 
@@ -67,6 +68,29 @@ double Placement3DGain(const Sound3D& p) {
     else if (angle > inside)
         level = outer * (angle - inside) / double(outside - inside);
     return gain * LevelGain(level, -10000);
+}
+
+void Placement3DPan(const Sound3D& p, double& left, double& right) {
+    left = right = 1;
+    const double distance = std::hypot(p.position[0], p.position[1], p.position[2]);
+    if (!(distance > 0) || !std::isfinite(distance)) return;
+    const double side = std::clamp(p.position[0] / distance, -1.0, 1.0);
+    const double angle = (side + 1) * std::numbers::pi / 4;
+    left = std::min(1.0, std::numbers::sqrt2 * std::cos(angle));
+    right = std::min(1.0, std::numbers::sqrt2 * std::sin(angle));
+    left = std::max(left, 0.0);
+    right = std::max(right, 0.0);
+}
+
+double Placement3DPitch(const Sound3D& p) {
+    const double distance = std::hypot(p.position[0], p.position[1], p.position[2]);
+    if (!(distance > 0) || !std::isfinite(distance)) return 1;
+    double away = 0;
+    for (size_t i = 0; i < 3; ++i) away += p.velocity[i] * p.position[i];
+    away /= distance;
+    if (!std::isfinite(away)) return 1;
+    away = std::clamp(away, -kSpeedOfSound / 2, kSpeedOfSound);
+    return kSpeedOfSound / (kSpeedOfSound + away);
 }
 
 CMixer::CMixer() = default;
@@ -178,7 +202,7 @@ void CMixer::SetEffects(int32_t id, int32_t flags) {
     slot->effects = flags & 511;
     // A new chain starts from the effects' own settings.
     slot->params = SoundEffectParams();
-    slot->chain = MakeEffectChain(slot->effects);
+    slot->chain = MakeEffectChain(slot->effects, reference_);
 }
 
 SoundEffectParams* CMixer::Effects(int32_t id) {
@@ -194,6 +218,37 @@ Sound3D* CMixer::Placement(int32_t id) {
 void CMixer::Tempo(double factor) {
     if (factor != factor) factor = 1;
     tempo_ = std::clamp(factor, 0.01, 100.0);
+}
+
+std::vector<std::pair<int32_t, std::shared_ptr<const PcmBuffer>>> CMixer::TempoStale() const {
+    std::vector<std::pair<int32_t, std::shared_ptr<const PcmBuffer>>> stale;
+    for (int32_t id = 0; id < SlotCount(); ++id) {
+        const RSoundSample& slot = slots_[size_t(id)];
+        if (slot.inuse && slot.pcm && slot.pcm->midi && slot.pcm->tempo != tempo_)
+            stale.emplace_back(id, slot.pcm);
+    }
+    return stale;
+}
+
+bool CMixer::Retime(int32_t id, const std::shared_ptr<const PcmBuffer>& from,
+                    std::shared_ptr<const PcmBuffer> to) {
+    RSoundSample* slot = Slot(id);
+    if (!slot || slot->pcm != from || !to) return false;
+    // A place in the music lies at frames inversely proportional to the tempo.
+    const double scale = from->tempo / to->tempo;
+    const size_t length = to->Frames();
+    for (Voice& v : slot->voices) v.position = static_cast<size_t>(std::llround(double(v.position) * scale));
+    std::erase_if(slot->voices, [length](const Voice& v) { return !v.loop && v.position >= length; });
+    for (Voice& v : slot->voices)
+        if (v.position >= length) v.position = length > 0 ? v.position % length : 0;
+    if (length == 0) slot->voices.clear();
+    slot->pcm = std::move(to);
+    return true;
+}
+
+const PcmBuffer* CMixer::Audio(int32_t id) const {
+    const RSoundSample* slot = Slot(id);
+    return slot ? slot->pcm.get() : nullptr;
 }
 
 int32_t CMixer::Kind(int32_t id) const {
@@ -251,11 +306,44 @@ void CMixer::AdvanceFade(RSoundSample& slot, size_t frames) {
     }
 }
 
-void CMixer::MixSlot(RSoundSample& slot, float* out, size_t frames) {
+// The voices summed into scratch_ at their own level, up to where the last one ends, a run
+// of samples at a time: each voice adds what it has until its end (or the block's), then
+// starts over when it loops.
+size_t CMixer::MixVoices(RSoundSample& slot, size_t frames) {
+    const float* pcm = slot.pcm->samples.data();
+    const size_t length = slot.pcm->Frames();
+    float* __restrict mix = scratch_.data();
+    size_t made = 0;
+    bool first = true;
+    for (Voice& v : slot.voices) {
+        // The first voice is copied; the others add to it, over silence past its end.
+        if (!first && made < frames) std::fill(mix + 2 * made, mix + 2 * frames, 0.0f);
+        size_t f = 0;
+        while (f < frames) {
+            const size_t n = std::min(frames - f, length - v.position);
+            const float* __restrict from = pcm + 2 * v.position;
+            float* __restrict to = mix + 2 * f;
+            if (first)
+                std::copy_n(from, 2 * n, to);
+            else
+                for (size_t i = 0; i < 2 * n; ++i) to[i] += from[i];
+            f += n;
+            v.position += n;
+            if (v.position < length) break;
+            if (!v.loop) break;
+            v.position = 0;
+        }
+        made = std::max(made, f);
+        first = false;
+    }
+    std::erase_if(slot.voices, [length](const Voice& v) { return v.position >= length; });
+    return made;
+}
+
+// The plain sum, a frame at a time over every voice: the reference for MixVoices.
+size_t CMixer::MixVoicesReference(RSoundSample& slot, size_t frames) {
     const std::vector<float>& pcm = slot.pcm->samples;
     const size_t length = slot.pcm->Frames();
-    // The voices first, at their own level, up to where the last one ends.
-    scratch_.assign(frames * kMixChannels, 0.0f);
     size_t made = 0;
     for (; made < frames && !slot.voices.empty(); ++made) {
         float l = 0, r = 0;
@@ -275,16 +363,79 @@ void CMixer::MixSlot(RSoundSample& slot, float* out, size_t frames) {
         scratch_[made * 2 + 1] = r;
         if (ended) std::erase_if(slot.voices, [length](const Voice& v) { return v.position >= length; });
     }
+    return made;
+}
+
+// As MixVoices, reading `rate` samples a frame, linearly between samples (the Doppler
+// shift). A voice's last sample fades towards silence, or towards its start when it loops.
+size_t CMixer::MixVoicesShifted(RSoundSample& slot, size_t frames, double rate) {
+    const std::vector<float>& pcm = slot.pcm->samples;
+    const size_t length = slot.pcm->Frames();
+    size_t made = 0;
+    for (; made < frames && !slot.voices.empty(); ++made) {
+        float l = 0, r = 0;
+        bool ended = false;
+        for (Voice& v : slot.voices) {
+            const size_t next = v.position + 1 < length ? v.position + 1 : (v.loop ? 0 : length);
+            const float t = static_cast<float>(v.fraction);
+            const float nl = next < length ? pcm[next * 2] : 0.0f,
+                        nr = next < length ? pcm[next * 2 + 1] : 0.0f;
+            l += pcm[v.position * 2] + (nl - pcm[v.position * 2]) * t;
+            r += pcm[v.position * 2 + 1] + (nr - pcm[v.position * 2 + 1]) * t;
+            v.fraction += rate;
+            const double whole = std::floor(v.fraction);
+            v.fraction -= whole;
+            v.position += static_cast<size_t>(whole);
+            if (v.position >= length) {
+                if (v.loop)
+                    v.position %= length;
+                else
+                    ended = true;
+            }
+        }
+        scratch_[made * 2] = l;
+        scratch_[made * 2 + 1] = r;
+        if (ended) std::erase_if(slot.voices, [length](const Voice& v) { return v.position >= length; });
+    }
+    return made;
+}
+
+void CMixer::MixSlot(RSoundSample& slot, float* out, size_t frames) {
+    // The plain and shifted sums add into silence; the block sum writes what it makes.
+    if (scratch_.size() < frames * kMixChannels) scratch_.resize(frames * kMixChannels);
+    if (reference_ || slot.kind == 2) std::fill_n(scratch_.begin(), frames * kMixChannels, 0.0f);
+    // A 3D slot's place and motion hold still while a block is mixed.
+    const double rate = slot.kind == 2 ? Placement3DPitch(slot.placement) : 1.0;
+    const size_t made = rate != 1.0  ? MixVoicesShifted(slot, frames, rate)
+                        : reference_ ? MixVoicesReference(slot, frames)
+                                     : MixVoices(slot, frames);
     // Then the effects, in the chain's order; a sound that stops ends its effects' tails.
     for (const auto& stage : slot.chain) stage->Process(slot.params, scratch_.data(), made);
     // Then volume, pan and the master level. The media channel plays at the file's level.
     const bool media = slot.kind == 3;
     double master = media ? 1.0 : MasterGain(master_);
-    // A 3D slot's place scales it as a whole; it holds still while a block is mixed.
-    if (slot.kind == 2) master *= Placement3DGain(slot.placement);
-    const double left = media || slot.pan <= 0 ? 1.0 : LevelGain(-slot.pan, -kPanFull);
-    const double right = media || slot.pan >= 0 ? 1.0 : LevelGain(slot.pan, -kPanFull);
+    double left = media || slot.pan <= 0 ? 1.0 : LevelGain(-slot.pan, -kPanFull);
+    double right = media || slot.pan >= 0 ? 1.0 : LevelGain(slot.pan, -kPanFull);
+    if (slot.kind == 2) {
+        master *= Placement3DGain(slot.placement);
+        double placedLeft = 1, placedRight = 1;
+        Placement3DPan(slot.placement, placedLeft, placedRight);
+        left *= placedLeft;
+        right *= placedRight;
+    }
     double gain = media ? 1.0 : LevelGain(slot.volume, kVolumeSilent) * master;
+    if (!reference_ && (media || slot.fade_left == 0)) {
+        // Steady gains: one multiply a sample.
+        const float gl = static_cast<float>(gain * left), gr = static_cast<float>(gain * right);
+        const float* __restrict from = scratch_.data();
+        float* __restrict to = out;
+        for (size_t f = 0; f < made; ++f) {
+            to[2 * f] += from[2 * f] * gl;
+            to[2 * f + 1] += from[2 * f + 1] * gr;
+        }
+        AdvanceFade(slot, frames - made);
+        return;
+    }
     for (size_t f = 0; f < made; ++f) {
         out[f * 2] += static_cast<float>(scratch_[f * 2] * gain * left);
         out[f * 2 + 1] += static_cast<float>(scratch_[f * 2 + 1] * gain * right);

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrin {
@@ -24,6 +25,10 @@ inline constexpr int32_t kMixChannels = 2;
 // Decoded audio at the mixer's rate, interleaved left and right.
 struct PcmBuffer {
     std::vector<float> samples;
+    // A MIDI piece keeps its file, so a change of the background tempo can render it again;
+    // `tempo` is the factor these samples were rendered at.
+    std::shared_ptr<const std::vector<uint8_t>> midi;
+    double tempo = 1;
     size_t Frames() const { return samples.size() / kMixChannels; }
 };
 
@@ -78,9 +83,23 @@ struct Sound3D {
 // The gain of a 3D sound: full up to the minimum distance, then falling with the distance
 // (min / distance: -6 dB each time it doubles) until the maximum distance, beyond which it
 // stays; times the cone's level, full inside the inner angle, the outside volume beyond the
-// outer one and linear in hundredths of a decibel between. Velocity (Doppler) and placing
-// the sound left or right are not applied.
+// outer one and linear in hundredths of a decibel between.
 double Placement3DGain(const Sound3D& p);
+
+// The listener faces +z with +x on its right and +y up, and stands still. Sound travels at
+// 343 units a second (a unit is a metre, the Doppler factor 1).
+inline constexpr double kSpeedOfSound = 343;
+
+// Left and right gains of a 3D sound from where it lies: s = x / distance is how far to the
+// right it is (-1 ... 1); the channels follow the constant-power law cos/sin((s + 1) pi/4)
+// raised by 3 dB and capped at 1, so a sound ahead (or at the listener) plays both sides at
+// full level, and one straight to the right silences the left.
+void Placement3DPan(const Sound3D& p, double& left, double& right);
+
+// The Doppler shift of a 3D sound as the rate its samples are played at: c / (c + v), v the
+// speed away from the listener (its velocity along the way from the listener), held within
+// [-c/2, c] so the rate stays within [0.5, 2].
+double Placement3DPitch(const Sound3D& p);
 
 class CEffectStage;
 
@@ -117,6 +136,20 @@ public:
     int32_t Master() const { return master_; }
     double TempoFactor() const { return tempo_; }
 
+    // The background tempo paces MIDI pieces, which render at a tempo: these are the slots
+    // whose piece was rendered at another tempo than the one set, with what they hold.
+    std::vector<std::pair<int32_t, std::shared_ptr<const PcmBuffer>>> TempoStale() const;
+    // Gives a slot that still holds `from` the same piece rendered at another tempo; its
+    // voices keep their place in the music. False when the slot holds something else now.
+    bool Retime(int32_t id, const std::shared_ptr<const PcmBuffer>& from,
+                std::shared_ptr<const PcmBuffer> to);
+    const PcmBuffer* Audio(int32_t id) const;
+
+    // Mixes with the plain computations (a frame at a time, every voice and gain in double
+    // precision, the effects' reference stages) instead of the block ones: what tests check
+    // the fast mix against. Chains made later follow the setting.
+    void UseReferencePaths(bool reference) { reference_ = reference; }
+
     // Mixes the next `frames` frames (stereo, interleaved) and moves every voice on.
     std::vector<float> render(size_t frames);
     void render_into(float* out, size_t frames);
@@ -135,6 +168,7 @@ private:
     struct Voice {
         size_t position = 0;
         bool loop = false;
+        double fraction = 0; // between samples, where a Doppler shift reads
     };
     struct RSoundSample {
         bool inuse = false;
@@ -155,6 +189,9 @@ private:
     RSoundSample* Slot(int32_t id);
     const RSoundSample* Slot(int32_t id) const;
     void MixSlot(RSoundSample& slot, float* out, size_t frames);
+    size_t MixVoices(RSoundSample& slot, size_t frames);
+    size_t MixVoicesReference(RSoundSample& slot, size_t frames);
+    size_t MixVoicesShifted(RSoundSample& slot, size_t frames, double rate);
     static void AdvanceFade(RSoundSample& slot, size_t frames);
 
     std::vector<RSoundSample> slots_;
@@ -162,6 +199,7 @@ private:
     int32_t master_ = kMasterMax;
     double tempo_ = 1;
     int32_t media_ = -1; // the slot the media channel holds
+    bool reference_ = false;
 };
 
 } // namespace kestrin

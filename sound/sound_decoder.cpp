@@ -124,8 +124,9 @@ std::vector<float> ResampleStereo(const std::vector<float>& stereo, int32_t rate
     return result;
 }
 
-std::shared_ptr<const PcmBuffer> DecodeSound(std::span<const uint8_t> bytes, std::string* error) {
-    if (LooksLikeMidi(bytes)) return RenderMidi(bytes, error);
+std::shared_ptr<const PcmBuffer> DecodeSound(std::span<const uint8_t> bytes, std::string* error,
+                                             double tempo) {
+    if (LooksLikeMidi(bytes)) return RenderMidi(bytes, error, tempo);
     std::vector<float> stereo;
     int rate = kMixRate;
     if (!Decode(bytes, stereo, rate, error)) return nullptr;

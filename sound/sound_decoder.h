@@ -17,7 +17,9 @@ namespace kestrin {
 inline constexpr size_t kMaxDecodedFrames = size_t{kMixRate} * 600;
 
 // The audio of a sound file, or none when the decoder refuses the bytes (`error` says why).
-std::shared_ptr<const PcmBuffer> DecodeSound(std::span<const uint8_t> bytes, std::string* error = nullptr);
+// A MIDI file is rendered at the background tempo `tempo`.
+std::shared_ptr<const PcmBuffer> DecodeSound(std::span<const uint8_t> bytes, std::string* error = nullptr,
+                                             double tempo = 1);
 
 // Interleaved stereo at `rate` resampled to the mixer's rate.
 std::vector<float> ResampleStereo(const std::vector<float>& stereo, int32_t rate);

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "base/file_io.h"
+#include "sound/midi_renderer.h"
 #include "sound/sound_decoder.h"
 #include "sound/sound_messages.h"
 
@@ -60,6 +61,29 @@ bool FileExists(const std::string& fname) {
     return !fname.empty() && std::filesystem::is_regular_file(fname, ec);
 }
 
+double CurrentTempo() {
+    return Running([](CMixer& m) { return m.TempoFactor(); });
+}
+
+// Renders again, outside the lock, the MIDI pieces whose tempo is not the one set. A tempo
+// set again meanwhile leaves the slot stale for the next round.
+void RetimeMidi() {
+    for (int round = 0; round < 4; ++round) {
+        double tempo = 1;
+        auto stale = Running([&](CMixer& m) {
+            tempo = m.TempoFactor();
+            return m.TempoStale();
+        });
+        if (stale.empty()) return;
+        for (const auto& entry : stale) {
+            std::shared_ptr<const PcmBuffer> to = RenderMidi(*entry.second->midi, nullptr, tempo);
+            Running([&](CMixer& m) {
+                if (m.TempoFactor() == tempo) m.Retime(entry.first, entry.second, std::move(to));
+            });
+        }
+    }
+}
+
 // The media channel's file names are limited to what its player takes.
 constexpr size_t kMaxMediaName = 127;
 
@@ -85,7 +109,7 @@ int32_t SND_LoadFile(const std::string& fname, int32_t kind) {
     if (!FileExists(fname)) return -1;
     std::shared_ptr<const PcmBuffer> pcm;
     std::vector<uint8_t> bytes;
-    if (ReadWholeFile(fname, bytes)) pcm = DecodeSound(bytes);
+    if (ReadWholeFile(fname, bytes)) pcm = DecodeSound(bytes, nullptr, CurrentTempo());
     // What the mixer cannot take plays through the media channel, which takes nothing
     // either: the sound stays, without audio.
     if (!pcm) kind = 3;
@@ -94,7 +118,7 @@ int32_t SND_LoadFile(const std::string& fname, int32_t kind) {
 }
 
 int32_t SND_LoadMemory(const std::vector<uint8_t>& bytes, int32_t kind) {
-    std::shared_ptr<const PcmBuffer> pcm = DecodeSound(bytes);
+    std::shared_ptr<const PcmBuffer> pcm = DecodeSound(bytes, nullptr, CurrentTempo());
     if (!pcm || kind == 3) return -1;
     return Starting([&](CMixer& m) { return m.Allocate(kind, std::move(pcm)); });
 }
@@ -166,6 +190,7 @@ void SND_GlobalVolume(double value) {
 
 void SND_Tempo(double factor) {
     Starting([factor](CMixer& m) { m.Tempo(factor); });
+    RetimeMidi();
 }
 
 void SND_SearchDirectory(const std::string& dir) {

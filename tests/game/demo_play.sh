@@ -41,4 +41,22 @@ grep -q "^60 hash " "$work/recorded" || fail "the recording has no state hashes"
 play replay --input "$work/recorded"
 cmp -s "$work/first.out" "$work/replay.out" || fail "the recording replays differently"
 
+# The game is heard: with the mix written, the same session plays the same way; while it
+# plays its sounds (the music, the hits, the lost balls) never fall silent, nothing is
+# clipped, and the music stops when the game is over.
+play heard --input "$session" --audio-out "$work/mix.wav"
+cmp -s "$work/first.out" "$work/heard.out" || fail "writing the mix changed the game"
+python3 - "$work/mix.wav" <<'PY' || fail "the demo's sound"
+import array, sys, wave
+w = wave.open(sys.argv[1])
+samples = array.array("h", w.readframes(w.getnframes()))
+second = 2 * 44100
+loud = [max(map(abs, samples[i:i + second])) for i in range(second, len(samples) - second, second)]
+assert len(loud) > 45, "a short mix: %d seconds" % len(loud)
+# Play runs from the second second to about the 46th (the game is over then, the music off).
+assert min(loud[1:40]) > 1000, "a silent second in play: %s" % loud
+assert loud[-1] < 100, "sound after the game ended: %s" % loud
+assert max(map(abs, samples)) < 32767, "clipped"
+PY
+
 echo "ok"

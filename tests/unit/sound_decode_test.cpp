@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "sound/midi_renderer.h"
 #include "sound/sound_decoder.h"
@@ -174,6 +175,12 @@ std::vector<uint8_t> MidiFile(std::vector<std::pair<uint32_t, uint32_t>> notes, 
     return file;
 }
 
+std::vector<float> RenderMix(size_t frames) {
+    std::vector<float> out(frames * 2);
+    SND_Render(out.data(), frames);
+    return out;
+}
+
 double WindowRms(const PcmBuffer& pcm, double from, double to) {
     const size_t a = size_t(from * kMixRate), b = std::min(size_t(to * kMixRate), pcm.Frames());
     double sum = 0;
@@ -206,6 +213,48 @@ TEST(SoundMidi, NotesSoundAtTheirTimes) {
     // Damaged MIDI data is refused.
     std::vector<uint8_t> cut(file.begin(), file.begin() + 20);
     EXPECT_FALSE(DecodeSound(cut));
+}
+
+// The first frame of the mix louder than a whisper.
+size_t Onset(const std::vector<float>& stereo) {
+    for (size_t i = 0; i < stereo.size(); ++i)
+        if (std::fabs(stereo[i]) > 1e-3f) return i / 2;
+    return SIZE_MAX;
+}
+
+TEST(SoundMidi, BackgroundTempoPacesTheMusic) {
+    if (MidiSoundFont().empty()) GTEST_SKIP() << "no General MIDI SoundFont installed";
+    // One note written at 1 s (tick 960).
+    const std::vector<uint8_t> file = MidiFile({{960, 96}}, 9);
+    const size_t written = Onset(DecodeSound(file)->samples);
+    ASSERT_NEAR(double(written), kMixRate, 256);
+    struct Case {
+        double tempo;
+        double seconds;
+    };
+    for (const Case c : {Case{2, 0.5}, Case{0.5, 2}, Case{1, 1}}) {
+        SCOPED_TRACE(c.tempo);
+        // Set before the music loads...
+        testing::SoundTest::Reset();
+        SND_Tempo(c.tempo);
+        const int32_t id = SND_LoadMemory(file, 1);
+        ASSERT_EQ(id, 0);
+        SND_Play(id, false);
+        EXPECT_NEAR(double(Onset(RenderMix(3 * kMixRate))), c.seconds * kMixRate, 256);
+        // ...or while it plays: the note keeps its place in the music.
+        testing::SoundTest::Reset();
+        SND_Play(SND_LoadMemory(file, 1), false);
+        std::vector<float> head(size_t(kMixRate / 4) * 2);
+        SND_Render(head.data(), kMixRate / 4);
+        SND_Tempo(c.tempo);
+        const double left = (1 - 0.25) / c.tempo; // seconds of music until the note
+        EXPECT_NEAR(double(Onset(RenderMix(3 * kMixRate))), left * kMixRate, 256);
+    }
+    // The tempo is clamped as set.
+    testing::SoundTest::Reset();
+    SND_Tempo(0);
+    SND_Inspect([](CMixer& m) { EXPECT_DOUBLE_EQ(m.TempoFactor(), 0.01); });
+    testing::SoundTest::Reset();
 }
 
 } // namespace

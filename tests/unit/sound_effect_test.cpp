@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <random>
+#include <string>
 
 #include "sound/effect.h"
 #include "sound/mixer.h"
@@ -238,6 +241,111 @@ TEST(SoundEffects, TheChainKeepsItsOrderAndTheMixerUsesIt) {
     m.SetEffects(id, 0);
     m.Play(id, false);
     EXPECT_EQ(m.render(1)[0], 1.0f);
+}
+
+} // namespace
+} // namespace kestrin
+
+namespace kestrin {
+namespace {
+
+// Compares two renderings sample by sample, within float rounding of the larger of 1 and
+// the sample (feedback can build levels above full scale).
+void ExpectClose(const std::vector<float>& fast, const std::vector<float>& plain, const char* what) {
+    ASSERT_EQ(fast.size(), plain.size()) << what;
+    size_t bad = 0;
+    for (size_t i = 0; i < fast.size(); ++i) {
+        const double tolerance = 2e-5 * std::max(1.0, double(std::fabs(plain[i])));
+        if (!(std::fabs(double(fast[i]) - plain[i]) <= tolerance) && bad++ < 5)
+            ADD_FAILURE() << what << ": sample " << i << " fast " << fast[i] << " plain " << plain[i];
+    }
+    EXPECT_EQ(bad, 0u) << what;
+}
+
+// The block versions of the echo and the equaliser against their plain computations, on
+// noise in blocks of random sizes, with parameters changed between blocks now and then.
+TEST(SoundEffects, BlockStagesMatchTheirPlainComputations) {
+    std::mt19937 rng(20261211);
+    std::uniform_real_distribution<float> noise(-1, 1);
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (int trial = 0; trial < 40; ++trial) {
+        SCOPED_TRACE(trial);
+        SoundEffectParams p;
+        const auto shuffle = [&] {
+            // Delays of whole and fractional samples, the shortest and longest included.
+            const double delays[] = {1, 2000, 500, 1 + 1999 * unit(rng), 10.3, 0.5};
+            p.echo = {100 * unit(rng), 100 * unit(rng), delays[rng() % 6], delays[rng() % 6],
+                      double(rng() % 2)};
+            const double gains[] = {0, 6, -15, 15, 30 * unit(rng) - 15};
+            p.equalizer = {80 + 15920 * unit(rng), 1 + 35 * unit(rng), gains[rng() % 5]};
+        };
+        shuffle();
+        auto echo = MakeEcho(), echoPlain = MakeEchoReference();
+        auto eq = MakeEqualizer(), eqPlain = MakeEqualizerReference();
+        const size_t frames = 20000 + rng() % 100000;
+        std::vector<float> input(frames * 2);
+        for (float& s : input) s = noise(rng) * 0.5f;
+        std::vector<float> a = input, b = input, c = input, d = input;
+        for (size_t at = 0; at < frames;) {
+            const size_t block = std::min<size_t>(frames - at, 1 + rng() % (rng() % 4 == 0 ? 5000 : 300));
+            if (rng() % 8 == 0) shuffle();
+            echo->Process(p, a.data() + 2 * at, block);
+            echoPlain->Process(p, b.data() + 2 * at, block);
+            eq->Process(p, c.data() + 2 * at, block);
+            eqPlain->Process(p, d.data() + 2 * at, block);
+            at += block;
+        }
+        ExpectClose(a, b, "echo");
+        ExpectClose(c, d, "equaliser");
+    }
+}
+
+// The mixer's block sums and steady gains against its plain frame-at-a-time mix, on random
+// scenes: voices of several lengths, looping or not, volumes, pans, fades, effects, 3D.
+TEST(SoundMixer, BlockMixMatchesThePlainMix) {
+    std::mt19937 rng(777);
+    std::uniform_real_distribution<float> noise(-0.3f, 0.3f);
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (int trial = 0; trial < 20; ++trial) {
+        SCOPED_TRACE(trial);
+        CMixer fast, plain;
+        plain.UseReferencePaths(true);
+        const int sounds = 1 + int(rng() % 8);
+        for (int i = 0; i < sounds; ++i) {
+            auto pcm = std::make_shared<PcmBuffer>();
+            pcm->samples.resize((1 + rng() % 30000) * 2);
+            for (float& s : pcm->samples) s = noise(rng);
+            const int32_t kind = int32_t(rng() % 4);
+            const double volume = unit(rng), pan = 2 * unit(rng) - 1;
+            const int32_t effects = int32_t(rng() % 512);
+            for (CMixer* m : {&fast, &plain}) {
+                const int32_t id = m->Allocate(kind, pcm, kind == 3 ? "media" + std::to_string(i) : "");
+                m->Volume(id, 0, volume);
+                m->Pan(id, pan);
+                m->SetEffects(id, effects & (kEffectEcho | kEffectEqualizer | kEffectGargle));
+                if (SoundEffectParams* e = m->Effects(id)) e->equalizer[2] = 6;
+                if (Sound3D* place = m->Placement(id)) place->position = {3, 0, 4};
+            }
+        }
+        std::vector<float> a, b;
+        for (int block = 0; block < 30; ++block) {
+            const auto id = int32_t(rng() % unsigned(sounds));
+            const auto action = rng() % 6;
+            const bool loop = rng() % 2 != 0;
+            const double to = unit(rng);
+            const int32_t time = int32_t(rng() % 300);
+            for (CMixer* m : {&fast, &plain}) {
+                if (action == 0) m->Play(id, loop);
+                if (action == 1) m->Stop(id);
+                if (action == 2) m->Volume(id, time, to);
+            }
+            const size_t frames = 1 + rng() % 3000;
+            const std::vector<float> x = fast.render(frames), y = plain.render(frames);
+            a.insert(a.end(), x.begin(), x.end());
+            b.insert(b.end(), y.begin(), y.end());
+        }
+        ExpectClose(a, b, "mix");
+    }
 }
 
 } // namespace

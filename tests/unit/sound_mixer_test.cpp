@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -304,6 +305,121 @@ TEST(SoundMixer3D, DistanceAndCone) {
     m.Stop(placed);
     m.Play(flat, false);
     EXPECT_EQ(m.render(1)[0], 1.0f);
+}
+
+} // namespace
+} // namespace kestrin
+
+namespace kestrin {
+namespace {
+
+// A looping sine of `hz` whose loop holds whole cycles (44,100 frames: one second).
+std::shared_ptr<const PcmBuffer> Sine(double hz) {
+    std::vector<float> s;
+    for (int f = 0; f < kMixRate; ++f) {
+        const float v = static_cast<float>(0.5 * std::sin(2 * 3.14159265358979323846 * hz * f / kMixRate));
+        s.push_back(v);
+        s.push_back(v);
+    }
+    return Pcm(std::move(s));
+}
+
+double Peak(const std::vector<float>& stereo, int channel) {
+    double peak = 0;
+    for (size_t i = size_t(channel); i < stereo.size(); i += 2)
+        peak = std::max(peak, double(std::fabs(stereo[i])));
+    return peak;
+}
+
+// Frequency from the rising zero crossings of one channel.
+double Frequency(const std::vector<float>& stereo) {
+    size_t first = 0, last = 0, count = 0;
+    for (size_t f = 1; f < stereo.size() / 2; ++f)
+        if (stereo[2 * (f - 1)] < 0 && stereo[2 * f] >= 0) {
+            if (count++ == 0) first = f;
+            last = f;
+        }
+    return count > 1 ? double(count - 1) * kMixRate / double(last - first) : 0;
+}
+
+TEST(SoundMixer3D, LeftRightPlacement) {
+    struct Case {
+        double x, z;
+        double left, right; // sqrt(2) cos / sin of (x / distance + 1) pi / 4, capped at 1
+    } cases[] = {
+        {0, 5, 1, 1},
+        {5, 0, 0, 1},
+        {-5, 0, 1, 0},
+        {0, -5, 1, 1}, // behind: no left or right
+        {3, 4, 1.4142135623730951 * std::cos(1.6 * 3.14159265358979323846 / 4), 1},
+        {-3, -4, 1, 1.4142135623730951 * std::sin(0.4 * 3.14159265358979323846 / 4)},
+    };
+    for (const Case& c : cases) {
+        Sound3D p;
+        p.position = {c.x, 0, c.z};
+        double left = 0, right = 0;
+        Placement3DPan(p, left, right);
+        EXPECT_NEAR(left, c.left, 1e-12) << c.x << " " << c.z;
+        EXPECT_NEAR(right, c.right, 1e-12) << c.x << " " << c.z;
+        // In the mix, on a sine, with the distance law on top (the minimum distance is 1).
+        CMixer m;
+        const int32_t id = m.Allocate(2, Sine(441));
+        m.Placement(id)->position = p.position;
+        m.Play(id, true);
+        const std::vector<float> out = m.render(4410);
+        EXPECT_NEAR(Peak(out, 0), 0.5 * c.left / 5, 1e-4);
+        EXPECT_NEAR(Peak(out, 1), 0.5 * c.right / 5, 1e-4);
+    }
+    // At the listener a sound is centred.
+    double left = 0, right = 0;
+    Placement3DPan(Sound3D(), left, right);
+    EXPECT_EQ(left, 1);
+    EXPECT_EQ(right, 1);
+}
+
+TEST(SoundMixer3D, DopplerShift) {
+    constexpr double c = kSpeedOfSound;
+    struct Case {
+        double vx, vz;
+        double rate; // c / (c + speed away), within [0.5, 2]
+    } cases[] = {
+        {0, 0, 1},
+        {0, c / 3, 0.75},       // moving away
+        {0, -c / 4, 4.0 / 3.0}, // coming closer
+        {c, 0, 1},              // across the line of sight
+        {0, 5 * c, 0.5},        // faster than sound: held
+        {0, -5 * c, 2},
+    };
+    for (const Case& k : cases) {
+        Sound3D p;
+        p.position = {0, 0, 1};
+        p.velocity = {k.vx, 0, k.vz};
+        EXPECT_NEAR(Placement3DPitch(p), k.rate, 1e-12) << k.vx << " " << k.vz;
+        CMixer m;
+        const int32_t id = m.Allocate(2, Sine(1000));
+        *m.Placement(id) = p;
+        m.Play(id, true);
+        // Two seconds, so the loop is crossed at any rate.
+        EXPECT_NEAR(Frequency(m.render(2 * kMixRate)), 1000 * k.rate, 1000 * k.rate * 2e-3)
+            << k.vx << " " << k.vz;
+    }
+    // A sound at the listener, or with a broken velocity, is not shifted.
+    Sound3D still;
+    still.velocity = {0, 0, 100};
+    EXPECT_EQ(Placement3DPitch(still), 1);
+    still.position = {0, 0, 1};
+    still.velocity = {0, 0, std::nan("")};
+    EXPECT_EQ(Placement3DPitch(still), 1);
+    // A shifted sound that does not loop ends once its samples are read.
+    CMixer m;
+    const int32_t id = m.Allocate(2, Sine(1000));
+    m.Placement(id)->position = {0, 0, 1};
+    m.Placement(id)->velocity = {0, 0, -c / 2};
+    m.Play(id, false);
+    m.render(kMixRate / 2 - 10);
+    EXPECT_TRUE(m.IsPlaying(id));
+    m.render(20);
+    EXPECT_FALSE(m.IsPlaying(id));
 }
 
 } // namespace
