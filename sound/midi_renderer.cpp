@@ -102,11 +102,13 @@ std::shared_ptr<const PcmBuffer> RenderMidi(std::span<const uint8_t> bytes, std:
             after += kBlock;
         if (fluid_synth_write_float(s.synth, int(kBlock), left.data(), 0, 1, right.data(), 0, 1) != FLUID_OK)
             break;
-        for (size_t i = 0; i < kBlock; ++i) {
+        // The last block stops at the cap, which need not be a whole number of blocks.
+        const size_t keep = std::min(kBlock, kMaxDecodedFrames - frames);
+        for (size_t i = 0; i < keep; ++i) {
             pcm->samples.push_back(left[i]);
             pcm->samples.push_back(right[i]);
         }
-        frames += kBlock;
+        frames += keep;
     }
     if (fluid_player_get_total_ticks(s.player) <= 0)
         return Refuse(error, "the MIDI file holds no events"), nullptr;
