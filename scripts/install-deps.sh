@@ -8,7 +8,8 @@ python3 nlohmann-json3-dev libgtest-dev libbenchmark-dev clang libclang-rt-14-de
 libsdl2-dev libepoxy-dev libegl-dev libegl-mesa0 libgl1-mesa-dri \
 libfreetype-dev libfontconfig-dev fonts-liberation2 xvfb xauth \
 libsndfile1-dev libsamplerate0-dev libfluidsynth-dev timgm6mb-soundfont \
-libffi-dev libimgui-dev libenet-dev"
+libffi-dev libimgui-dev libenet-dev \
+libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev"
 if [ "$1" = "--bench" ]; then PACKAGES="$PACKAGES lua5.4"; fi
 
 missing=""
