@@ -113,7 +113,6 @@ void CInstance::Assign(const CInstance& other) {
     i_solid = other.i_solid;
     i_persistent = other.i_persistent;
     i_objectindex = other.i_objectindex;
-    i_object = Objects().Get(i_objectindex);
     i_timer = other.i_timer;
     i_deactivated = other.i_deactivated;
     i_pathindex = other.i_pathindex;
@@ -151,16 +150,19 @@ void CInstance::Compute_BoundingBox() {
     if (BoxListener()) BoxListener()(*this);
 }
 
+// Looked up each time: object_delete may free the object while instances of it live.
+CObject* CInstance::Object() const { return Objects().Get(i_objectindex); }
+
 void CInstance::SetObjectIndex(int32_t objectind) {
     i_objectindex = objectind;
-    i_object = Objects().Get(objectind);
-    if (!i_object) return;
-    SetSpriteIndex(i_object->o_spriteindex);
-    i_maskindex = i_object->o_mask;
-    i_depth = i_object->o_depth;
-    i_solid = i_object->o_solid;
-    i_visible = i_object->o_visible;
-    i_persistent = i_object->o_persistent;
+    const CObject* object = Object();
+    if (!object) return;
+    SetSpriteIndex(object->o_spriteindex);
+    i_maskindex = object->o_mask;
+    i_depth = object->o_depth;
+    i_solid = object->o_solid;
+    i_visible = object->o_visible;
+    i_persistent = object->o_persistent;
     Compute_BoundingBox();
 }
 

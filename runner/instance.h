@@ -66,7 +66,6 @@ public:
     bool i_solid = false;
     bool i_persistent = false;
     int32_t i_objectindex = 0;
-    CObject* i_object = nullptr;
     std::array<int32_t, kAlarmCount> i_timer;
     bool i_deactivated = false;
     int32_t i_pathindex = -1;
@@ -101,6 +100,9 @@ public:
 
     void SetPosition(double nx, double ny);
     void Compute_BoundingBox();
+
+    // The instance's object, or nullptr when the index names none (any more).
+    CObject* Object() const;
 
     // The setters behind the built-in variables.
     void SetObjectIndex(int32_t objectind);

@@ -283,9 +283,8 @@ void LoadInstanceFromStream(CInstance& i, CStream& in) {
     i.i_visible = in.ReadBoolean();
     i.i_solid = in.ReadBoolean();
     i.i_persistent = in.ReadBoolean();
-    // The object is looked up by index; one that no longer exists leaves none.
+    // The object is looked up by index when used; one that no longer exists leaves none.
     i.i_objectindex = in.ReadInteger();
-    i.i_object = Objects().Get(i.i_objectindex);
     for (int32_t& alarm : i.i_timer) alarm = in.ReadInteger();
     i.i_marked = in.ReadBoolean();
     i.i_deactivated = in.ReadBoolean();

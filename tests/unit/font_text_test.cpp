@@ -194,7 +194,11 @@ TEST_F(FontText, FontBuiltinsReadAndChangeTheList) {
     EXPECT_EQ(Real("font_get_italic", {f}), 1);
     EXPECT_TRUE(errors().empty());
 
+    // Deleting the current font leaves text drawing on the default font.
+    Call("draw_set_font", {RValue(f)});
     EXPECT_EQ(Real("font_delete", {f}), 1);
+    EXPECT_GT(Call("string_width", {RValue("ab")}).val(), 0);
+    Call("draw_text", {RValue(0.0), RValue(0.0), RValue("ab")});
     EXPECT_EQ(Real("font_exists", {f}), 0);
     EXPECT_EQ(Real("font_get_size", {f}), -1);
     EXPECT_EQ(Call("font_get_fontname", {RValue(f)}).str(), "");

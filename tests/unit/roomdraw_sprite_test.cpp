@@ -43,6 +43,34 @@ protected:
     }
 };
 
+TEST_F(RoomSpriteTest, ResourcesDeletedWhileInUseLeaveNothingDangling) {
+    const int32_t s = Sprite("s");
+    const int32_t b = Back("b");
+    const std::string S = std::to_string(s), B = std::to_string(b);
+    // Drawn first (highest depth): deletes the sprite and background everyone uses, then
+    // draws with them and with its own sprite.
+    const int32_t killer = AddObject(
+        "killer", ObjectWith({{ev_draw, 0,
+                               "sprite_delete(" + S + ") background_delete(" + B + ") draw_sprite(" + S +
+                                   ", 0, 0, 0) draw_background(" + B + ", 0, 0) draw_self()"}}));
+    CInstance* k = Room().AddInstance(0, 0, killer);
+    k->i_spriteindex = s;
+    k->i_depth = 100;
+    Add(s, 10, 20);
+    AddTile(b, 0, 0, 50);
+    Room().r_background[0].visible = true;
+    Room().r_background[0].index = b;
+    Room().r_background[0].htiled = Room().r_background[0].vtiled = false;
+    Room_Draw(Room());
+    EXPECT_EQ(Drawn(), "b");  // the room background, drawn before any instance
+    device.draws.clear();
+    Room_Draw(Room());
+    EXPECT_EQ(Drawn(), "");
+    // Getters and collisions of instances whose sprite is gone answer as without one.
+    EXPECT_EQ(Call(k, "sprite_get_width", {double(s)}), -1);
+    k->Compute_BoundingBox();
+}
+
 TEST_F(RoomSpriteTest, InstancesWithoutDrawEventsDrawTheirSpriteFrame) {
     const int32_t s = Sprite("s", 3);
     CInstance* plain = Add(s, 10, 20);

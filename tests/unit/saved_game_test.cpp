@@ -105,7 +105,7 @@ TEST_F(SavedGame, ARichGameComesBackAsItWas) {
     EXPECT_EQ(World().CurrentIndex(), 0);
     CInstance* a = Nth(0);
     ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a->i_object, Objects().Get(walker_));
+    EXPECT_EQ(a->Object(), Objects().Get(walker_));
     EXPECT_EQ(Eval("return string(hp) + ' ' + name + ' ' + string(list[2]) + ' ' + global.g + ' ' + "
                    "string(global.arr[1, 2]) + ' ' + string(gv) + ' ' + string(score) + ' ' + room_caption",
                    a),

@@ -211,7 +211,7 @@ TEST_F(InstanceTest, NewInstancesTakeTheirObjectAndCopiesKeepTheirPathOrigin) {
     EXPECT_TRUE(i.i_solid);
     EXPECT_FALSE(i.i_visible);
     EXPECT_TRUE(i.i_persistent);
-    EXPECT_EQ(i.i_object, Objects().Get(index));
+    EXPECT_EQ(i.Object(), Objects().Get(index));
     EXPECT_EQ(i.i_xstart, 10);
     EXPECT_EQ(i.i_yprevious, 20);
     EXPECT_EQ(i.i_gravitydir, 270);
@@ -258,7 +258,7 @@ TEST_F(InstanceTest, NewInstancesTakeTheirObjectAndCopiesKeepTheirPathOrigin) {
     EXPECT_TRUE(copy.i_visible);
     // A missing object keeps the properties as they were.
     copy.SetObjectIndex(77);
-    EXPECT_EQ(copy.i_object, nullptr);
+    EXPECT_EQ(copy.Object(), nullptr);
     EXPECT_TRUE(copy.i_visible);
     SetInstanceSpriteHooks({});
 }
