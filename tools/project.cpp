@@ -285,7 +285,14 @@ private:
             } else if (ReadableTrigger(t.record, record)) {
                 Json j = Json::object();
                 j["name"] = record.name;
-                j["condition"] = record.condition;
+                // A condition of several lines reads best in a file of its own.
+                if (record.condition.find('\n') != std::string::npos) {
+                    const std::string relative = "triggers/" + std::to_string(list.size()) + ".txt";
+                    folder_.WriteText(relative, record.condition);
+                    j["condition"] = {{"file", relative}};
+                } else {
+                    j["condition"] = record.condition;
+                }
                 j["moment"] = NamedIntToJson(record.moment, kTriggerMoments);
                 j["constant_name"] = record.constname;
                 list.push_back(std::move(j));
@@ -565,7 +572,14 @@ private:
                 } else {
                     TriggerRecord record;
                     record.name = j.String("name", "");
-                    record.condition = j.String("condition", "");
+                    if (const Json* c = j.Find("condition"); c && c->is_object()) {
+                        JsonObject code(*c, m.File(), j.Field("condition"));
+                        const std::string relative = code.String("file", "");
+                        record.condition = TextFromBytes(folder_.ReadBytes(relative, m.File(), code.Field("file")));
+                        code.Finish();
+                    } else {
+                        record.condition = j.String("condition", "");
+                    }
                     record.moment = j.NamedInt("moment", kTriggerMoments, record.moment);
                     record.constname = j.String("constant_name", "");
                     t.record = TriggerBytes(record);

@@ -44,6 +44,7 @@ public:
         PrepareScriptLanguage(game_.settings);
         UseResourceNames(game_);
         Constants();
+        if (manifest.is_object()) Triggers(manifest);
         if (!LoadScripts(game_.Resources(ResourceKind::Script)))
             errors_.push_back("scripts: a script record cannot be read");
         const Json* resources = manifest.is_object() ? Find(manifest, "resources") : nullptr;
@@ -144,6 +145,18 @@ private:
                 // It compiles, so the name is wrong or the value cannot be computed.
                 errors_.push_back("game.json: " + ElementPath("constants", i) + ": " + message);
             }
+        }
+    }
+
+    void Triggers(const Json& manifest) {
+        const Json* list = Find(manifest, "triggers");
+        if (!list || !list->is_array()) return;
+        for (size_t i = 0; i < list->size(); ++i) {
+            const Json* condition = Find((*list)[i], "condition");
+            std::string text;
+            Source source;
+            if (condition && CodeField(*condition, "game.json", ElementPath("triggers", i) + ".condition", text, source))
+                Compile(text, false, source);
         }
     }
 

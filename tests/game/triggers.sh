@@ -33,9 +33,31 @@ grep -q '"condition": "return x > 100"' "$work/unpacked/game.json" || { cat "$wo
 "$kestrin" build "$work/unpacked" -o "$work/again" --data-only --seed 7 || fail "build unpacked"
 cmp -s "$work/seeded" "$work/again" || fail "the unpacked project builds another game"
 
-# A condition that does not compile stops the start with the trigger's name.
+# A condition that does not compile is caught by the build, with its place in game.json.
 cp -r "$src/tests/projects/triggers" "$work/bad"
 sed 's/return x > 100/return (x > /' "$src/tests/projects/triggers/game.json" >"$work/bad/game.json"
+if "$kestrin" build "$work/bad" -o "$work/bad_game" --data-only 2>"$work/bad_build"; then
+    fail "a condition that does not compile was built"
+fi
+grep -q '^game.json: triggers\[0\].condition:1:[0-9]*: ' "$work/bad_build" || { cat "$work/bad_build"; fail "build message"; }
+
+# A condition written in a file of its own builds the same game as written inline.
+cp -r "$src/tests/projects/triggers" "$work/filed"
+printf 'return x > 100' >"$work/filed/far.txt"
+sed 's/"condition": "return x > 100"/"condition": {"file": "far.txt"}/' "$src/tests/projects/triggers/game.json" >"$work/filed/game.json"
+"$kestrin" build "$work/filed" -o "$work/filed_game" --data-only --seed 7 || fail "build filed"
+cmp -s "$work/seeded" "$work/filed_game" || fail "a condition in a file builds another game"
+
+# Game data whose condition does not compile (a raw record, which the build keeps as it is)
+# stops the start with the trigger's name.
+record="$(python3 -c '
+import struct,sys
+def s(t): b=t.encode(); return struct.pack("<i",len(b))+b
+r=struct.pack("<i",800)+s("trg_far")+s("return (x > ")+struct.pack("<i",1)+s("TRG_FAR")
+print(r.hex())')"
+sed "s/{\"name\": \"trg_far\", \"condition\": \"return x > 100\", \"moment\": \"begin_step\", \"constant_name\": \"TRG_FAR\"}/{\"record\": \"$record\"}/" \
+    "$src/tests/projects/triggers/game.json" >"$work/bad/game.json"
+grep -q '"record"' "$work/bad/game.json" || fail "the raw record was not put in"
 "$kestrin" build "$work/bad" -o "$work/bad_game" --data-only || fail "build bad"
 if "$kestrin" run --headless --fast --frames 10 "$work/bad_game" >"$work/bad_out" 2>"$work/bad_err"; then
     fail "a condition that does not compile started the game"
