@@ -33,6 +33,8 @@ protected:
 
 const char* const kManifest = R"({
   "constants": [{"name": "LIVES", "value": "3"}, {"name": "BAD", "value": "2 +"}, {"name": "TWICE", "value": "LIVES * 2"}],
+  "triggers": [{"name": "t_inline", "condition": "return x >"}, null,
+               {"name": "t_file", "condition": {"file": "t_file.txt"}}, {"name": "t_ok", "condition": "return LIVES > 2"}],
   "resources": {"scripts": ["scr_file", "scr_inline", "scr_ok"], "objects": ["obj_coin"],
                 "timelines": ["tl_wave"], "rooms": ["room_start"]}
 })";
@@ -61,9 +63,12 @@ TEST_F(ProjectCheckTest, ReportsEveryErrorWithItsFileLineAndColumn) {
         {"rooms/room_start.json", R"({"creation_code": {"file": "rooms/room_start.code.txt"},
             "instances": [{"id": 100001, "object": 0}, {"id": 100002, "object": 0, "code": "speed = 1;;\nfoo bar"}]})"},
         {"rooms/room_start.code.txt", "\n\nwhile (true"},
+        {"t_file.txt", "return\n  ) 1"},
     });
     const std::vector<std::string> want = {
         "game.json: constants[1].value:1:4: Unexpected symbol in expression.",
+        "game.json: triggers[0].condition:1:11: Unexpected symbol in expression.",
+        "t_file.txt:2:3: Unexpected symbol in expression.",
         "scripts/scr_file.txt:2:5: Unexpected symbol in expression.",
         "scripts/scr_inline.json: code:1:7: Symbol ) expected.",
         "objects/obj_coin.create_0.action0.txt:2:3: Unknown function or script: no_such_function",
