@@ -262,13 +262,20 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
     int status = kExitEnded;
     try {
         world.StartGame();
-        if (world.room_request != kRequestAbort && options.frames != 0) loop.Loop();
+        bool failed = false;
+        if (world.room_request != kRequestAbort) {
+            if (options.instead_of_loop)
+                failed = !options.instead_of_loop();
+            else if (options.frames != 0)
+                loop.Loop();
+        }
         // Game end and room end run unless a fatal error stopped the game.
         if (world.room_request != kRequestAbort && !GameAborting()) {
             world.room_request = kRequestNone;
             world.EndGame();
         }
         if (world.room_request == kRequestAbort || GameAborting()) status = kExitFatal;
+        else if (failed) status = kExitLoadFailed;
     } catch (const std::exception& fault) {
         HandleRunnerFault(fault);
         status = kExitFatal;

@@ -42,6 +42,9 @@ struct RunOptions {
     bool trace = false;
     bool verbose = false; // print a summary of what was loaded
     std::vector<std::string> game_parameters;
+    // Runs in place of the main loop once the first room has started (`kestrin script`);
+    // false makes the exit status 1.
+    std::function<bool()> instead_of_loop;
 };
 
 // The loading window, or whatever stands in for it.

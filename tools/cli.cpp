@@ -38,7 +38,7 @@ Usage:
   kestrin build PROJECT_DIR -o OUT [--data-only] [--debug]
   kestrin unpack GAME -o PROJECT_DIR [--force]
   kestrin info GAME | PROJECT_DIR | --builtins
-  kestrin script FILE
+  kestrin script FILE | -e CODE
   kestrin --help | --version
   kestrin COMMAND --help
 
@@ -49,7 +49,7 @@ Commands:
            compiling all of its code first
   unpack   turn a game back into a text project that builds to the same game
   info     show what a game holds: settings, resources, included files, sizes
-  script   run a file of script code with a temporary instance in an empty game
+  script   run a file (or -e CODE) of script code on an instance in an empty game
 
 A standalone game (made by `kestrin build` without --data-only) plays its own data and
 reads the run options from KESTRIN_* environment variables; see `kestrin run --help`.
@@ -122,11 +122,14 @@ implements and lists the missing ones by module.
 )";
 
 const char* const kScriptHelp = R"(Usage: kestrin script FILE
+       kestrin script -e CODE
 
-Compiles FILE as a program of the script language and runs it with a temporary instance
-in an empty game (default settings, no resources). Lines of show_debug_message and then
-the result, written as string() writes it, go to standard output; compile and run errors,
-with their line and position, go to standard error.
+Compiles FILE (or CODE given on the command line) as a program of the script language and
+runs it inside an empty game: default settings, one room holding one instance (id 100001)
+of an object without events, which is self and other. Built-in variables such as x and
+image_index and built-in functions such as instance_create work as in any game. Lines of
+show_debug_message and then the result, written as string() writes it, go to standard
+output; compile and run errors, with their line and position, go to standard error.
 
 Exit status: 0, or 1 after a compile or run error.
 )";
@@ -463,18 +466,33 @@ int CommandInfo(const std::vector<std::string>& args) {
 }
 
 int CommandScript(const std::vector<std::string>& args) {
-    std::string file;
-    for (const auto& a : args) {
+    std::string file, text;
+    bool inline_code = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
             std::fputs(kScriptHelp, stdout);
             return 0;
         }
+        if (a == "-e" || a == "--eval") {
+            if (i + 1 >= args.size()) return UsageError("-e needs the code to run");
+            if (inline_code || !file.empty()) return UsageError("script takes one file or one -e");
+            text = args[++i];
+            inline_code = true;
+            continue;
+        }
         if (!a.empty() && a[0] == '-') return UsageError("unknown option " + a + " for script");
-        if (!file.empty()) return UsageError("script takes one file");
+        if (!file.empty() || inline_code) return UsageError("script takes one file or one -e");
         file = a;
     }
-    if (file.empty()) return UsageError("script needs a file");
-    return RunScriptFile(file);
+    if (file.empty() && !inline_code) return UsageError("script needs a file or -e CODE");
+    if (!inline_code && !ReadScriptFile(file, text)) return 1;
+    RunOptions options;
+    options.headless = true;
+    options.fast = true;
+    options.instead_of_loop = ScriptRunner(std::move(text));
+    std::vector<uint8_t> data = ScriptGameData();
+    return PlayGame(std::move(options), "script", false, &data) == kExitEnded ? 0 : 1;
 }
 
 bool EnvFlag(const char* name) {

@@ -60,6 +60,20 @@ run reported 'execute_string("x = "); return 5'
 check reported 1 "5"
 grep -q "COMPILATION ERROR in string to be executed" "$work/reported.err" || fail "reported: no heading"
 
+# The program runs on a real instance in a real room: built-in variables can be assigned and
+# instance functions see the room.
+run game 'x = 3.5;
+image_speed = 0.5;
+instance_create(10, 20, object_index);
+return string(x) + " " + string(image_speed) + " " + string(instance_count) + " " + room_get_name(room) + " " + string(room_width)'
+check game 0 "3.50 0.50 2 room0 640"
+
+# -e takes the program from the command line.
+"$kestrin" script -e 'show_debug_message("hi"); return id' >"$work/e.out" 2>"$work/e.err" || fail "-e: status $?"
+printf 'hi\n100001\n' | cmp -s - "$work/e.out" || { cat "$work/e.out" "$work/e.err"; fail "-e: unexpected output"; }
+"$kestrin" script -e 'return' "$work/game.txt" >/dev/null 2>&1 && fail "-e with a file succeeded"
+"$kestrin" script -e >/dev/null 2>&1 && fail "-e without code succeeded"
+
 "$kestrin" script >/dev/null 2>&1 && fail "script without a file succeeded"
 "$kestrin" script "$work/missing.txt" >/dev/null 2>&1 && fail "a missing file succeeded"
 "$kestrin" script --help | grep -q "Usage: kestrin script FILE" || fail "no help"
