@@ -133,6 +133,7 @@ public:
     }
 
     bool AfterStep(int64_t step) {
+        last_step_ = step;
         TakeScreenshots(step);
         if (pending_hash_ || (!options_.record_file.empty() && step % kHashInterval == 0)) {
             const uint32_t hash = GameStateHash();
@@ -160,6 +161,15 @@ public:
         }
     }
 
+    // A screenshot asked for a step the run never reached is easy to miss; say so.
+    void WarnUnreachedScreenshots() const {
+        for (const auto& shot : options_.screenshots)
+            if (shot.step > last_step_)
+                messages_("Warning: the run ended after step " + std::to_string(last_step_) +
+                          ", so the screenshot of step " + std::to_string(shot.step) + " (" + shot.path +
+                          ") was not taken.");
+    }
+
     bool WriteRecording() const {
         if (options_.record_file.empty()) return true;
         std::ofstream out(options_.record_file, std::ios::binary | std::ios::trunc);
@@ -180,6 +190,7 @@ private:
     std::optional<uint32_t> pending_hash_;
     bool diverged_ = false;
     uint32_t seed_ = 0;
+    int64_t last_step_ = 0;
 };
 
 Session*& CurrentSession() {
@@ -280,6 +291,7 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
         HandleRunnerFault(fault);
         status = kExitFatal;
     }
+    session.WarnUnreachedScreenshots();
     if (session.Diverged()) status = kExitFatal;
     if (!session.WriteRecording() && status == kExitEnded) status = kExitFatal;
     if (!audio.Close()) {

@@ -41,6 +41,7 @@ namespace kestrin {
 namespace {
 
 void ReportToStderr(const std::string& text) {
+    std::fflush(stdout); // what the game printed before comes first when both are piped
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 

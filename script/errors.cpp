@@ -48,6 +48,7 @@ std::string PlainLines(std::string_view text) {
 
 void ShowHeadless(std::string_view text) {
     const std::string plain = PlainLines(text);
+    std::fflush(stdout); // what the game printed before comes first when both are piped
     std::fprintf(stderr, "%s\n", plain.c_str());
 }
 

@@ -7,6 +7,7 @@ namespace kestrin {
 namespace {
 
 void WriteToStderr(std::string_view message, bool fatal) {
+    std::fflush(stdout); // what the game printed before comes first when both are piped
     std::fprintf(stderr, "%s%.*s\n", fatal ? "FATAL " : "", static_cast<int>(message.size()), message.data());
 }
 

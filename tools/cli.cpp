@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include "game/startup.h"
 #include "runner/container.h"
 #include "runner/input_state.h"
+#include "runner/messages.h"
 #include "script/function_manifest.h"
 #include "tools/describe.h"
 #include "tools/project.h"
@@ -83,7 +85,8 @@ Options (environment variable for standalone games in brackets):
                       (the game parameter --VTTrace and VTLOG_TRACE=1 do the same)
   --verbose           print a summary of what was loaded             [KESTRIN_VERBOSE=1]
 
-Dialogs (and with them --answers) and triggers are still being built.
+Without a display (neither DISPLAY nor WAYLAND_DISPLAY set) a windowed run says so in one
+line and plays headless. A screenshot for a step the run never reaches is a warning.
 )";
 
 const char* const kBuildHelp = R"(Usage: kestrin build PROJECT_DIR -o OUT [--data-only] [--debug]
@@ -197,7 +200,7 @@ int PlayGame(RunOptions options, const std::string& gameFile, bool standalone,
         std::string error;
         platform = OpenGamePlatform(error);
         if (!platform) {
-            std::fprintf(stderr, "No window (%s): running headless.\n", error.c_str());
+            std::fprintf(stderr, "kestrin: %s; playing headless.\n", error.c_str());
             options.headless = true;
         }
     }
@@ -321,6 +324,12 @@ int CommandRun(const std::vector<std::string>& args) {
         std::vector<uint8_t> data = SaveGameData(project, random);
         project = GameData();
         return PlayGame(std::move(options), game, false, &data);
+    }
+    // The runner's own message does not name the file; say which one and why first.
+    if (access(game.c_str(), R_OK) != 0) {
+        std::fprintf(stderr, "kestrin run: %s: %s\n%s\n", game.c_str(), std::strerror(errno),
+                     msg::kCannotReadGameFile);
+        return kExitLoadFailed;
     }
     return PlayGame(std::move(options), game, false);
 }

@@ -25,6 +25,7 @@ namespace {
 constexpr int32_t kScriptInstanceId = 100001;
 
 void PrintError(std::string_view text) {
+    std::fflush(stdout);
     std::string plain;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r') {

@@ -21,7 +21,10 @@ private:
 
 class StderrMessages : public MessageSink {
 public:
-    void ShowMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    void ShowMessage(const std::string& text) override {
+        std::fflush(stdout); // the game's own output first when both are piped
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
 };
 
 } // namespace kestrin

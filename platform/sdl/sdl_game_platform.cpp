@@ -2,6 +2,9 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
+#include <cstring>
+
 #include "graphics/function_draw.h"
 #include "graphics/function_texture.h"
 #include "graphics/function_window.h"
@@ -96,9 +99,30 @@ private:
 
 } // namespace
 
+namespace {
+
+bool EnvSet(const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v;
+}
+
+} // namespace
+
 std::unique_ptr<GamePlatform> MakeSdlGamePlatform(std::string& error) {
+    // Without a display SDL would print a Wayland complaint and then open an invisible
+    // offscreen window; say what is missing instead, so the run goes headless.
+    const bool chosen = EnvSet("SDL_VIDEODRIVER");
+    if (!chosen && !EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY")) {
+        error = "no display: neither DISPLAY nor WAYLAND_DISPLAY is set";
+        return nullptr;
+    }
     std::unique_ptr<SdlWindow> window = SdlWindow::Create(error);
     if (!window) return nullptr;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!chosen && driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+        error = "no display: SDL found only its " + std::string(driver) + " video driver";
+        return nullptr;
+    }
     return std::make_unique<SdlGamePlatform>(std::move(window));
 }
 

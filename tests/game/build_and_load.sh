@@ -50,6 +50,7 @@ expect 1 "Failed to load the game data. File seems corrupted." "$kestrin" run --
 printf 'just some text\n' >"$work/text"
 expect 1 "Error: Not a valid game file." "$kestrin" run --headless "$work/text"
 expect 1 "Error: Cannot read the game file." "$kestrin" run --headless "$work/missing"
+grep -qxF "kestrin run: $work/missing: No such file or directory" "$work/err" || { cat "$work/err"; fail "the missing file is not named"; }
 : >"$work/empty"
 expect 1 "Error: Not a valid game file." "$kestrin" run --headless "$work/empty"
 
