@@ -131,7 +131,12 @@ const ModuleState kModuleStates[] = {
          LastIds() = WorldIds();
      }},
     {"game values", ResetGameVariables},
-    {"input", [] { CurrentInput().Clear(); }},
+    {"input",
+     [] {
+         // The platform sends the sticks again when it next sees them differ.
+         CurrentInput().Clear();
+         for (int32_t id = 0; id < kJoystickCount; ++id) CurrentInput().SetJoystick(id, {});
+     }},
     {"files", ResetFileState},
     {"registry root", ResetRegistryState},
     {"ini file", ResetIniState},

@@ -42,6 +42,8 @@ struct RunOptions {
     bool trace = false;
     bool verbose = false; // print a summary of what was loaded
     std::vector<std::string> game_parameters;
+    // SDL game controller mappings: a file of them, or mapping lines.
+    std::string gamepad_map;
     // Runs in place of the main loop once the first room has started (`kestrin script`);
     // false makes the exit status 1.
     std::function<bool()> instead_of_loop;

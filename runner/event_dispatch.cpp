@@ -564,10 +564,10 @@ void DispatchKeyboard(const InputState& input) {
     }
 }
 
-void DispatchJoysticks(const InputPlatform& platform) {
+void DispatchJoysticks(const InputState& input) {
     constexpr uint32_t kLow = 20000, kHigh = 44000;
-    for (int32_t id = 0; id < 2 && !Requested(); ++id) {
-        const JoystickState joystick = platform.Joystick(id);
+    for (int32_t id = 0; id < kJoystickCount && !Requested(); ++id) {
+        const JoystickState& joystick = input.Joystick(id);
         if (!joystick.available) continue;
         const int32_t base = id == 0 ? ev_joystick1_left : ev_joystick2_left;
         if (joystick.axis[0] < kLow) Dispatch(ev_mouse, base);

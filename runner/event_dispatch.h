@@ -80,7 +80,7 @@ void Dispatch(int32_t type, int32_t number);
 void DispatchStep(int32_t moment);
 void DispatchAlarms();
 void DispatchKeyboard(const InputState& input);
-void DispatchJoysticks(const InputPlatform& platform);
+void DispatchJoysticks(const InputState& input);
 void DispatchMouse(InputState& input);
 void DispatchBoundary();
 void DispatchCollisions();

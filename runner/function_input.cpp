@@ -89,28 +89,28 @@ INPUT_ROUTINE(io_clear) {
 INPUT_ROUTINE(io_handle) { CurrentInputPlatform().PumpMessages(); }
 
 // Joystick 2 is the system's second device; any other number means the first.
-JoystickState Joystick(const RValue& id) { return CurrentInputPlatform().Joystick(Int(id) == 2 ? 1 : 0); }
+const JoystickState& Joystick(const RValue& id) { return CurrentInput().Joystick(Int(id) == 2 ? 1 : 0); }
 
 INPUT_ROUTINE(joystick_exists) { result = Bool(Joystick(args[0]).available); }
 INPUT_ROUTINE(joystick_name) {
-    JoystickState j = Joystick(args[0]);
+    const JoystickState& j = Joystick(args[0]);
     result = RValue(std::string_view(j.available ? j.name : std::string()));
 }
 INPUT_ROUTINE(joystick_axes) {
-    JoystickState j = Joystick(args[0]);
+    const JoystickState& j = Joystick(args[0]);
     result = RValue(j.available ? static_cast<double>(j.axes) : 0.0);
 }
 INPUT_ROUTINE(joystick_buttons) {
-    JoystickState j = Joystick(args[0]);
+    const JoystickState& j = Joystick(args[0]);
     result = RValue(j.available ? static_cast<double>(j.buttons) : 0.0);
 }
 INPUT_ROUTINE(joystick_has_pov) {
-    JoystickState j = Joystick(args[0]);
+    const JoystickState& j = Joystick(args[0]);
     result = Bool(j.available && j.has_pov);
 }
 
 INPUT_ROUTINE(joystick_direction) {
-    JoystickState j = Joystick(args[0]);
+    const JoystickState& j = Joystick(args[0]);
     if (!j.available) {
         result = RValue(101.0);
         return;
@@ -121,19 +121,19 @@ INPUT_ROUTINE(joystick_direction) {
 }
 
 INPUT_ROUTINE(joystick_check_button) {
-    JoystickState j = Joystick(args[0]);
+    const JoystickState& j = Joystick(args[0]);
     int32_t b = Int(args[1]);
     result = Bool(j.available && b >= 1 && b <= 32 && (j.button_bits >> (b - 1) & 1u) != 0);
 }
 
 template <int Axis>
 INPUT_ROUTINE(joystick_axis) {
-    JoystickState j = Joystick(args[0]);
+    const JoystickState& j = Joystick(args[0]);
     result = RValue(j.available ? static_cast<double>(j.axis[Axis]) / 32767.0 - 1.0 : 0.0);
 }
 
 INPUT_ROUTINE(joystick_pov) {
-    JoystickState j = Joystick(args[0]);
+    const JoystickState& j = Joystick(args[0]);
     result = RValue(!j.available || j.pov > 36000 ? -1.0 : static_cast<double>(j.pov) / 100.0);
 }
 

@@ -22,8 +22,26 @@ constexpr EventName kEventNames[] = {
     {InputEventKind::MouseDown, "mouse_down", 1, false}, {InputEventKind::MouseUp, "mouse_up", 1, false},
     {InputEventKind::MouseMove, "mouse_move", 2, false}, {InputEventKind::WheelUp, "wheel_up", 0, false},
     {InputEventKind::WheelDown, "wheel_down", 0, false}, {InputEventKind::Text, "text", 0, true},
-    {InputEventKind::Close, "close", 0, false},
+    {InputEventKind::Close, "close", 0, false},    {InputEventKind::Joystick, "joystick", 1, false},
 };
+
+// After "joystick ID": "off", or the name and the state. Every number is range-checked, so a
+// replay cannot hand the built-ins a state no device could report.
+template <class Cursor> bool ParseJoystick(Cursor& c, JoystickState& j) {
+    if (c.Peek('o')) return c.Word() == "off";
+    j.available = true;
+    if (!c.Quoted(j.name)) return false;
+    uint32_t pov = 0;
+    if (!c.Number(j.axes) || j.axes < 0 || j.axes > 6 || !c.Number(j.buttons) || j.buttons < 0 ||
+        j.buttons > 32 || !c.Number(pov) || pov > 1)
+        return false;
+    j.has_pov = pov == 1;
+    for (uint32_t& a : j.axis)
+        if (!c.Number(a) || a > 65535) return false;
+    return c.Number(j.button_bits) && c.Number(j.pov) && j.pov <= 65535;
+}
+
+std::string FormatJoystick(const JoystickState& j);
 
 const EventName& NameOf(InputEventKind kind) {
     for (const auto& n : kEventNames)
@@ -123,6 +141,14 @@ std::string Quote(std::string_view text) {
     return out;
 }
 
+std::string FormatJoystick(const JoystickState& j) {
+    if (!j.available) return "off";
+    std::string out = Quote(j.name) + " " + std::to_string(j.axes) + " " + std::to_string(j.buttons) + " " +
+                      (j.has_pov ? "1" : "0");
+    for (uint32_t a : j.axis) out += " " + std::to_string(a);
+    return out + " " + std::to_string(j.button_bits) + " " + std::to_string(j.pov);
+}
+
 } // namespace
 
 const InputStep* InputRecording::Find(int64_t step, size_t& cursor) const {
@@ -201,6 +227,13 @@ bool ParseInputRecording(std::string_view text, InputRecording& out, std::string
                 if (name->numbers >= 2 && !c.Number(event.b))
                     return fail(std::string(name->name) + ": expected two numbers");
                 if (name->text && !c.Quoted(event.text)) return fail("text: expected a quoted string");
+                if (event.kind == InputEventKind::Joystick) {
+                    if (event.a != 1 && event.a != 2) return fail("joystick: expected joystick 1 or 2");
+                    event.a -= 1;
+                    if (!ParseJoystick(c, event.joystick))
+                        return fail("joystick: expected \"off\" or a quoted name, axes, buttons, pov 0 or 1, "
+                                    "six axis positions 0 to 65535, the button bits and the pov angle");
+                }
                 entry.events.push_back(std::move(event));
             }
             if (c.AtEnd()) break;
@@ -226,6 +259,11 @@ std::string FormatInputRecording(const InputRecording& recording) {
             const EventName& name = NameOf(e.kind);
             out += separator;
             out += name.name;
+            if (e.kind == InputEventKind::Joystick) {
+                out += " " + std::to_string(e.a + 1) + " " + FormatJoystick(e.joystick);
+                separator = "; ";
+                continue;
+            }
             if (name.numbers >= 1) out += " " + std::to_string(e.a);
             if (name.numbers >= 2) out += " " + std::to_string(e.b);
             if (name.text) out += " " + Quote(e.text);
@@ -273,6 +311,9 @@ void ApplyInputEvent(const InputEvent& e, InputState& input, bool closeAsEscape)
     case InputEventKind::Close:
         input.CloseRequest(closeAsEscape);
         break;
+    case InputEventKind::Joystick:
+        input.SetJoystick(e.a, e.joystick);
+        break;
     }
 }
 
@@ -299,6 +340,14 @@ void InputSink::Deliver(InputEvent event) {
     if (!holding_) {
         Apply(std::move(event), step_ + 1);
         return;
+    }
+    if (event.kind == InputEventKind::Joystick) {
+        // Only where the stick stands when the step begins counts.
+        for (InputEvent& e : held_)
+            if (e.kind == InputEventKind::Joystick && e.a == event.a) {
+                e = std::move(event);
+                return;
+            }
     }
     // Dropped events are neither applied nor recorded, so a replay still matches.
     if (held_.size() < kHeldEventLimit) held_.push_back(std::move(event));

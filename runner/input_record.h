@@ -10,6 +10,7 @@
 //   14 text "hi \"there\""
 //   60 hash 9f3a1c02
 //   61 close
+//   62 joystick 1 "Pad" 6 10 1 32767 0 32767 32767 32767 32767 5 9000; joystick 2 off
 //
 // Steps count from 1 (the first step of the game). Lines starting with # are comments.
 
@@ -17,7 +18,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "runner/input_state.h"
 
 namespace kestrin {
 
@@ -33,13 +37,19 @@ enum class InputEventKind {
     WheelDown,
     Text,
     Close,
+    Joystick, // a joystick's whole state (a = 0 or 1), sent when it changes
 };
 
 struct InputEvent {
+    InputEvent() = default;
+    InputEvent(InputEventKind k, int32_t first, int32_t second = 0, std::string words = {})
+        : kind(k), a(first), b(second), text(std::move(words)) {}
+
     InputEventKind kind = InputEventKind::KeyDown;
     int32_t a = 0; // key, button or x
     int32_t b = 0; // y
     std::string text;
+    JoystickState joystick;
     bool operator==(const InputEvent&) const = default;
 };
 

@@ -30,10 +30,15 @@ struct JoystickState {
     std::array<uint32_t, 6> axis{32767, 32767, 32767, 32767, 32767, 32767};
     uint32_t button_bits = 0;
     uint32_t pov = 65535;
+    bool operator==(const JoystickState&) const = default;
 };
 
-// The platform side of input: the window's message pump, the keyboard as the system sees
-// it, and joysticks. The null version (headless) has no devices and no messages.
+// The two joysticks a game can see.
+inline constexpr int32_t kJoystickCount = 2;
+
+// The platform side of input: the window's message pump and the keyboard as the system sees
+// it. Joysticks reach the game as input events (so recordings hold them). The null version
+// (headless) has no devices and no messages.
 class InputPlatform {
 public:
     virtual ~InputPlatform() = default;
@@ -49,10 +54,6 @@ public:
     }
     virtual bool NumLockOn() const { return false; }
     virtual void ToggleNumLock() {}
-    virtual JoystickState Joystick(int32_t id) const {
-        (void)id;
-        return {};
-    }
 };
 
 class InputState {
@@ -81,8 +82,15 @@ public:
         return pending;
     }
 
-    // All of it (room entry, io_clear, after dialogs and errors).
+    // All of it (room entry, io_clear, after dialogs and errors) except the joysticks, which
+    // report where the device stands rather than what happened.
     void Clear();
+
+    // The joysticks as last reported (by the platform, or a replay); `id` 0 or 1.
+    const JoystickState& Joystick(int32_t id) const { return joysticks_[id == 1 ? 1 : 0]; }
+    void SetJoystick(int32_t id, const JoystickState& state) {
+        if (id == 0 || id == 1) joysticks_[size_t(id)] = state;
+    }
     // Only the per-step flags: pressed, released, wheel.
     void ClearStepFlags();
 
@@ -136,6 +144,7 @@ private:
     bool wheel_up_ = false;
     bool wheel_down_ = false;
     bool close_event_pending_ = false;
+    std::array<JoystickState, kJoystickCount> joysticks_;
     std::u16string typed_;
     size_t typed_start_ = 0;
 };

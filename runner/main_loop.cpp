@@ -103,7 +103,7 @@ void MainLoop::Step() {
     if (Requested()) return;
     DispatchKeyboard(input_);
     if (Requested()) return;
-    DispatchJoysticks(platform_);
+    DispatchJoysticks(input_);
     if (Requested()) return;
     DispatchMouse(input_);
     if (Requested()) return;

@@ -77,6 +77,8 @@ Options (environment variable for standalone games in brackets):
   --record FILE       record input                                   [KESTRIN_RECORD=FILE]
   --answers FILE      answers for dialogs when headless, one a line  [KESTRIN_ANSWERS=FILE]
   --speed F           play at F times the room speed                 [KESTRIN_SPEED=F]
+  --gamepad-map MAP   SDL game controller mappings: a file of them, or mapping lines
+                                                         [KESTRIN_GAMEPAD_MAP=MAP]
   --audio-out FILE    write the mix as a 16-bit stereo 44,100 Hz WAV file, advanced by
                       44100/room_speed frames a step             [KESTRIN_AUDIO_OUT=FILE]
   --screenshot STEP:PATH  write the frame shown after STEP as PNG (repeatable)
@@ -189,6 +191,20 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes, bool 
     return !ec;
 }
 
+// SDL reads controller mappings from these variables when its controller support starts;
+// mappings given to the run come after the user's own.
+void UseGamepadMappings(const std::string& map) {
+    if (map.empty()) return;
+    std::error_code ec;
+    if (fs::is_regular_file(map, ec)) {
+        setenv("SDL_GAMECONTROLLERCONFIG_FILE", map.c_str(), 1);
+        return;
+    }
+    const char* before = std::getenv("SDL_GAMECONTROLLERCONFIG");
+    const std::string all = before && *before ? std::string(before) + "\n" + map : map;
+    setenv("SDL_GAMECONTROLLERCONFIG", all.c_str(), 1);
+}
+
 // Plays the game in `gameFile`, or the game data in `data` when given.
 int PlayGame(RunOptions options, const std::string& gameFile, bool standalone,
              std::vector<uint8_t>* data = nullptr) {
@@ -197,6 +213,7 @@ int PlayGame(RunOptions options, const std::string& gameFile, bool standalone,
     LoadingDisplay quiet;
     std::unique_ptr<GamePlatform> platform;
     if (!options.headless) {
+        UseGamepadMappings(options.gamepad_map);
         std::string error;
         platform = OpenGamePlatform(error);
         if (!platform) {
@@ -302,6 +319,9 @@ int CommandRun(const std::vector<std::string>& args) {
         } else if (a == "--audio-out") {
             if (!value(options.audio_out) || options.audio_out.empty())
                 return UsageError("--audio-out needs a file");
+        } else if (a == "--gamepad-map") {
+            if (!value(options.gamepad_map) || options.gamepad_map.empty())
+                return UsageError("--gamepad-map needs a mapping file or mapping text");
         } else if (a == "--speed") {
             if (!value(v) || !ParseDouble(v, options.speed))
                 return UsageError("--speed needs a positive number");
@@ -537,6 +557,7 @@ RunOptions OptionsFromEnvironment(int argc, char** argv, bool& ok) {
     options.record_file = text("KESTRIN_RECORD");
     options.answers_file = text("KESTRIN_ANSWERS");
     options.audio_out = text("KESTRIN_AUDIO_OUT");
+    options.gamepad_map = text("KESTRIN_GAMEPAD_MAP");
     v = text("KESTRIN_SCREENSHOT");
     for (size_t from = 0; from < v.size();) {
         size_t semi = v.find(';', from);

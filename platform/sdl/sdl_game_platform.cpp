@@ -11,6 +11,7 @@
 #include "graphics/graphics_init.h"
 #include "graphics/graphics_window.h"
 #include "platform/sdl/sdl_audio.h"
+#include "platform/sdl/sdl_gamepads.h"
 #include "platform/sdl/sdl_loading.h"
 #include "platform/sdl/sdl_window.h"
 #include "runner/input_record.h"
@@ -77,6 +78,7 @@ public:
 
     void PumpMessages() override {
         window_->Pump(events_);
+        pads_.Poll();
         const WindowState& state = GameWindow();
         CurrentInputSink().Deliver({InputEventKind::MouseMove, state.mouse_x, state.mouse_y, {}});
     }
@@ -95,6 +97,7 @@ private:
     SdlLoadingDisplay loading_;
     SdlClipboard clipboard_;
     std::unique_ptr<SdlAudio> audio_;
+    SdlGamepads pads_;
 };
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "keep_drivers.h"
+#include "platform/sdl/sdl_gamepads.h"
 #include "platform/sdl/sdl_loading.h"
 #include "platform/sdl/sdl_window.h"
 #include "runner/settings.h"
@@ -110,6 +111,66 @@ TEST(PlatformWindow, OffscreenWindowCarriesTheState) {
     device.reset();
     window.reset();
     SDL_Quit();
+}
+
+} // namespace
+
+namespace {
+
+// Virtual SDL devices stand in for pads plugged into the machine.
+class PlatformGamepads : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) GTEST_SKIP() << SDL_GetError();
+        CurrentInput() = InputState();
+    }
+    void TearDown() override {
+        CurrentInput() = InputState();
+        SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+    }
+};
+
+TEST_F(PlatformGamepads, PlainJoysticksReadAxesButtonsAndTheHat) {
+    const int device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_UNKNOWN, 3, 4, 1);
+    ASSERT_GE(device, 0) << SDL_GetError();
+    SDL_Joystick* stick = SDL_JoystickOpen(device);
+    ASSERT_NE(stick, nullptr) << SDL_GetError();
+    SDL_JoystickSetVirtualAxis(stick, 0, -32768);
+    SDL_JoystickSetVirtualAxis(stick, 1, 32767);
+    SDL_JoystickSetVirtualButton(stick, 2, 1);
+    SDL_JoystickSetVirtualHat(stick, 0, SDL_HAT_RIGHTUP);
+    SDL_JoystickUpdate();
+    const JoystickState s = RawJoystickState(stick);
+    EXPECT_TRUE(s.available);
+    EXPECT_EQ(s.axes, 3);
+    EXPECT_EQ(s.buttons, 4);
+    EXPECT_TRUE(s.has_pov);
+    EXPECT_EQ(s.axis[0], 0u);
+    EXPECT_EQ(s.axis[1], 65535u);
+    EXPECT_EQ(s.axis[3], 32767u); // axes the device lacks stay centred
+    EXPECT_EQ(s.button_bits, 0b100u);
+    EXPECT_EQ(s.pov, 4500u);
+    SDL_JoystickClose(stick);
+    SDL_JoystickDetachVirtual(device);
+}
+
+TEST_F(PlatformGamepads, PluggingAndUnpluggingReachTheGame) {
+    SdlGamepads pads;
+    pads.Poll();
+    EXPECT_FALSE(CurrentInput().Joystick(0).available);
+    const int device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 15, 1);
+    ASSERT_GE(device, 0) << SDL_GetError();
+    pads.Poll();
+    ASSERT_TRUE(CurrentInput().Joystick(0).available);
+    EXPECT_FALSE(CurrentInput().Joystick(1).available);
+    if (SDL_IsGameController(device)) {
+        // A game controller has the pad layout whatever its raw axes are.
+        EXPECT_EQ(CurrentInput().Joystick(0).buttons, 10);
+        EXPECT_EQ(CurrentInput().Joystick(0).axis[2], 32767u) << "no trigger pulled";
+    }
+    SDL_JoystickDetachVirtual(device);
+    pads.Poll();
+    EXPECT_FALSE(CurrentInput().Joystick(0).available);
 }
 
 } // namespace

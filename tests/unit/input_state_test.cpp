@@ -167,17 +167,12 @@ TEST_F(InputTest, BuiltinsReadTheStateAndWaitsDoNotHangHeadless) {
 }
 
 TEST_F(InputTest, JoystickReadings) {
-    struct FakePads : InputPlatform {
-        JoystickState Joystick(int32_t id) const override {
-            JoystickState j;
-            j.available = id == 1;
-            j.axis = {0, 65535, 32767, 0, 0, 0};
-            j.button_bits = 0b101;
-            j.pov = 9000;
-            return j;
-        }
-    } pads;
-    SetInputPlatform(&pads);
+    JoystickState j;
+    j.available = true;
+    j.axis = {0, 65535, 32767, 0, 0, 0};
+    j.button_bits = 0b101;
+    j.pov = 9000;
+    CurrentInput().SetJoystick(1, j);
     EXPECT_EQ(Call("joystick_exists", {1}), 0) << "joystick 1 is the system's first device";
     EXPECT_EQ(Call("joystick_exists", {2}), 1);
     EXPECT_EQ(Call("joystick_direction", {2}), 97);  // x left, y down

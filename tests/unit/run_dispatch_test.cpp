@@ -314,27 +314,29 @@ TEST_F(DispatchTest, MouseEventsUnderTheCursorAndGlobal) {
 }
 
 TEST_F(DispatchTest, JoystickDirectionsAndButtons) {
-    class TwoSticks : public InputPlatform {
-    public:
-        JoystickState Joystick(int32_t id) const override {
-            JoystickState j;
-            j.available = true;
-            j.axis[0] = id == 0 ? 100 : 50000;           // 1: left, 2: right
-            j.axis[1] = 30000;                           // neither up nor down
-            j.button_bits = id == 0 ? 0b10 : 0b10000000; // 1: button 2, 2: button 8
-            return j;
-        }
-    } sticks;
+    for (int32_t id = 0; id < 2; ++id) {
+        JoystickState j;
+        j.available = true;
+        j.axis[0] = id == 0 ? 100 : 50000;           // 1: left, 2: right
+        j.axis[1] = 30000;                           // neither up nor down
+        j.button_bits = id == 0 ? 0b10 : 0b10000000; // 1: button 2, 2: button 8
+        CurrentInput().SetJoystick(id, j);
+    }
     std::vector<testing::EventCode> events;
     for (int32_t n = ev_joystick1_left; n <= ev_joystick2_button8; ++n)
         events.push_back({ev_mouse, n, Say(std::to_string(n))});
     AddObject("o", ObjectWith(events));
     StartRoom({{0}});
     Log().clear();
-    DispatchJoysticks(sticks);
+    DispatchJoysticks(CurrentInput());
     EXPECT_EQ(Take(), "16 22 32 43");
-    DispatchJoysticks(InputPlatform());
+    // Clearing the input (room entry, io_clear) keeps where the sticks stand.
+    CurrentInput().Clear();
+    DispatchJoysticks(CurrentInput());
+    EXPECT_EQ(Take(), "16 22 32 43");
+    DispatchJoysticks(InputState());
     EXPECT_EQ(Take(), "");
+    CurrentInput() = InputState();
 }
 
 TEST_F(DispatchTest, AlarmsCountDownOnlyForObjectsWithTheEvent) {
