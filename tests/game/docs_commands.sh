@@ -1,0 +1,66 @@
+#!/bin/sh
+# Runs every example command of README.md and of the Examples section of docs/cli.md, in
+# order, in a scratch folder that sees the source tree's examples/, so the documentation
+# cannot drift from what kestrin does. Each must succeed; a headless run without a frame
+# limit (a game that never ends) may instead be stopped by the time limit. Every option of
+# the run-options table must also appear in `kestrin run --help`.
+# Usage: docs_commands.sh KESTRIN SOURCE_DIR
+set -u
+kestrin="$1"
+src="$2"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+
+# Indented lines starting with "kestrin " inside a markdown section; comments removed.
+commands() {  # commands FILE [SECTION-HEADING]
+    awk -v section="$2" '
+        /^#/ { inside = (section == "" || $0 == section) ; next }
+        inside && /^    kestrin / { line = substr($0, 5); sub(/[ ]+# .*$/, "", line); print line }
+    ' "$1"
+}
+# Each document's examples run in a scratch folder of their own.
+run_all() {  # run_all FOLDER: runs $work/FOLDER.commands there
+    dir="$work/$1"
+    mkdir -p "$dir"
+    ln -s "$src/examples" "$dir/examples"
+    printf 'show_debug_message("from a file"); return 6 * 7' >"$dir/code.txt"
+    n=0
+    while IFS= read -r line; do
+        n=$((n + 1))
+        # A game played without a frame limit runs until it ends: a few seconds show it plays.
+        limit=120
+        case "$line" in *--frames*) ;; "kestrin run "*) limit=5 ;; esac
+        (cd "$dir" && eval "timeout $limit \"$kestrin\" ${line#kestrin }") >"$dir/out.$n" 2>"$dir/err.$n" </dev/null
+        status=$?
+        if [ "$status" = 124 ] && [ "$limit" = 5 ]; then
+            [ -s "$dir/out.$n" ] || { cat "$dir/err.$n"; fail "'$line' showed nothing of the game"; }
+            continue
+        fi
+        [ "$status" = 0 ] || { cat "$dir/out.$n" "$dir/err.$n"; fail "'$line' exited $status"; }
+    done <"$work/$1.commands"
+}
+commands "$src/README.md" "" >"$work/readme.commands"
+commands "$src/docs/cli.md" "## Examples" >"$work/cli.commands"
+[ "$(wc -l <"$work/readme.commands")" -ge 8 ] || { cat "$work/readme.commands"; fail "README: too few examples found"; }
+[ "$(wc -l <"$work/cli.commands")" -ge 10 ] || { cat "$work/cli.commands"; fail "docs/cli.md: too few examples found"; }
+run_all readme
+run_all cli
+
+# What the examples promise.
+[ -s "$work/cli/shot.png" ] || fail "no screenshot"
+cmp -s "$work/cli/demo.kgd" "$work/cli/again.kgd" || fail "the unpacked demo builds another game"
+grep -qx 42 "$work/cli/out.$(grep -n "^kestrin script -e" "$work/cli.commands" | cut -d: -f1)" || fail "script -e result"
+[ -d "$work/readme/demo-project" ] || fail "the README's unpack wrote nothing"
+
+# The run options of the manual are the options of the help text, and no help text says a
+# part is still missing.
+"$kestrin" run --help >"$work/help"
+for option in $(grep '^| `--' "$src/docs/cli.md" | sed 's/^| `\(--[a-z-]*\).*/\1/'); do
+    grep -q -- "$option" "$work/help" || fail "$option is documented but not in kestrin run --help"
+done
+for command in run build unpack info script; do
+    "$kestrin" "$command" --help | grep -qi "still being built\|not yet" && fail "kestrin $command --help says a part is missing"
+done
+echo ok
