@@ -54,6 +54,23 @@ cmp -s "$work/cli/demo.kgd" "$work/cli/again.kgd" || fail "the unpacked demo bui
 grep -qx 42 "$work/cli/out.$(grep -n "^kestrin script -e" "$work/cli.commands" | cut -d: -f1)" || fail "script -e result"
 [ -d "$work/readme/demo-project" ] || fail "the README's unpack wrote nothing"
 
+# The example project of docs/project-format.md is the project in the tree, file for file.
+python3 - "$src" <<'PY' || fail "docs/project-format.md's example differs from tests/projects/tutorial"
+import re, sys, os
+src = sys.argv[1]
+doc = open(os.path.join(src, "docs/project-format.md"), encoding="utf-8").read()
+example = doc[doc.index("## Example"):]
+blocks = re.findall(r"^`([^`]+)`[^\n]*:\n\n```[a-z]*\n(.*?)```\n", example, re.S | re.M)
+assert len(blocks) >= 8, "too few files in the example"
+for path, text in blocks:
+    with open(os.path.join(src, "tests/projects/tutorial", path), encoding="utf-8") as f:
+        if f.read() != text:
+            sys.exit("differs: " + path)
+PY
+"$kestrin" run --headless --fast --frames 100 "$src/tests/projects/tutorial" >"$work/tutorial" 2>&1 ||
+    { cat "$work/tutorial"; fail "the example project does not play"; }
+printf 'hello, the ball\naround again\n' | cmp -s - "$work/tutorial" || { cat "$work/tutorial"; fail "the example project's output"; }
+
 # The run options of the manual are the options of the help text, and no help text says a
 # part is still missing.
 "$kestrin" run --help >"$work/help"
