@@ -95,8 +95,11 @@ void ExtensionPackages::Load(std::vector<CExtensionPackage> packages, const std:
     }
     for (const CExtensionPackage& p : packages_)
         for (const CExtensionFile& file : p.s_includes)
-            for (const CExtensionFunction& f : file.s_functions)
+            for (const CExtensionFunction& f : file.s_functions) {
                 if (f.s_id > highest_) highest_ = f.s_id;
+                Slot& slot = slots_[f.s_id];
+                if (!slot.name) slot.name = &f.s_name;
+            }
     SetExtensionFunctions(this);
 }
 
@@ -234,9 +237,7 @@ bool ExtensionPackages::Call(int32_t id, CScriptInstance* self, CScriptInstance*
         CallDllFunction(it == slots_.end() ? -1 : it->second.dll, argc, args, result);
         return true;
     }
-    const CExtensionFunction* function = FindId(id);
-    static const std::string unnamed;
-    const std::string& name = function ? function->s_name : unnamed;
+    const std::string& name = *it->second.name;
     CallFrame frame;
     RValue* slots = frame.Fill(argc);
     for (int32_t i = 0; i < argc; ++i) slots[i] = args[i];

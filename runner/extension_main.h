@@ -48,7 +48,8 @@ public:
 private:
     struct Slot {
         int32_t dll = -1;
-        std::unique_ptr<CCode> code; // set: a script function that compiled
+        std::unique_ptr<CCode> code;        // set: a script function that compiled
+        const std::string* name = nullptr; // of the first function with the id
     };
     const CExtensionFunction* FindId(int32_t id) const;
     bool RunEnds(bool init);

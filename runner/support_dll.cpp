@@ -197,9 +197,12 @@ void CallDllFunction(int32_t id, int32_t argc, const RValue* args, RValue& resul
         }
     }
     NativeResult out{};
+    // The library may call back into the runner, which may grow the table: nothing of the
+    // entry is read after the call.
+    const bool textResult = f.resulttype == 1;
     f.call->Invoke(f.function_addr, native, out);
     if (!texts.empty()) t.texts = std::move(texts);
-    if (f.resulttype == 1)
+    if (textResult)
         result.SetString(out.text ? std::string_view(out.text) : std::string_view());
     else
         result.SetReal(out.real);
