@@ -38,6 +38,12 @@ grep -q "Error defining an external function." "$work/err" || { cat "$work/err";
 "$kestrin" info "$work/game" >"$work/info" || fail "info"
 grep -q "ext_tools (folder ext_tools): 3 files, 5 functions, 1 constant" "$work/info" || { cat "$work/info"; fail "info lists the package"; }
 
+# Unpacking gives the package back, and building that gives the same game.
+"$kestrin" build "$work/project" -o "$work/seeded" --data-only --seed 7 || fail "seeded build"
+"$kestrin" unpack "$work/game" -o "$work/unpacked" >/dev/null || fail "unpack"
+"$kestrin" build "$work/unpacked" -o "$work/again" --data-only --seed 7 || fail "build unpacked"
+cmp -s "$work/seeded" "$work/again" || fail "the unpacked project builds another game"
+
 # Secure mode, switched on in the user's registry: the initialisation function is refused.
 prefs="$work/config/kestrin/registry/current_user/software/kestrin/version 8.1/preferences"
 mkdir -p "$prefs"

@@ -293,3 +293,44 @@ TEST_F(ExtPackage, IdsFromTheDataAreNotSizes) {
 
 } // namespace
 } // namespace kestrin
+
+namespace kestrin {
+namespace {
+
+// Writes the seeds of fuzz_extension: packages with script, native and plain files whose
+// data block is substituted with a key.
+TEST(ExtensionFuzzSeeds, DISABLED_WriteFuzzSeeds) {
+    const std::filesystem::path dir =
+        std::filesystem::path(KESTRIN_SOURCE_DIR) / "fuzz/corpus/fuzz_extension";
+    std::filesystem::create_directories(dir);
+    auto save = [&](const std::string& name, const std::vector<CExtensionPackage>& packages) {
+        CStream out;
+        SaveExtensionSection(out, packages);
+        std::ofstream(dir / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(out.Bytes().data()),
+                   static_cast<std::streamsize>(out.Bytes().size()));
+    };
+    CExtensionFile code = ScriptFile("before\r#define one\rreturn 1\r  #define two\r#define two\rreturn 2",
+                                     {Function(" one ", 1, 0), Function("two", 2, 6, "two")});
+    code.s_init = "one";
+    code.s_constants = {{"EXT_C", "1 + 2"}};
+    CExtensionFile native;
+    native.s_filename = "tools.dll";
+    native.s_kind = kExtensionDll;
+    native.data = Bytes("\x7f"
+                        "ELF not really");
+    native.s_functions = {Function("ext_add", 3, 2, "add")};
+    native.s_functions[0].s_kind = 12;
+    CExtensionFile absent;
+    absent.s_filename = "absent.txt";
+    absent.s_kind = kExtensionNoData;
+    CExtensionPackage p = Package("pkg", {code, native, absent});
+    p.key = 12345;
+    save("three_files", {p});
+    CExtensionPackage q = Package("second", {ScriptFile("#define f\r\xE9\r", {Function("f", 9)})});
+    q.key = 777;
+    save("two_packages", {p, q});
+}
+
+} // namespace
+} // namespace kestrin
