@@ -37,6 +37,8 @@ grep -q "Error defining an external function." "$work/err" || { cat "$work/err";
 
 "$kestrin" info "$work/game" >"$work/info" || fail "info"
 grep -q "ext_tools (folder ext_tools): 3 files, 5 functions, 1 constant" "$work/info" || { cat "$work/info"; fail "info lists the package"; }
+grep -q "helpers.gml  script file, .*, init ext_start, final ext_stop" "$work/info" || { cat "$work/info"; fail "info lists init and final"; }
+grep -q "functions: ext_add/2, ext_greet/1" "$work/info" || { cat "$work/info"; fail "info lists the functions"; }
 
 # Unpacking gives the package back, and building that gives the same game.
 "$kestrin" build "$work/project" -o "$work/seeded" --data-only --seed 7 || fail "seeded build"

@@ -153,6 +153,15 @@ TEST_F(ExtPackage, ConstantsAndWhereFunctionsStand) {
     EXPECT_EQ(Extensions().FunctionName(4), "max");
 }
 
+TEST_F(ExtPackage, TheFirstPackageNamingAFunctionWins) {
+    ASSERT_TRUE(
+        Start({Package("first", {ScriptFile("#define f\rreturn 'first'\r", {Function("dup", 7, 0, "f")})}),
+               Package("second", {ScriptFile("#define f\rreturn 'second'\r",
+                                             {Function("dup", 8, 0, "f"), Function("only", 9, 0, "f")})})}));
+    EXPECT_EQ(Text("return dup() + only()"), "\"firstsecond\"");
+    EXPECT_EQ(Extensions().FunctionName(8), "dup");
+}
+
 TEST_F(ExtPackage, ScriptFunctionsSeeTheirArgumentsAndKeepTheCallers) {
     ASSERT_TRUE(Start({Package(
         "pkg", {ScriptFile("#define ext_show\rreturn string(argument_count) + ':' + string(argument0) + "
