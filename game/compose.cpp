@@ -20,7 +20,9 @@
 #include "graphics/sprite.h"
 #include "runner/event_dispatch.h"
 #include "runner/function_datafile.h"
+#include "runner/extension_main.h"
 #include "runner/function_event.h"
+#include "runner/function_external.h"
 #include "runner/function_file.h"
 #include "runner/function_ini.h"
 #include "runner/function_input.h"
@@ -93,6 +95,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(VariableFunctions());       // Function_Game
     RegisterFunctions(DateFunctions());           // Function_Game
     RegisterFunctions(EventFunctions());          // Function_Game
+    RegisterFunctions(ExternalFunctions());       // Function_Game
     RegisterFunctions(ScriptResourceFunctions()); // Function_Resource
     RegisterFunctions(FontFunctions());           // Function_Resource
     RegisterFunctions(SpriteFunctions());         // Function_Resource
@@ -140,6 +143,7 @@ const ModuleState kModuleStates[] = {
     {"files", ResetFileState},
     {"registry root", ResetRegistryState},
     {"ini file", ResetIniState},
+    {"extensions", ResetExtensions},
     // graphics/
     {"fonts", Font_ClearAll},
     {"sprites", Sprite_ClearAll},
@@ -191,6 +195,8 @@ void ComposeGame() {
     // The world's hooks into the layers above it.
     WorldHooks& hooks = World().hooks;
     hooks.clear_input = [] { CurrentInput().Clear(); };
+    hooks.extensions_init = [] { return Extensions().Init(); };
+    hooks.extensions_final = [] { return Extensions().Final(); };
     hooks.clear_effects = Effect_Clear;
     hooks.resize_window = [](int32_t width, int32_t height) {
         Window_RoomStart(false, nullptr, 0, width, height);

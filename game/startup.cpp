@@ -16,6 +16,7 @@
 #include "graphics/room_draw.h"
 #include "graphics/sprite.h"
 #include "runner/container.h"
+#include "runner/extension_main.h"
 #include "runner/file_access.h"
 #include "runner/function_datafile.h"
 #include "runner/function_file.h"
@@ -202,6 +203,8 @@ bool Runner::Load(std::vector<uint8_t> image, size_t searchStart) {
         Fail(msg::kLibraryInit);
         return false;
     }
+    // The packages' files are in place before anything runs.
+    Extensions().Load(std::move(game_.extensions), temp_.Path());
     return true;
 }
 
@@ -232,7 +235,11 @@ std::vector<PrepareStep> Runner::PreparationTable() {
          }},
         {50, "Extracting included files", msg::kPrepareIncludedFiles,
          [this, files] { return game_.included_files.PrepareAll(files); }},
-        {55, "Preparing extension packages", msg::kPrepareExtensions, [] { return true; }},
+        {55, "Preparing extension packages", msg::kPrepareExtensions,
+         [this] {
+             Extensions().Prepare([this](const std::string& text) { messages_.ShowMessage(text); });
+             return true;
+         }},
         {60, "Preparing constants", msg::kPrepareConstants,
          [this] {
              PrepareScriptLanguage(game_.settings);
@@ -248,8 +255,10 @@ std::vector<PrepareStep> Runner::PreparationTable() {
              return false;
          }},
         {61, "Preparing triggers", msg::kPrepareTriggers, [] { return Trigger_PrepareAll(); }},
-        {62, "Compiling scripts", msg::kPrepareScripts,
-         [this] { return LoadScripts(game_.Resources(ResourceKind::Script)) && CompileScripts(); }},
+        // Extension code is compiled once the scripts it may call are in the table.
+        {-1, nullptr, msg::kPrepareScripts, [this] { return LoadScripts(game_.Resources(ResourceKind::Script)); }},
+        {-1, nullptr, msg::kPrepareExtensions, [] { return Extensions().CompileScripts(); }},
+        {62, "Compiling scripts", msg::kPrepareScripts, [] { return CompileScripts(); }},
         {70, "Compiling time line actions", msg::kPrepareTimeLines,
          [this] {
              return TimeLine_CompileAll([this](const std::string& text) { messages_.ShowMessage(text); });
@@ -289,6 +298,7 @@ void Runner::Shutdown() {
     SND_End();
     SetSoundHooks({});
     SetIncludedFiles(nullptr, {});
+    ResetExtensions();
     game_.included_files.RemoveAll(DataFileContext{temp_.Path(), secure_mode_, ReportToStderr});
     if (!library_path_.empty()) {
         std::error_code ec;

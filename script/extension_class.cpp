@@ -122,3 +122,75 @@ void SaveExtensionSection(CStream& out, const std::vector<CExtensionPackage>& pa
 }
 
 } // namespace kestrin
+
+namespace kestrin {
+
+namespace {
+
+std::string Trimmed(std::string_view text) {
+    size_t from = 0, to = text.size();
+    while (from < to && static_cast<unsigned char>(text[from]) <= ' ') ++from;
+    while (to > from && static_cast<unsigned char>(text[to - 1]) <= ' ') --to;
+    return std::string(text.substr(from, to - from));
+}
+
+void AppendLatin1(std::string& out, uint8_t byte) {
+    if (byte < 0x80) {
+        out.push_back(static_cast<char>(byte));
+    } else {
+        out.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+        out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+    }
+}
+
+} // namespace
+
+void NormaliseExtensionFunctions(CExtensionPackage& package) {
+    for (CExtensionFile& file : package.s_includes) {
+        for (CExtensionFunction& f : file.s_functions) {
+            f.s_name = Trimmed(f.s_name);
+            f.s_extname = Trimmed(f.s_extname);
+            if (f.s_extname.empty()) f.s_extname = f.s_name;
+            if (f.s_argcount > 4) f.s_argtype.fill(2);
+        }
+    }
+}
+
+void CreateExtensionScripts(CExtensionFile& file, const std::vector<uint8_t>& bytes) {
+    for (CExtensionFunction& f : file.s_functions) f.s_script.clear();
+    if (file.s_kind != kExtensionScript) return;
+    std::vector<std::string> lines;
+    std::string line;
+    for (const uint8_t byte : bytes) {
+        if (byte == '\r') {
+            lines.push_back(std::move(line));
+            line.clear();
+        } else if (byte != '\n') {
+            AppendLatin1(line, byte);
+        }
+    }
+    auto assign = [&file](const std::string& name, const std::string& text) {
+        for (CExtensionFunction& f : file.s_functions)
+            if (f.s_extname == name) f.s_script = text;
+    };
+    static constexpr std::string_view kDefine = "#define";
+    bool open = false;
+    std::string name, text;
+    size_t count = 0;
+    for (const std::string& l : lines) {
+        if (l.starts_with(kDefine)) {
+            if (open) assign(name, text);
+            open = true;
+            name = Trimmed(std::string_view(l).substr(kDefine.size()));
+            text.clear();
+            count = 0;
+            continue;
+        }
+        if (!open) continue;
+        if (count++ > 0) text += "\r\n";
+        text += l;
+    }
+    if (open) assign(name, text);
+}
+
+} // namespace kestrin

@@ -57,6 +57,17 @@ struct CExtensionPackage {
     void SaveToStream(CStream& out) const;
 };
 
+// What the runner makes of a package's functions before using them: names trimmed of spaces
+// and control characters at both ends, an empty external name taken from the name, and every
+// argument of a function with more than four arguments a real.
+void NormaliseExtensionFunctions(CExtensionPackage& package);
+
+// A script file of a package: each "#define NAME" line (at the start of the line) opens the
+// text of the functions whose external name is NAME; lines end at CR (LF is dropped), bytes
+// are Latin-1, and text after the last CR belongs to no line. Clears every function's script
+// first; files of other kinds get none.
+void CreateExtensionScripts(CExtensionFile& file, const std::vector<uint8_t>& bytes);
+
 // The extension-package section: version 700, a count, the package records.
 bool LoadExtensionSection(CStream& in, std::vector<CExtensionPackage>& packages);
 void SaveExtensionSection(CStream& out, const std::vector<CExtensionPackage>& packages);

@@ -177,9 +177,21 @@ void Extensions(std::string& out, const GameData& game) {
                "): " + Count(p.s_includes.size(), "file", "files") + ", " +
                Count(functions, "function", "functions") + ", " + Count(constants, "constant", "constants") +
                "\n";
-        for (const auto& f : p.s_includes)
+        for (const auto& f : p.s_includes) {
             out += "    " + ShowName(f.s_filename) + "  " + ExtensionKindName(f.s_kind) + ", " +
-                   Bytes(f.data.size()) + "\n";
+                   Bytes(f.data.size());
+            if (!f.s_init.empty()) out += ", init " + ShowName(f.s_init);
+            if (!f.s_final.empty()) out += ", final " + ShowName(f.s_final);
+            out += "\n";
+            // The names code calls them by.
+            std::string names;
+            for (const auto& fn : f.s_functions) {
+                if (fn.s_name.empty()) continue;
+                names += (names.empty() ? "" : ", ") + ShowName(fn.s_name) + "/" +
+                         (fn.s_argcount < 0 ? std::string("any") : std::to_string(fn.s_argcount));
+            }
+            if (!names.empty()) out += "      functions: " + names + "\n";
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 #include "base/utf.h"
 #include "game/compose.h"
 #include "game/game_preparation.h"
+#include "runner/extension_main.h"
 #include "runner/object_record.h"
 #include "script/code.h"
 #include "script/constants.h"
@@ -43,10 +44,12 @@ public:
     std::vector<std::string> Run(const Json& manifest) {
         PrepareScriptLanguage(game_.settings);
         UseResourceNames(game_);
+        Extensions();
         Constants();
         if (manifest.is_object()) Triggers(manifest);
         if (!LoadScripts(game_.Resources(ResourceKind::Script)))
             errors_.push_back("scripts: a script record cannot be read");
+        ExtensionCode();
         const Json* resources = manifest.is_object() ? Find(manifest, "resources") : nullptr;
         Each(resources, "scripts",
              [&](const std::string& file, const Json& json, size_t index) { Script(file, json, index); });
@@ -131,6 +134,39 @@ private:
 
     void Compile(const std::string& text, bool expression, const Source& source) {
         Compile(text, expression, [&](int32_t position) { return std::tuple(source, text, position); });
+    }
+
+    // The packages' functions are known to code by name and their constants come before the
+    // game's, as when the game runs; no file is written and no library is loaded.
+    void Extensions() {
+        kestrin::Extensions().Load(game_.extensions, "");
+        const auto& packages = kestrin::Extensions().Packages();
+        for (size_t p = 0; p < packages.size(); ++p) {
+            const std::string package = ElementPath("extensions", p);
+            for (size_t f = 0; f < packages[p].s_includes.size(); ++f) {
+                const CExtensionFile& file = packages[p].s_includes[f];
+                const std::string where = ElementPath(package + ".files", f);
+                for (size_t c = 0; c < file.s_constants.size(); ++c) {
+                    std::string message;
+                    if (!DefineConstant(file.s_constants[c].s_name, file.s_constants[c].s_value, message))
+                        errors_.push_back("game.json: " + ElementPath(where + ".constants", c) + ": " + message);
+                }
+            }
+        }
+    }
+
+    // The packages' script functions, once the scripts they may call are known.
+    void ExtensionCode() {
+        const auto& packages = kestrin::Extensions().Packages();
+        for (size_t p = 0; p < packages.size(); ++p)
+            for (size_t f = 0; f < packages[p].s_includes.size(); ++f) {
+                const CExtensionFile& file = packages[p].s_includes[f];
+                const std::string where = ElementPath(ElementPath("extensions", p) + ".files", f);
+                for (size_t k = 0; k < file.s_functions.size(); ++k)
+                    if (!file.s_functions[k].s_script.empty())
+                        Compile(file.s_functions[k].s_script, false,
+                                Source{"game.json", ElementPath(where + ".functions", k)});
+            }
     }
 
     void Constants() {
