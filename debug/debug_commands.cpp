@@ -232,12 +232,10 @@ void DebugCommandRunner::Carry(const DebugCommand& command) {
     } else if (name == "watch") {
         (void)model_.AddWatch(argument);
     } else if (name == "change") {
-        std::string_view rest = argument;
-        (void)FirstWord(rest);
         if (static_cast<size_t>(command.count - 1) > model_.Watches().size())
             Complain(command, msg::kDebugCommandNeedsRow);
         else
-            (void)model_.ChangeWatch(static_cast<size_t>(command.count - 1), rest);
+            (void)model_.ChangeWatch(static_cast<size_t>(command.count - 1), argument);
     } else if (name == "unwatch") {
         (void)model_.DeleteWatch(static_cast<size_t>(command.count - 1));
     } else if (name == "clear") {

@@ -137,6 +137,8 @@ public:
         const Uint32 now = SDL_GetTicks();
         if (!model_.Paused() && now - last_frame_ < kFrameMillis) return;
         last_frame_ = now;
+        // What the window's timer does: the instance under the mouse follows it even when paused.
+        model_.UpdateMouseId();
 
         ImGuiContext* previous = ImGui::GetCurrentContext();
         SDL_Window* gameWindow = SDL_GL_GetCurrentWindow();
@@ -338,8 +340,11 @@ private:
 
     // One read-only text window; `follow` keeps the end in view when a line arrives and the
     // view was at the end.
-    void TextWindow(DebugTextWindow& window, const std::string& id, bool follow) {
+    void TextWindow(DebugTextWindow& window, const std::string& id, size_t place, bool follow) {
         if (!window.visible) return;
+        // Staggered, so that a new window does not hide the ones before it.
+        const float offset = 24.0f * static_cast<float>(place % 12);
+        ImGui::SetNextWindowPos(ImVec2(40 + offset, 70 + offset), ImGuiCond_FirstUseEver);
         ImGui::SetNextWindowSize(ImVec2(360, 300), ImGuiCond_FirstUseEver);
         const std::string title = window.caption + "###" + id;
         if (ImGui::Begin(title.c_str(), &window.visible)) {
@@ -502,12 +507,13 @@ private:
             Prompts();
         }
         ImGui::End();
-        TextWindow(model_.GlobalWindow(), "global", false);
-        TextWindow(model_.InstancesWindow(), "instances", false);
+        TextWindow(model_.GlobalWindow(), "global", 0, false);
+        TextWindow(model_.InstancesWindow(), "instances", 1, false);
         const bool added = model_.TakeMessageAdded();
-        if (model_.MessagesWindow()) TextWindow(*model_.MessagesWindow(), "messages", added);
+        if (model_.MessagesWindow()) TextWindow(*model_.MessagesWindow(), "messages", 2, added);
         auto& locals = model_.LocalWindows();
-        for (size_t i = 0; i < locals.size(); ++i) TextWindow(locals[i], "local" + std::to_string(i), false);
+        for (size_t i = 0; i < locals.size(); ++i)
+            TextWindow(locals[i], "local" + std::to_string(i), i + 3, false);
     }
 
     DebugModel& model_;
