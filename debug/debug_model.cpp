@@ -1,5 +1,6 @@
 #include "debug/debug_model.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -377,7 +378,9 @@ bool DebugModel::SetSpeed(std::string_view answer) {
     const std::optional<int32_t> speed = ParseInteger(answer);
     CRoom* room = World().Current();
     if (!speed || !room) return false;
-    room->r_speed = *speed;
+    // The loop would correct a speed below 1 after the next step; a paused game single-stepped
+    // never gets there, and everything else that reads the speed expects it positive.
+    room->r_speed = std::max(*speed, 1);
     Refresh();
     return true;
 }

@@ -168,8 +168,11 @@ TEST_F(DebugTest, RoomSpeedTakesOnlyIntegerAnswers) {
     }
     EXPECT_TRUE(model.SetSpeed(" 45 "));
     EXPECT_EQ(World().Current()->r_speed, 45);
-    EXPECT_TRUE(model.SetSpeed("-3"));
-    EXPECT_EQ(World().Current()->r_speed, -3);
+    // Below 1 the room gets the lowest speed there is, as the loop would make it.
+    for (const char* low : {"0", "-3"}) {
+        EXPECT_TRUE(model.SetSpeed(low));
+        EXPECT_EQ(World().Current()->r_speed, 1);
+    }
 }
 
 TEST_F(DebugTest, TextWindowsListInRoomOrderAndFollowTheirInstance) {
@@ -344,6 +347,29 @@ TEST_F(DebugTest, ClosingTheWindowEndsOnlyAPausedGame) {
     for (DebugAction action :
          {DebugAction::Run, DebugAction::Pause, DebugAction::Step, DebugAction::Stop, DebugAction::Restart})
         EXPECT_FALSE(model.Perform(action));
+}
+
+TEST_F(DebugTest, ClosingTheGameWindowWhilePausedEndsTheGameWithoutItsEvent) {
+    AddObject("closer", ObjectWith({{ev_other, ev_close_button, Say("close event")}}));
+    StartRoom({{0}});
+    Loop().state.debug_mode = true;
+    DebugModel model(&Loop());
+    int passes = 0;
+    Loop().hooks.debug_idle = [&] {
+        ++passes;
+        if (Loop().StepCount() == 2 && !model.Paused()) {
+            (void)model.Pause();
+            CurrentInput().CloseRequest(false);
+        }
+    };
+    Loop().after_step = [](int64_t step) { return step < 50; };
+    Log().clear();
+    Loop().Loop();
+    Loop().hooks.debug_idle = nullptr;
+    EXPECT_EQ(Loop().StepCount(), 2);
+    EXPECT_EQ(passes, 3);
+    EXPECT_FALSE(Loop().state.running);
+    EXPECT_EQ(Take(), "");
 }
 
 TEST(DebugCommands, BadLinesAreRefusedWithTheirNumber) {
