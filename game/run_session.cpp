@@ -263,6 +263,7 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
             messages(debug->Error());
             (void)audio.Close();
             CurrentSession() = nullptr;
+            CurrentInputSink().Reset(nullptr);
             SetInputPlatform(nullptr);
             return kExitLoadFailed;
         }

@@ -112,6 +112,8 @@ public:
         imgui_ = ImGui::CreateContext();
         ImGui::SetCurrentContext(imgui_);
         ImGui::GetIO().IniFilename = nullptr;
+        // The mouse cursor is the game's to show, hide or change.
+        ImGui::GetIO().ConfigFlags |= ImGuiConfigFlags_NoMouseCursorChange;
         ImGui::StyleColorsLight();
         const bool ok =
             ImGui_ImplSDL2_InitForOpenGL(window_, gl_) && ImGui_ImplOpenGL3_Init("#version 330 core");
