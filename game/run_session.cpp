@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "base/file_io.h"
+#include "debug/debug_session.h"
 #include "game/audio_output.h"
 #include "game/startup.h"
 #include "graphics/sprite.h"
@@ -265,6 +266,19 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
         session.BeforeStep(step);
     };
     loop.after_step = [&session](int64_t step) { return session.AfterStep(step); };
+    // Debug mode: the debug window beside the game (a view only when there is a display).
+    std::unique_ptr<DebugSession> debug;
+    if (debugMode) {
+        debug = std::make_unique<DebugSession>(loop, !options.headless, options.debug_commands);
+        if (!debug->Ok()) {
+            messages(debug->Error());
+            (void)audio.Close();
+            CurrentSession() = nullptr;
+            CurrentInputSink().Reset(nullptr);
+            SetInputPlatform(nullptr);
+            return kExitLoadFailed;
+        }
+    }
 
     CGameWorld& world = World();
     // The seed of this run's first start belongs to the session.

@@ -120,6 +120,8 @@ int Runner::Play(std::vector<uint8_t> image, size_t start) {
         return kExitLoadFailed;
     }
 
+    // A run may ask for the debug window of a game that was not built for it.
+    if (options_.debug || !options_.debug_commands.empty()) game_.debug_mode = true;
     GameVariables& values = GameValues();
     values.game_id = game_.game_id;
     values.debug_mode = game_.debug_mode;

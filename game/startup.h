@@ -41,6 +41,8 @@ struct RunOptions {
     std::vector<Screenshot> screenshots;
     bool trace = false;
     bool verbose = false; // print a summary of what was loaded
+    bool debug = false;   // play in debug mode (with the debug window) whatever the game says
+    std::string debug_commands; // drive the debug window from this command file (implies debug)
     std::vector<std::string> game_parameters;
     // SDL game controller mappings: a file of them, or mapping lines.
     std::string gamepad_map;

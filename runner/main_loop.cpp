@@ -177,12 +177,31 @@ void MainLoop::StepOnce() {
     PumpMessages();
 }
 
+bool MainLoop::DebugPass() {
+    hooks.debug_idle();
+    if (!state.running) return false;
+    // A restart asked for from the window is carried out before the next step.
+    if (World().room_request != kRequestNone && !HandleRequest()) return false;
+    if (!state.paused) return true;
+    PumpMessages();
+    // No event runs while paused: closing the game window then ends the game.
+    if (input_.TakeCloseEvent()) {
+        state.running = false;
+        return false;
+    }
+    return true;
+}
+
 void MainLoop::Loop() {
     state.running = HandleRequest();
     pacer_.Start();
     PumpMessages();
     // A signal ends the game as the frame limit does: at a step boundary, with the end events.
     while (state.running && !TerminationRequested()) {
+        if (state.debug_mode && hooks.debug_idle) {
+            if (!DebugPass()) break;
+            if (state.paused) continue;
+        }
         ++step_count_;
         CurrentInputSink().BeginStep(step_count_);
         if (before_step) before_step(step_count_);

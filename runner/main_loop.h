@@ -29,6 +29,9 @@ struct LoopHooks {
     std::function<void()> particles;     // systems that update automatically
     std::function<void()> draw_room;     // the room through its views, draw events included
     std::function<void()> debug_refresh; // the debug window, in debug mode
+    // In debug mode, before every pass of the loop: the debug window answers its commands and
+    // draws. While the game is paused no step runs and the loop keeps calling this.
+    std::function<void()> debug_idle;
     std::function<void()> age_depth_buffers;
     std::function<void()> show_frame;                  // show the back buffer and begin the next frame
     std::function<void(const std::string&)> load_game; // game_load's file
@@ -42,6 +45,7 @@ struct LoopState {
     bool running = false;
     bool escape_ends_game = true;
     bool debug_mode = false;
+    bool paused = false; // the debug window's pause: the loop runs no steps
 };
 
 class MainLoop {
@@ -74,6 +78,8 @@ public:
 
 private:
     void PumpMessages();
+    // The debug window's turn between steps; false when the game is over.
+    bool DebugPass();
     void Animate();
     void Motion();
 

@@ -86,6 +86,11 @@ Options (environment variable for standalone games in brackets):
   --trace             append start-up steps and faults to "Trace.log" [KESTRIN_TRACE=1]
                       (the game parameter --VTTrace and VTLOG_TRACE=1 do the same)
   --verbose           print a summary of what was loaded             [KESTRIN_VERBOSE=1]
+  --debug             play in debug mode: the debug window opens beside the game (as for
+                      a game built with `kestrin build --debug`)     [KESTRIN_DEBUG=1]
+  --debug-commands FILE  drive the debug window from FILE, one command a line, carried
+                      out between steps; `dump` prints what a window shows (implies
+                      --debug; see docs/cli.md)           [KESTRIN_DEBUG_COMMANDS=FILE]
 
 Without a display (neither DISPLAY nor WAYLAND_DISPLAY set) a windowed run says so in one
 line and plays headless. A screenshot for a step the run never reaches is a warning.
@@ -302,6 +307,11 @@ int CommandRun(const std::vector<std::string>& args) {
             options.trace = true;
         } else if (a == "--verbose") {
             options.verbose = true;
+        } else if (a == "--debug") {
+            options.debug = true;
+        } else if (a == "--debug-commands") {
+            if (!value(options.debug_commands) || options.debug_commands.empty())
+                return UsageError("--debug-commands needs a file");
         } else if (a == "--frames") {
             if (!value(v) || !ParseInt64(v, options.frames) || options.frames < 0)
                 return UsageError("--frames needs a number of steps");
@@ -538,6 +548,7 @@ RunOptions OptionsFromEnvironment(int argc, char** argv, bool& ok) {
     options.fast = EnvFlag("KESTRIN_FAST");
     options.trace = EnvFlag("KESTRIN_TRACE");
     options.verbose = EnvFlag("KESTRIN_VERBOSE");
+    options.debug = EnvFlag("KESTRIN_DEBUG");
     auto text = [](const char* name) {
         const char* v = std::getenv(name);
         return v ? std::string(v) : std::string();
@@ -558,6 +569,7 @@ RunOptions OptionsFromEnvironment(int argc, char** argv, bool& ok) {
     options.answers_file = text("KESTRIN_ANSWERS");
     options.audio_out = text("KESTRIN_AUDIO_OUT");
     options.gamepad_map = text("KESTRIN_GAMEPAD_MAP");
+    options.debug_commands = text("KESTRIN_DEBUG_COMMANDS");
     v = text("KESTRIN_SCREENSHOT");
     for (size_t from = 0; from < v.size();) {
         size_t semi = v.find(';', from);

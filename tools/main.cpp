@@ -4,6 +4,7 @@
 #include "platform/gl/offscreen_graphics.h"
 #include "platform/native/ffi_caller.h"
 #include "platform/sdl/sdl_game_platform.h"
+#include "platform/ui/debug_window.h"
 #include "tools/cli.h"
 
 int main(int argc, char** argv) {
@@ -13,5 +14,6 @@ int main(int argc, char** argv) {
     kestrin::SetOffscreenGraphicsFactory(kestrin::MakeOffscreenGraphics);
     kestrin::SetGlyphSource(kestrin::MakeFreeTypeGlyphSource());
     kestrin::SetNativeCaller(kestrin::MakeFfiNativeCaller());
+    kestrin::SetDebugViewFactory(kestrin::MakeImGuiDebugView);
     return kestrin::KestrinMain(argc, argv);
 }

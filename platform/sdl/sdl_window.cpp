@@ -87,13 +87,42 @@ void SdlWindow::Reactivate() {
     SDL_GL_MakeCurrent(window_, context_);
 }
 
+namespace {
+
+// The window an event is for, 0 when it is for none.
+uint32_t EventWindowId(const SDL_Event& e) {
+    switch (e.type) {
+    case SDL_WINDOWEVENT:
+        return e.window.windowID;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        return e.key.windowID;
+    case SDL_TEXTINPUT:
+        return e.text.windowID;
+    case SDL_MOUSEMOTION:
+        return e.motion.windowID;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        return e.button.windowID;
+    case SDL_MOUSEWHEEL:
+        return e.wheel.windowID;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
 void SdlWindow::Pump(const WindowEvents& events) {
     // Destroying the loading window can leave no context current; drawing needs ours. The
     // check is cheap: the loop pumps many times a frame while it waits.
     if (SDL_GL_GetCurrentContext() != context_) SDL_GL_MakeCurrent(window_, context_);
     WindowState& state = GameWindow();
     SDL_Event e;
+    const uint32_t own = SDL_GetWindowID(window_);
     while (SDL_PollEvent(&e)) {
+        // Another window's events (the debug window's) are its own business.
+        if (const uint32_t other = EventWindowId(e); other != 0 && other != own) continue;
         switch (e.type) {
         case SDL_KEYDOWN:
         case SDL_KEYUP:
