@@ -82,15 +82,7 @@ void SdlWindow::Repaint() {
     RenderState_Refresh();
 }
 
-void SdlWindow::Reactivate() {
-    SDL_GL_MakeCurrent(window_, nullptr);
-    SDL_GL_MakeCurrent(window_, context_);
-}
-
-namespace {
-
-// The window an event is for, 0 when it is for none.
-uint32_t EventWindowId(const SDL_Event& e) {
+uint32_t SdlEventWindowId(const SDL_Event& e) {
     switch (e.type) {
     case SDL_WINDOWEVENT:
         return e.window.windowID;
@@ -99,6 +91,8 @@ uint32_t EventWindowId(const SDL_Event& e) {
         return e.key.windowID;
     case SDL_TEXTINPUT:
         return e.text.windowID;
+    case SDL_TEXTEDITING:
+        return e.edit.windowID;
     case SDL_MOUSEMOTION:
         return e.motion.windowID;
     case SDL_MOUSEBUTTONDOWN:
@@ -111,7 +105,10 @@ uint32_t EventWindowId(const SDL_Event& e) {
     }
 }
 
-} // namespace
+void SdlWindow::Reactivate() {
+    SDL_GL_MakeCurrent(window_, nullptr);
+    SDL_GL_MakeCurrent(window_, context_);
+}
 
 void SdlWindow::Pump(const WindowEvents& events) {
     // Destroying the loading window can leave no context current; drawing needs ours. The
@@ -122,7 +119,7 @@ void SdlWindow::Pump(const WindowEvents& events) {
     const uint32_t own = SDL_GetWindowID(window_);
     while (SDL_PollEvent(&e)) {
         // Another window's events (the debug window's) are its own business.
-        if (const uint32_t other = EventWindowId(e); other != 0 && other != own) continue;
+        if (const uint32_t other = SdlEventWindowId(e); other != 0 && other != own) continue;
         switch (e.type) {
         case SDL_KEYDOWN:
         case SDL_KEYUP:

@@ -13,8 +13,13 @@
 #include "graphics/graphics_window.h"
 
 struct SDL_Window;
+union SDL_Event;
 
 namespace kestrin {
+
+// The id of the window an event is for, 0 when it is for none (several windows share one queue).
+uint32_t SdlEventWindowId(const SDL_Event& e);
+
 
 // What the window reports while it pumps; unset entries drop the event.
 struct WindowEvents {

@@ -13,34 +13,11 @@
 
 #include "debug/debug_messages.h"
 #include "debug/debug_model.h"
+#include "platform/sdl/sdl_window.h"
 
 namespace kestrin {
 
 namespace {
-
-// The window of an event, 0 for events that belong to no window.
-uint32_t EventWindow(const SDL_Event& e) {
-    switch (e.type) {
-    case SDL_WINDOWEVENT:
-        return e.window.windowID;
-    case SDL_KEYDOWN:
-    case SDL_KEYUP:
-        return e.key.windowID;
-    case SDL_TEXTINPUT:
-        return e.text.windowID;
-    case SDL_TEXTEDITING:
-        return e.edit.windowID;
-    case SDL_MOUSEMOTION:
-        return e.motion.windowID;
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP:
-        return e.button.windowID;
-    case SDL_MOUSEWHEEL:
-        return e.wheel.windowID;
-    default:
-        return 0;
-    }
-}
 
 // Lines end in CR LF in the windows' texts; ImGui draws a lone CR as a glyph.
 std::string Displayed(const std::string& text) {
@@ -171,7 +148,7 @@ private:
     // game window forwards are noted for the next frame. The game's pump skips this window's.
     static int Watch(void* data, SDL_Event* e) {
         auto* self = static_cast<ImGuiDebugView*>(data);
-        const uint32_t window = EventWindow(*e);
+        const uint32_t window = SdlEventWindowId(*e);
         if (e->type == SDL_KEYDOWN && window != 0 && !e->key.repeat)
             self->NoteShortcut(e->key.keysym, window);
         if (window != self->id_) return 1;
