@@ -11,6 +11,7 @@
 #include "graphics/render_state.h"
 #include "graphics/resource_messages.h"
 #include "graphics/sprite.h"
+#include "script/builtin_args.h"
 #include "script/run_error.h"
 #include "script/value.h"
 
@@ -18,18 +19,9 @@ namespace kestrin {
 
 namespace {
 
-using Args = const RValue*;
+using namespace builtin_args;
 
-#define ROUTINE(name)                                                                                        \
-    void name(CScriptInstance*, CScriptInstance*, [[maybe_unused]] int32_t argc, [[maybe_unused]] Args a,    \
-              [[maybe_unused]] RValue& r)
 
-int32_t I(Args a, int i) {
-    return RoundToInt32Saturated(a[i].val());
-}
-bool B(Args a, int i) {
-    return IsTrue(a[i].val());
-}
 // Flags of the screen and surface captures count only above one half.
 bool Above(Args a, int i) {
     return a[i].val() > 0.5;

@@ -22,6 +22,7 @@
 #include "runner/file_access.h"
 #include "runner/file_messages.h"
 #include "runner/registry_store.h"
+#include "script/builtin_args.h"
 #include "script/run_error.h"
 #include "script/value.h"
 
@@ -33,11 +34,8 @@ namespace kestrin {
 
 namespace {
 
-using Args = const RValue*;
+using namespace builtin_args;
 
-#define ROUTINE(name)                                                                                        \
-    void name(CScriptInstance*, CScriptInstance*, [[maybe_unused]] int32_t argc, [[maybe_unused]] Args a,    \
-              [[maybe_unused]] RValue& r)
 
 constexpr int kSlots = 32;
 // One read_string returns at most this much of a line; the rest stays for the next read.
@@ -82,12 +80,6 @@ void Report(std::string_view text, std::string_view name) {
     ReportRunError(std::string(text) + std::string(name), false);
 }
 
-int32_t I(Args a, int i) {
-    return RoundToInt32Saturated(a[i].val());
-}
-std::string S(Args a, int i) {
-    return std::string(a[i].str());
-}
 
 // ---- Opening ----
 

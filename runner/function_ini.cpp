@@ -10,6 +10,7 @@
 #include "runner/file_messages.h"
 #include "runner/ini_file.h"
 #include "runner/registry_store.h"
+#include "script/builtin_args.h"
 #include "script/run_error.h"
 #include "script/value.h"
 
@@ -17,11 +18,8 @@ namespace kestrin {
 
 namespace {
 
-using Args = const RValue*;
+using namespace builtin_args;
 
-#define ROUTINE(name)                                                                                        \
-    void name(CScriptInstance*, CScriptInstance*, [[maybe_unused]] int32_t argc, [[maybe_unused]] Args a,    \
-              [[maybe_unused]] RValue& r)
 
 // Settings files are small; one larger than this is not read (nor overwritten).
 constexpr uint64_t kMaxIniBytes = 64u << 20;

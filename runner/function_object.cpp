@@ -7,6 +7,7 @@
 #include "runner/event_dispatch.h"
 #include "runner/messages.h"
 #include "runner/object.h"
+#include "script/builtin_args.h"
 #include "script/errors.h"
 #include "script/run_error.h"
 #include "script/value.h"
@@ -15,18 +16,9 @@ namespace kestrin {
 
 namespace {
 
-using Args = const RValue*;
+using namespace builtin_args;
 
-#define ROUTINE(name)                                                                                        \
-    void name(CScriptInstance*, CScriptInstance*, [[maybe_unused]] int32_t argc, [[maybe_unused]] Args a,    \
-              [[maybe_unused]] RValue& r)
 
-int32_t I(Args a, int i) {
-    return RoundToInt32Saturated(a[i].val());
-}
-bool B(Args a, int i) {
-    return IsTrue(a[i].val());
-}
 CObject* Arg(Args a, int i) {
     return Objects().Get(I(a, i));
 }

@@ -6,6 +6,7 @@
 #include "runner/file_access.h"
 #include "runner/file_messages.h"
 #include "runner/game_variables.h"
+#include "script/builtin_args.h"
 #include "script/run_error.h"
 #include "script/value.h"
 
@@ -13,11 +14,8 @@ namespace kestrin {
 
 namespace {
 
-using Args = const RValue*;
+using namespace builtin_args;
 
-#define ROUTINE(name)                                                                                        \
-    void name(CScriptInstance*, CScriptInstance*, [[maybe_unused]] int32_t argc, [[maybe_unused]] Args a,    \
-              [[maybe_unused]] RValue& r)
 
 std::unique_ptr<RegistryStore>& Store() {
     static std::unique_ptr<RegistryStore> store;

@@ -6,6 +6,7 @@
 #include "runner/game_world.h"
 #include "runner/messages.h"
 #include "runner/room.h"
+#include "script/builtin_args.h"
 #include "script/run_error.h"
 #include "script/value.h"
 
@@ -13,21 +14,9 @@ namespace kestrin {
 
 namespace {
 
-using Args = const RValue*;
+using namespace builtin_args;
 
-#define ROUTINE(name)                                                                                        \
-    void name(CScriptInstance*, CScriptInstance*, [[maybe_unused]] int32_t argc, [[maybe_unused]] Args a,    \
-              [[maybe_unused]] RValue& r)
 
-int32_t I(Args a, int i) {
-    return RoundToInt32Saturated(a[i].val());
-}
-double D(Args a, int i) {
-    return a[i].val();
-}
-bool B(Args a, int i) {
-    return IsTrue(a[i].val());
-}
 CRoom* Arg(Args a, int i) {
     return World().StoredRoom(I(a, i));
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/numeric.h"
+#include "script/builtin_args.h"
 #include "script/run_error.h"
 #include "script/value.h"
 #include "sound/sound.h"
@@ -14,24 +15,12 @@ namespace kestrin {
 
 namespace {
 
-using Args = const RValue*;
+using namespace builtin_args;
 
-#define ROUTINE(name)                                                                                        \
-    void name(CScriptInstance*, CScriptInstance*, [[maybe_unused]] int32_t argc, [[maybe_unused]] Args a,    \
-              [[maybe_unused]] RValue& r)
 
-int32_t I(Args a, int i) {
-    return RoundToInt32Saturated(a[i].val());
-}
-double D(Args a, int i) {
-    return a[i].val();
-}
 // The effects take single-precision parameters.
 double F(Args a, int i) {
     return double(static_cast<float>(std::clamp(a[i].val(), -3.4e38, 3.4e38)));
-}
-std::string S(Args a, int i) {
-    return std::string(a[i].str());
 }
 bool Half(Args a, int i) {
     return a[i].val() >= 0.5;

@@ -5,6 +5,7 @@
 #include "base/numeric.h"
 #include "runner/game_variables.h"
 #include "runner/instance.h"
+#include "script/builtin_args.h"
 #include "script/run_error.h"
 #include "script/value.h"
 #include "world/path.h"
@@ -15,18 +16,9 @@ namespace kestrin {
 
 namespace {
 
-using Args = const RValue*;
+using namespace builtin_args;
 
-#define ROUTINE(name)                                                                                        \
-    void name(CScriptInstance*, CScriptInstance*, [[maybe_unused]] int32_t argc, [[maybe_unused]] Args a,    \
-              [[maybe_unused]] RValue& r)
 
-int32_t I(Args a, int i) {
-    return RoundToInt32Saturated(a[i].val());
-}
-double D(Args a, int i) {
-    return a[i].val();
-}
 
 // The path an argument names, or none.
 CPath* Arg(Args a, int i) {

@@ -1,6 +1,7 @@
 #include "world/function_timeline.h"
 
 #include "base/numeric.h"
+#include "script/builtin_args.h"
 #include "script/run_error.h"
 #include "script/value.h"
 #include "world/timeline.h"
@@ -9,17 +10,11 @@ namespace kestrin {
 
 namespace {
 
-using Args = const RValue*;
+using namespace builtin_args;
 
-#define ROUTINE(name)                                                                                        \
-    void name(CScriptInstance*, CScriptInstance*, [[maybe_unused]] int32_t argc, [[maybe_unused]] Args a,    \
-              [[maybe_unused]] RValue& r)
 
 constexpr const char* kTimeLineDeleteMissing = "Trying to delete non-existing timeline.";
 
-int32_t I(Args a, int i) {
-    return RoundToInt32Saturated(a[i].val());
-}
 
 ROUTINE(timeline_exists) {
     r.SetReal(TimeLine_Exists(I(a, 0)) ? 1 : 0);
