@@ -114,7 +114,7 @@ void Turning(int32_t a, int32_t b, int32_t w, int32_t h, double f, double theta)
     const double x = w / 2.0 - f * w / 2.0 * std::cos(r) - f * h / 2.0 * std::sin(r);
     const double y = h / 2.0 + f * w / 2.0 * std::sin(r) - f * h / 2.0 * std::cos(r);
     GR_Texture_DrawPart(Surface_GetTexture(b), kWhite, 0, 0, Surface_GetWidth(b), Surface_GetHeight(b), x, y,
-                        f, f, theta, 1.0);
+                        f, f, r, 1.0); // the quads turn by radians
 }
 
 // A game-defined kind: the function draws the frame from the two surfaces.
@@ -226,6 +226,18 @@ void Transition_Run() {
     const int32_t steps = std::max(GameValues().transition_steps, 1);
     const int32_t w = RenderState_RegionWidth(), h = RenderState_RegionHeight();
     const int32_t to = World().CurrentIndex();
+    // The frames combine two finished pictures: no lighting, fog, depth test or odd blending
+    // that the new room left switched on (a 3D room would fog its own picture away). The
+    // game's states come back afterwards.
+    const RenderStateCache saved = RenderState_Cache();
+    const bool saved3d = RenderState_Get3DMode();
+    const Matrix savedWorld = RenderState_GetWorld();
+    RenderState_Set3DMode(false);
+    RenderState_SetLighting(false);
+    RenderState_SetFog(false, saved.fog_colour, saved.fog_start, saved.fog_end);
+    RenderState_SetBlendModeExt(5, 6);
+    RenderState_SetWorld(Matrix::Identity());
+    RenderState_SetProjection(0, 0, w, h, 0);
     for (int32_t count = 0; count <= steps; ++count) {
         const double f = double(count) / steps;
         (void)RenderState_Start_Frame();
@@ -238,6 +250,11 @@ void Transition_Run() {
         if (s.sink) s.sink(s.from_room, to, count);
         (void)RenderState_End_Frame();
     }
+    RenderState_SetBlendModeExt(saved.src_blend, saved.dest_blend);
+    RenderState_SetFog(saved.fog, saved.fog_colour, saved.fog_start, saved.fog_end);
+    RenderState_SetLighting(saved.lighting);
+    RenderState_Set3DMode(saved3d);
+    RenderState_SetWorld(savedWorld);
     s.kind = -1;
     FreeSurfaces();
 }

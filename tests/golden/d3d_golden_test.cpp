@@ -11,7 +11,7 @@ using namespace kestrin;
 
 namespace {
 
-class D3DPixels : public testing::GLPixelTest {
+class D3DPixels : public kestrin::testing::GLPixelTest {
 protected:
     void SetUp() override {
         StartDevice(64, 48);
@@ -50,6 +50,7 @@ TEST_F(D3DPixels, LitTexturedBlock) {
     Call("d3d_light_define_ambient", {0x404040});
     Call("d3d_light_define_direction", {0, 0, 0, 1, 0x808080});
     Call("d3d_light_enable", {0, 1});
+    Call("draw_set_color", {0xFFFFFF}); // lit vertices take the drawing colour as their diffuse colour
     Call("draw_clear", {0});
     // The face z = 0 looks at the camera; the others are behind it or edge-on. The texture
     // repeats twice across and once down; the corners lie on pixel borders.

@@ -78,6 +78,31 @@ TEST_F(Transitions, FramesBetweenTheTwoSurfaces) {
     EXPECT_EQ(device.LiveTextures(), 0);
 }
 
+TEST_F(Transitions, FramesAreDrawnPlainAndTheGameStatesComeBack) {
+    RenderState_Set3DMode(true);
+    RenderState_SetLighting(true);
+    RenderState_SetFog(true, 0x00FF00, 10, 20);
+    RenderState_SetBlendMode(1);
+    Transition_Start(20);
+    device.draws.clear();
+    Transition_Run();
+    ASSERT_FALSE(device.draws.empty());
+    for (const RecordedDraw& d : device.draws) {
+        EXPECT_FALSE(d.states.lighting);
+        EXPECT_FALSE(d.states.fog);
+        EXPECT_FALSE(d.states.z_enable);
+        EXPECT_EQ(d.states.dest_blend, BlendFactor::InvSrcAlpha);
+    }
+    EXPECT_TRUE(device.States().lighting);
+    EXPECT_TRUE(device.States().fog);
+    EXPECT_TRUE(device.States().z_enable);
+    EXPECT_EQ(device.States().dest_blend, BlendFactor::One);
+    RenderState_SetFog(false, 0, 0, 1);
+    RenderState_SetLighting(false);
+    RenderState_SetBlendMode(0);
+    RenderState_Set3DMode(false);
+}
+
 TEST_F(Transitions, StepsBelowOneShowTwoFrames) {
     for (int32_t steps : {0, -5}) {
         frames_.clear();
