@@ -238,6 +238,10 @@ void Transition_Run() {
     RenderState_SetBlendModeExt(5, 6);
     RenderState_SetWorld(Matrix::Identity());
     RenderState_SetProjection(0, 0, w, h, 0);
+    // Every frame waits for the vertical blank, whatever the game's synchronisation setting.
+    Device* device = RenderState_Device();
+    const bool vsync = RenderState_GetVsync();
+    if (device && !vsync) device->SetSwapInterval(1);
     for (int32_t count = 0; count <= steps; ++count) {
         const double f = double(count) / steps;
         (void)RenderState_Start_Frame();
@@ -250,6 +254,7 @@ void Transition_Run() {
         if (s.sink) s.sink(s.from_room, to, count);
         (void)RenderState_End_Frame();
     }
+    if (device && !vsync) device->SetSwapInterval(0);
     RenderState_SetBlendModeExt(saved.src_blend, saved.dest_blend);
     RenderState_SetFog(saved.fog, saved.fog_colour, saved.fog_start, saved.fog_end);
     RenderState_SetLighting(saved.lighting);
