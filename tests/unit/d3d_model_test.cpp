@@ -206,4 +206,26 @@ TEST_F(D3DModel, DamagedFilesAreRefused) {
     EXPECT_EQ(Model_Get(int32_t(m))->i_val[0].arg[2], 3);
 }
 
+// The fuzz target's seeds, checked here as the target checks any input.
+TEST_F(D3DModel, FuzzSeedsLoadOrAreRefusedCleanly) {
+    const std::filesystem::path dir = std::filesystem::path(KESTRIN_SOURCE_DIR) / "fuzz/corpus/fuzz_model";
+    int loaded = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        C3D_Model model;
+        if (!model.Parse(text)) {
+            EXPECT_EQ(model.i_numb, 0) << entry.path();
+            continue;
+        }
+        ++loaded;
+        C3D_Model again;
+        ASSERT_TRUE(again.Parse(model.Format())) << entry.path();
+        EXPECT_EQ(again.Format(), model.Format()) << entry.path();
+        model.Draw(0, 0, 0, -1);
+        EXPECT_NE(model.m_pMesh, nullptr);
+    }
+    EXPECT_GE(loaded, 3);
+}
+
 } // namespace
