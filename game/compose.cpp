@@ -3,6 +3,7 @@
 #include "graphics/background.h"
 #include "graphics/font.h"
 #include "graphics/function_background.h"
+#include "graphics/function_3d.h"
 #include "graphics/function_draw.h"
 #include "graphics/function_font.h"
 #include "graphics/function_particle.h"
@@ -11,13 +12,17 @@
 #include "graphics/function_text.h"
 #include "graphics/function_texture.h"
 #include "graphics/function_tile.h"
+#include "graphics/function_transition.h"
 #include "graphics/function_window.h"
+#include "graphics/graphics_3d.h"
 #include "graphics/graphics_window.h"
+#include "graphics/model.h"
 #include "graphics/particle.h"
 #include "graphics/particle_effect.h"
 #include "graphics/render_state.h"
 #include "graphics/room_draw.h"
 #include "graphics/sprite.h"
+#include "graphics/transition.h"
 #include "runner/event_dispatch.h"
 #include "runner/function_datafile.h"
 #include "runner/extension_main.h"
@@ -86,6 +91,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(PathFollowFunctions());     // Function_Interaction
     RegisterFunctions(SavedGameFunctions());      // Function_Interaction
     RegisterFunctions(MotionPlanningFunctions()); // Function_Interaction
+    RegisterFunctions(TransitionFunctions());     // Function_Interaction
     RegisterFunctions(IncludedFileFunctions());   // Function_File
     RegisterFunctions(FileFunctions());           // Function_File
     RegisterFunctions(RegistryFunctions());       // Function_File
@@ -107,6 +113,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(ParticleFunctions());       // Function_Particles
     RegisterFunctions(DataStructureFunctions());  // Function_Data_Structures
     RegisterFunctions(SoundFunctions());          // Function_Sound
+    RegisterFunctions(ThreeDFunctions());         // Function_3D
 
     BindArgumentVariables();
     BindInputVariables();
@@ -149,6 +156,11 @@ const ModuleState kModuleStates[] = {
     {"sprites", Sprite_ClearAll},
     {"backgrounds", Background_ClearAll},
     {"particles", Particle_ClearAll},
+    {"3d", [] {
+         D3D_Reset();
+         Model_ClearAll();
+     }},
+    {"transitions", Transition_Reset},
     // sound/
     {"sounds", [] {
          Sound_ClearAll();
@@ -202,9 +214,13 @@ void ComposeGame() {
         Window_RoomStart(false, nullptr, 0, width, height);
     };
     // Without a device (headless) the frame calls do nothing.
+    // The room change's first frame: a transition captured when the old room was left shows
+    // its frames instead of the plain present.
+    hooks.capture_transition = [] { Transition_Start(World().transition_kind); };
+    hooks.drop_transition = Transition_Drop;
     hooks.draw_room = [] {
         Room_Draw();
-        (void)RenderState_End_Frame();
+        Transition_Run();
         (void)RenderState_Start_Frame();
     };
 }

@@ -9,10 +9,12 @@
 #include "graphics/graphics_window.h"
 #include "graphics/render_state.h"
 #include "graphics/room_draw.h"
+#include "graphics/transition.h"
 
 #include <bit>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -280,6 +282,22 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
         }
     }
 
+    // Every transition frame shown, as DIR/room<from>-<to>-<frame>.png.
+    bool framesFailed = false;
+    if (!options.transition_frames.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(options.transition_frames, ec);
+        SetTransitionFrameSink([&options, &framesFailed, messages](int32_t from, int32_t to, int32_t frame) {
+            const std::string path = options.transition_frames + "/room" + std::to_string(from) + "-" +
+                                     std::to_string(to) + "-" + std::to_string(frame) + ".png";
+            std::optional<TBitmap32> image = RenderState_CaptureAll();
+            if ((!image || !image->SaveToImageFile(path)) && !framesFailed) {
+                framesFailed = true;
+                messages(msg::kScreenshotFailed + path);
+            }
+        });
+    }
+
     CGameWorld& world = World();
     // The seed of this run's first start belongs to the session.
     world.hooks.reset_game_variables = ResetForGameStart;
@@ -312,6 +330,7 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
         messages(msg::kAudioOutUnwritable + options.audio_out);
         if (status == kExitEnded) status = kExitFatal;
     }
+    SetTransitionFrameSink(nullptr);
     CurrentSession() = nullptr;
     CurrentInputSink().Reset(nullptr);
     SetInputPlatform(nullptr);

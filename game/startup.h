@@ -39,6 +39,7 @@ struct RunOptions {
         std::string path;
     };
     std::vector<Screenshot> screenshots;
+    std::string transition_frames; // folder for the frames of room transitions
     bool trace = false;
     bool verbose = false; // print a summary of what was loaded
     bool debug = false;   // play in debug mode (with the debug window) whatever the game says

@@ -17,6 +17,8 @@ public:
     void AddPrims(PrimitiveType kind, int32_t count, const Vertex3D* vertices);
     void SetColour(uint32_t colour) { m_GlobalColour = colour & ~1u; }
     uint32_t GetColour() const { return m_GlobalColour; }
+    // The mesh holds explicit colours only: it is never recoloured.
+    void FixColour() { m_GlobalColour |= 1u; }
     // Recolours the vertices that carry the stored drawing colour.
     void ChangeColour(uint32_t colour);
     // Draws every list with the texture (device handle, 0 for none) at a translation.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "graphics/graphics_3d.h"
 #include "graphics/graphics_surface.h"
 #include "graphics/graphics_texture.h"
 #include "graphics/graphics_window.h"
@@ -130,16 +131,22 @@ void RenderState_SetViewport(int32_t x, int32_t y, int32_t w, int32_t h) {
 }
 
 void RenderState_SetProjection(double x, double y, double w, double h, double angle) {
+    RenderState_SetProjectionMode(x, y, w, h, angle, g_3d && g_cache.perspective);
+}
+
+void RenderState_SetProjectionMode(double x, double y, double w, double h, double angle, bool perspective) {
     if (!g_device) return;
     const double t = -angle * M_PI / 180.0;
     const std::array<float, 3> up{float(std::sin(t)), float(std::cos(t)), 0.0f};
     const float cx = float(x + w / 2), cy = float(y + h / 2);
     Matrix view, projection;
-    if (!g_3d || !g_cache.perspective) {
+    if (!perspective) {
         view = LookAtLH({cx, cy, -16000.0f}, {cx, cy, 0.0f}, up);
         projection = OrthoLH(float(w), float(-h), 1.0f, 32000.0f);
     } else {
-        view = LookAtLH({cx, cy, float(-w)}, {cx, cy, 0.0f}, up);
+        // Seen from z = -w the plane z = 0 fills the area exactly; the view's y is turned over
+        // so that room y runs downwards on the screen as in the orthographic projection.
+        view = Multiply(LookAtLH({cx, cy, float(-w)}, {cx, cy, 0.0f}, up), Scaling(1.0f, -1.0f, 1.0f));
         projection = PerspectiveLH(1.0f, float(h / w), 1.0f, 32000.0f);
     }
     g_device->SetTransform(TransformKind::View, view);
@@ -259,6 +266,12 @@ void RenderState_ApplyStates() {
     Update();
 }
 
+void RenderState_SetZWrite(bool on) {
+    if (g_states.z_write == on) return;
+    g_states.z_write = on;
+    Send();
+}
+
 void RenderState_SetAddress(TextureAddress address) {
     if (g_states.address_u == address && g_states.address_v == address) return;
     g_states.address_u = g_states.address_v = address;
@@ -297,6 +310,7 @@ void RenderState_ServeResetRequest() {
     RenderState_SetViewport(0, 0, g_region_w, g_region_h);
     RenderState_SetProjection(0, 0, g_region_w, g_region_h, 0);
     RenderState_ApplyStates();
+    D3D_RestoreLights();
 }
 
 } // namespace kestrin

@@ -44,6 +44,8 @@ int32_t RenderState_RegionHeight();
 void RenderState_SetViewport(int32_t x, int32_t y, int32_t w, int32_t h);
 // The default view and projection for a w × h area of the room at (x, y), turned by angle degrees.
 void RenderState_SetProjection(double x, double y, double w, double h, double angle);
+// The same with the kind chosen: orthographic, or the perspective whose plane z = 0 shows the area.
+void RenderState_SetProjectionMode(double x, double y, double w, double h, double angle, bool perspective);
 
 // Back-buffer (or current target) pixels of the region; none when the area is empty.
 std::optional<TBitmap32> RenderState_Capture(int32_t x, int32_t y, int32_t w, int32_t h);
@@ -72,6 +74,8 @@ void RenderState_ApplyStates();
 
 // The device states as last sent; the textured quads change the addressing through this.
 void RenderState_SetAddress(TextureAddress address);
+// Depth-buffer writes (not part of the cache: 3D drawing switches them directly).
+void RenderState_SetZWrite(bool on);
 void RenderState_SetWorld(const Matrix& world);
 const Matrix& RenderState_GetWorld();
 

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <ctime>
@@ -175,6 +176,11 @@ template <int32_t GameVariables::*Field> bool ReadGameInt(CScriptInstance*, int3
 }
 template <int32_t GameVariables::*Field> bool WriteGameInt(CScriptInstance*, int32_t, const RValue& v) {
     GameValues().*Field = ToInteger(v);
+    return true;
+}
+// A transition shows at least its first and last frame.
+bool WriteTransitionSteps(CScriptInstance*, int32_t, const RValue& v) {
+    GameValues().transition_steps = std::max(ToInteger(v), 1);
     return true;
 }
 template <bool GameVariables::*Field> bool ReadGameBool(CScriptInstance*, int32_t, RValue& out) {
@@ -477,8 +483,7 @@ const Binding kBindings[] = {
     {"room_first", ReadRoomFirst, nullptr},
     {"room_last", ReadRoomLast, nullptr},
     {"transition_kind", ReadTransitionKind, WriteTransitionKind},
-    {"transition_steps", ReadGameInt<&GameVariables::transition_steps>,
-     WriteGameInt<&GameVariables::transition_steps>},
+    {"transition_steps", ReadGameInt<&GameVariables::transition_steps>, WriteTransitionSteps},
     {"score", ReadGameInt<&GameVariables::score>, WriteGameInt<&GameVariables::score>},
     {"lives", ReadGameInt<&GameVariables::lives>, WriteLives},
     {"health", ReadHealth, WriteHealth},

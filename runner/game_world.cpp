@@ -295,7 +295,10 @@ void CGameWorld::EnterRoom(int32_t r, bool gameStart) {
     if (gameStart) PerformAll(ev_other, ev_game_start);
     if (fresh) RunRoomCode(*room, RoomName(r));
     PerformAll(ev_other, ev_room_start);
-    if (room_request == kRequestNone && hooks.draw_room) hooks.draw_room();
+    if (room_request == kRequestNone && hooks.draw_room)
+        hooks.draw_room();
+    else if (hooks.drop_transition)
+        hooks.drop_transition(); // the first frame is not drawn: nothing to show it with
     transition_kind = 0;
 }
 

@@ -54,6 +54,7 @@ struct WorldHooks {
     std::function<void(int32_t width, int32_t height)> resize_window;
     std::function<void()> show_window;
     std::function<void()> capture_transition;
+    std::function<void()> drop_transition; // the new room's first frame was not drawn
     std::function<void()> draw_room; // draw, transition, next frame
 };
 

@@ -83,6 +83,8 @@ Options (environment variable for standalone games in brackets):
                       44100/room_speed frames a step             [KESTRIN_AUDIO_OUT=FILE]
   --screenshot STEP:PATH  write the frame shown after STEP as PNG (repeatable)
                                                   [KESTRIN_SCREENSHOT=STEP:PATH;STEP:PATH]
+  --transition-frames DIR  write every frame of a room transition as
+                      DIR/room<from>-<to>-<frame>.png    [KESTRIN_TRANSITION_FRAMES=DIR]
   --trace             append start-up steps and faults to "Trace.log" [KESTRIN_TRACE=1]
                       (the game parameter --VTTrace and VTLOG_TRACE=1 do the same)
   --verbose           print a summary of what was loaded             [KESTRIN_VERBOSE=1]
@@ -227,7 +229,7 @@ int PlayGame(RunOptions options, const std::string& gameFile, bool standalone,
         }
     }
     std::unique_ptr<OffscreenGraphics> offscreen;
-    if (options.headless && !options.screenshots.empty()) {
+    if (options.headless && (!options.screenshots.empty() || !options.transition_frames.empty())) {
         std::string error;
         offscreen = OpenOffscreenGraphics(error);
         if (!offscreen)
@@ -335,6 +337,9 @@ int CommandRun(const std::vector<std::string>& args) {
         } else if (a == "--speed") {
             if (!value(v) || !ParseDouble(v, options.speed))
                 return UsageError("--speed needs a positive number");
+        } else if (a == "--transition-frames") {
+            if (!value(options.transition_frames) || options.transition_frames.empty())
+                return UsageError("--transition-frames needs a folder");
         } else if (a == "--screenshot") {
             if (!value(v) || !AddScreenshot(v, options)) return UsageError("--screenshot needs STEP:PATH");
         } else if (!a.empty() && a[0] == '-') {
@@ -570,6 +575,7 @@ RunOptions OptionsFromEnvironment(int argc, char** argv, bool& ok) {
     options.audio_out = text("KESTRIN_AUDIO_OUT");
     options.gamepad_map = text("KESTRIN_GAMEPAD_MAP");
     options.debug_commands = text("KESTRIN_DEBUG_COMMANDS");
+    options.transition_frames = text("KESTRIN_TRANSITION_FRAMES");
     v = text("KESTRIN_SCREENSHOT");
     for (size_t from = 0; from < v.size();) {
         size_t semi = v.find(';', from);
