@@ -22,7 +22,7 @@ constexpr EventName kEventNames[] = {
     {InputEventKind::MouseDown, "mouse_down", 1, false}, {InputEventKind::MouseUp, "mouse_up", 1, false},
     {InputEventKind::MouseMove, "mouse_move", 2, false}, {InputEventKind::WheelUp, "wheel_up", 0, false},
     {InputEventKind::WheelDown, "wheel_down", 0, false}, {InputEventKind::Text, "text", 0, true},
-    {InputEventKind::Close, "close", 0, false},
+    {InputEventKind::Close, "close", 0, false},     {InputEventKind::Answer, "answer", 0, true},
 };
 
 const EventName& NameOf(InputEventKind kind) {
@@ -200,7 +200,7 @@ bool ParseInputRecording(std::string_view text, InputRecording& out, std::string
                     return fail(std::string(name->name) + ": expected a number");
                 if (name->numbers >= 2 && !c.Number(event.b))
                     return fail(std::string(name->name) + ": expected two numbers");
-                if (name->text && !c.Quoted(event.text)) return fail("text: expected a quoted string");
+                if (name->text && !c.Quoted(event.text)) return fail(std::string(name->name) + ": expected a quoted string");
                 entry.events.push_back(std::move(event));
             }
             if (c.AtEnd()) break;
@@ -272,6 +272,8 @@ void ApplyInputEvent(const InputEvent& e, InputState& input, bool closeAsEscape)
         break;
     case InputEventKind::Close:
         input.CloseRequest(closeAsEscape);
+        break;
+    case InputEventKind::Answer:
         break;
     }
 }

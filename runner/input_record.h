@@ -10,7 +10,10 @@
 //   14 text "hi \"there\""
 //   60 hash 9f3a1c02
 //   61 close
+//   75 answer "Bo"
 //
+// An answer is what a dialog opened in that step was answered with (before step 1: step 1);
+// it does not reach the input state, and a replay hands the answers to its dialogs in order.
 // Steps count from 1 (the first step of the game). Lines starting with # are comments.
 
 #include <cstdint>
@@ -33,6 +36,7 @@ enum class InputEventKind {
     WheelDown,
     Text,
     Close,
+    Answer,
 };
 
 struct InputEvent {
