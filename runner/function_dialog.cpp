@@ -227,7 +227,7 @@ HighscoreSettings& H() {
 }
 
 void Save(const HighscoreTable& table) {
-    (void)SaveHighscores(CurrentRegistryStore(), GameValues().game_id, table, H().nobody);
+    (void)SaveHighscores(CurrentRegistryStore(), GameValues().game_id, table);
 }
 
 void ShowTable(int32_t score) {

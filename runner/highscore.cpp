@@ -115,14 +115,15 @@ HighscoreTable LoadHighscores(const RegistryStore& store, int32_t gameId) {
     return table;
 }
 
-bool SaveHighscores(RegistryStore& store, int32_t gameId, const HighscoreTable& table, std::string_view nobody) {
+bool SaveHighscores(RegistryStore& store, int32_t gameId, const HighscoreTable& table) {
     const std::string key = HighscoreKey(gameId);
     bool ok = true;
     for (int32_t rank = 1; rank <= kHighscoreRanks; ++rank) {
-        // Every rank is written: a rank that was never stored may have moved onto one that was.
+        // A rank never stored may have moved onto one that was: it is written empty, which
+        // reads back as never stored.
         const HighscoreEntry& e = table.ranks[static_cast<size_t>(rank - 1)];
         ok = store.WriteString(RegistryRoot::CurrentUser, key, HighscoreValueName(rank),
-                               EncodeHighscoreRank(e.stored ? std::string_view(e.name) : nobody, e.score, gameId)) &&
+                               e.stored ? EncodeHighscoreRank(e.name, e.score, gameId) : std::string()) &&
              ok;
     }
     return ok;

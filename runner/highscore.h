@@ -46,8 +46,7 @@ std::string EncodeHighscoreRank(std::string_view name, int32_t score, int32_t ga
 std::optional<HighscoreEntry> DecodeHighscoreRank(std::string_view text, int32_t gameId);
 
 HighscoreTable LoadHighscores(const RegistryStore& store, int32_t gameId);
-// Ranks never stored are written with the text for missing names.
-bool SaveHighscores(RegistryStore& store, int32_t gameId, const HighscoreTable& table, std::string_view nobody);
+bool SaveHighscores(RegistryStore& store, int32_t gameId, const HighscoreTable& table);
 
 // The window's settings.
 struct HighscoreSettings {

@@ -74,6 +74,8 @@ Options (environment variable for standalone games in brackets):
   --input FILE        replay recorded input                          [KESTRIN_INPUT=FILE]
   --record FILE       record input                                   [KESTRIN_RECORD=FILE]
   --answers FILE      answers for dialogs when headless, one a line  [KESTRIN_ANSWERS=FILE]
+                      (a button number, a text, a number, a colour, a file or folder
+                      name, a menu item's text or index; see docs/cli.md)
   --speed F           play at F times the room speed                 [KESTRIN_SPEED=F]
   --audio-out FILE    write the mix as a 16-bit stereo 44,100 Hz WAV file, advanced by
                       44100/room_speed frames a step             [KESTRIN_AUDIO_OUT=FILE]
@@ -83,7 +85,7 @@ Options (environment variable for standalone games in brackets):
                       (the game parameter --VTTrace and VTLOG_TRACE=1 do the same)
   --verbose           print a summary of what was loaded             [KESTRIN_VERBOSE=1]
 
-Dialogs (and with them --answers) and triggers are still being built.
+A recording (--record) keeps the answers given to dialogs; its replay gives them again.
 )";
 
 const char* const kBuildHelp = R"(Usage: kestrin build PROJECT_DIR -o OUT [--data-only] [--debug]
