@@ -6,7 +6,8 @@ namespace kestrin::msg {
 
 inline constexpr const char* kNoMessageBackground = "Trying to set a non-existing message background";
 inline constexpr const char* kNoMessageButton = "Trying to set a non-existing message button";
-inline constexpr const char* kHighscoreAskName = "You reached a place in the highscore table.\rPlease provide your name.";
+inline constexpr const char* kHighscoreAskName =
+    "You reached a place in the highscore table.\rPlease provide your name.";
 inline constexpr const char* kHighscoreDefaultName = "player";
 
 } // namespace kestrin::msg

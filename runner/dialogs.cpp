@@ -142,7 +142,8 @@ std::string TextDialogHost::Ask(const DialogRequest& request) {
         std::string line;
         for (int i = 0; i < 3; ++i) {
             const std::string& b = request.buttons[static_cast<size_t>(i)];
-            if (!b.empty()) out << "  " << (i + 1) << ": " << MessageWindow(request.buttons, false).Label(i) << "\n";
+            if (!b.empty())
+                out << "  " << (i + 1) << ": " << MessageWindow(request.buttons, false).Label(i) << "\n";
         }
         break;
     }
@@ -301,7 +302,8 @@ std::vector<FileFilter> ParseFileFilter(std::string_view filter) {
         size_t s = 0;
         for (;;) {
             const size_t semi = list.find(';', s);
-            std::string p = Trimmed(std::string_view(list).substr(s, semi == std::string::npos ? semi : semi - s));
+            std::string p =
+                Trimmed(std::string_view(list).substr(s, semi == std::string::npos ? semi : semi - s));
             if (!p.empty()) out.push_back(std::move(p));
             if (semi == std::string::npos) break;
             s = semi + 1;

@@ -48,10 +48,10 @@ struct DialogRequest {
     std::vector<std::string> items;     // Menu: the items, "-" a separator
     bool at_mouse = true;               // Menu: at the mouse, else at (x, y) on the screen
     int32_t x = 0, y = 0;
-    std::string filter;                 // files: "desc|*.a;*.b|..." as games give it
-    std::string root;                   // Folder: where browsing starts and stays under
-    std::vector<HighscoreRow> table;    // Highscore: the ten ranks
-    int32_t new_rank = 0;               // Highscore: the rank whose name is typed (0: none)
+    std::string filter;              // files: "desc|*.a;*.b|..." as games give it
+    std::string root;                // Folder: where browsing starts and stays under
+    std::vector<HighscoreRow> table; // Highscore: the ten ranks
+    int32_t new_rank = 0;            // Highscore: the rank whose name is typed (0: none)
 
     // The answer a dialog gives when nothing is chosen in it: what Enter would choose.
     std::string DefaultAnswer() const;

@@ -96,8 +96,7 @@ ROUTINE(get_string) {
     r.SetString(AskText(DialogKind::String, MessageText(a[0]), T(a, 1)));
 }
 ROUTINE(get_integer) {
-    const std::string answer =
-        AskText(DialogKind::Integer, MessageText(a[0]), std::to_string(I(a, 1)));
+    const std::string answer = AskText(DialogKind::Integer, MessageText(a[0]), std::to_string(I(a, 1)));
     const auto n = ParseIntegerAnswer(answer);
     if (n)
         r.SetReal(*n);
@@ -195,7 +194,10 @@ ROUTINE(message_input_font) {
 }
 ROUTINE(message_text_charset) {
     const int32_t type = I(a, 0);
-    MessageFont* font = type == 0 ? &S().text_font : type == 1 ? &S().button_font : type == 2 ? &S().input_font : nullptr;
+    MessageFont* font = type == 0   ? &S().text_font
+                        : type == 1 ? &S().button_font
+                        : type == 2 ? &S().input_font
+                                    : nullptr;
     if (font) font->charset = I(a, 1);
 }
 ROUTINE(message_mouse_color) {

@@ -110,7 +110,8 @@ HighscoreTable LoadHighscores(const RegistryStore& store, int32_t gameId) {
     for (int32_t rank = 1; rank <= kHighscoreRanks; ++rank) {
         const auto value = store.Get(RegistryRoot::CurrentUser, key, HighscoreValueName(rank));
         if (!value || value->type != RegistryValue::Type::String) continue;
-        if (auto entry = DecodeHighscoreRank(value->text, gameId)) table.ranks[static_cast<size_t>(rank - 1)] = *entry;
+        if (auto entry = DecodeHighscoreRank(value->text, gameId))
+            table.ranks[static_cast<size_t>(rank - 1)] = *entry;
     }
     return table;
 }

@@ -23,7 +23,8 @@ void ResetMessageSettings() {
     g_settings = MessageSettings();
 }
 
-void ChangeMessageFont(MessageFont& font, std::string_view name, int32_t size, int32_t colour, int32_t style) {
+void ChangeMessageFont(MessageFont& font, std::string_view name, int32_t size, int32_t colour,
+                       int32_t style) {
     if (!name.empty()) font.name = std::string(name);
     if (size >= 0) font.size = size;
     if (colour >= 0) font.colour = colour;
@@ -56,21 +57,26 @@ char32_t MessageWindow::Shortcut(int index) const {
     return UpperAscii(c);
 }
 
-int32_t MessageWindow::TextWidth(const MessageSettings& s, int32_t backgroundWidth) const {
-    const int32_t width = s.width >= 1 ? s.width : (backgroundWidth > 0 ? backgroundWidth : kDefaultWidth);
-    return std::max(width - 2 * kMargin, 1);
+int32_t MessageWindow::Width(const MessageSettings& s, const MessageMeasures& m) const {
+    if (s.width >= 1) return s.width;
+    if (m.background_w > 0) return m.background_w;
+    return std::clamp(m.screen_w - 32, 200, kDefaultWidth);
+}
+
+int32_t MessageWindow::TextWidth(const MessageSettings& s, const MessageMeasures& m) const {
+    return std::max(Width(s, m) - 2 * kMargin, 1);
 }
 
 MessageLayout MessageWindow::Layout(const MessageSettings& s, const MessageMeasures& m) const {
     MessageLayout out;
-    const int32_t width = s.width >= 1 ? s.width : (m.background_w > 0 ? m.background_w : kDefaultWidth);
+    const int32_t width = Width(s, m);
     int32_t height = m.text_h + m.button_h + 48 + (input_ ? m.input_h + 16 : 0);
     if (s.height >= 1) height = s.height;
     out.window.w = width;
     out.window.h = height;
     out.window.x = s.x != -1 ? s.x : (m.screen_w - width) / 2;
     out.window.y = s.y != -1 ? s.y : (m.screen_h - height) / 2;
-    out.text = {kMargin, kTop, TextWidth(s, m.background_w), m.text_h};
+    out.text = {kMargin, kTop, TextWidth(s, m), m.text_h};
     if (input_) out.input = {kMargin, kTop + m.text_h + 16, std::max(width - 2 * kMargin, 1), m.input_h};
     const int32_t by = height - 16 - m.button_h;
     for (int i = 0; i < 3; ++i) {

@@ -25,11 +25,11 @@ struct MessageSettings {
     MessageFont text_font;
     MessageFont button_font;
     MessageFont input_font;
-    int32_t mouse_colour = 128;       // a button under the mouse
-    int32_t input_colour = 16777215;  // the input box's background
-    int32_t alpha = 255;              // 0..255
-    int32_t x = -1, y = -1;           // -1 centres on that axis
-    int32_t width = 0, height = 0;    // below 1: sized to the text
+    int32_t mouse_colour = 128;      // a button under the mouse
+    int32_t input_colour = 16777215; // the input box's background
+    int32_t alpha = 255;             // 0..255
+    int32_t x = -1, y = -1;          // -1 centres on that axis
+    int32_t width = 0, height = 0;   // below 1: sized to the text
     bool show_caption = true;
     std::string caption;
 };
@@ -68,12 +68,15 @@ class MessageWindow {
 public:
     static constexpr int32_t kMargin = 24;
     static constexpr int32_t kTop = 16;
-    static constexpr int32_t kDefaultWidth = 360; // without a background image or fixed size
+    // Without a background image or fixed size: this wide, or the screen less 32 when that
+    // is narrower (but never below 200).
+    static constexpr int32_t kDefaultWidth = 360;
 
     MessageWindow(const std::array<std::string, 3>& buttons, bool input);
 
     // The text width the host wraps the message to before measuring it.
-    int32_t TextWidth(const MessageSettings& settings, int32_t backgroundWidth) const;
+    int32_t TextWidth(const MessageSettings& settings, const MessageMeasures& m) const;
+    int32_t Width(const MessageSettings& settings, const MessageMeasures& m) const;
     MessageLayout Layout(const MessageSettings& settings, const MessageMeasures& m) const;
 
     // A key pressed in the window: the chosen button (0 for Escape), or nothing.

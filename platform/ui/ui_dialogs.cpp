@@ -1,10 +1,10 @@
 #include "platform/ui/ui_dialogs.h"
 
 #include <SDL.h>
-#include <epoxy/gl.h>
-#include <imgui.h>
 #include <backends/imgui_impl_opengl3.h>
 #include <backends/imgui_impl_sdl.h>
+#include <epoxy/gl.h>
+#include <imgui.h>
 #include <imgui_stdlib.h>
 
 #include <algorithm>
@@ -36,7 +36,8 @@ constexpr float kBaseFontPixels = 13.0f;
 constexpr size_t kMaxListing = 10000;
 
 ImVec4 Colour(int32_t c, float alpha = 1.0f) {
-    return ImVec4(float(c & 0xFF) / 255.0f, float(c >> 8 & 0xFF) / 255.0f, float(c >> 16 & 0xFF) / 255.0f, alpha);
+    return ImVec4(float(c & 0xFF) / 255.0f, float(c >> 8 & 0xFF) / 255.0f, float(c >> 16 & 0xFF) / 255.0f,
+                  alpha);
 }
 int32_t ColourOf(const float rgb[3]) {
     auto byte = [](float v) { return static_cast<int32_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); };
@@ -149,7 +150,8 @@ public:
               ImGui_ImplOpenGL3_Init("#version 330 core");
         ImGui::SetCurrentContext(previous);
         // Tests answer windowed dialogs with synthesized key presses: one group per dialog,
-        // groups separated by ";", presses by ",", "text:..." typing text.
+        // groups separated by ";", presses by ",", "text:..." typing text, "alt+KEY", and
+        // "quit" closing the window.
         if (const char* keys = std::getenv("KESTRIN_TEST_DIALOG_KEYS")) {
             std::string all = keys;
             size_t start = 0;
@@ -292,6 +294,11 @@ private:
             SDL_PushEvent(&e);
             return;
         }
+        if (item == "quit") {
+            e.type = SDL_QUIT;
+            SDL_PushEvent(&e);
+            return;
+        }
         Uint16 mod = 0;
         if (item.rfind("alt+", 0) == 0) {
             mod = KMOD_LALT;
@@ -324,7 +331,8 @@ private:
         const MessageSettings& s = CurrentMessageSettings();
         const DialogResourceHooks& hooks = CurrentDialogResourceHooks();
         const MessageWindow model(r.buttons, r.input);
-        Picture background(s.background >= 0 && hooks.background_image ? hooks.background_image(s.background) : nullptr);
+        Picture background(s.background >= 0 && hooks.background_image ? hooks.background_image(s.background)
+                                                                       : nullptr);
         std::array<Picture, 3> faces;
         if (s.button_sprite >= 0 && hooks.sprite_image) {
             const TBitmap32* last = nullptr;
@@ -349,7 +357,10 @@ private:
             MessageMeasures m;
             m.background_w = background.Ok() ? background.W() : 0;
             m.background_h = background.Ok() ? background.H() : 0;
-            const float wrap = float(model.TextWidth(s, m.background_w));
+            const ImVec2 display = ImGui::GetIO().DisplaySize;
+            m.screen_w = static_cast<int32_t>(display.x);
+            m.screen_h = static_cast<int32_t>(display.y);
+            const float wrap = float(model.TextWidth(s, m));
             const ImVec2 text = Measure(textPx, r.text, wrap);
             m.text_w = static_cast<int32_t>(std::ceil(text.x));
             m.text_h = static_cast<int32_t>(std::ceil(text.y));
@@ -360,9 +371,6 @@ private:
                     faces[0].Ok() ? faces[0].W() : std::max(72, static_cast<int32_t>(std::ceil(w)));
             }
             m.input_h = static_cast<int32_t>(inputPx + 2 * style.FramePadding.y);
-            const ImVec2 display = ImGui::GetIO().DisplaySize;
-            m.screen_w = static_cast<int32_t>(display.x);
-            m.screen_h = static_cast<int32_t>(display.y);
             const MessageLayout l = model.Layout(s, m);
             const float title = s.show_caption ? ImGui::GetFrameHeight() : 0.0f;
 
@@ -373,13 +381,16 @@ private:
             ImGui::SetNextWindowFocus();
             const std::string caption = s.caption + "##kestrin_message";
             ImGui::Begin(caption.c_str(), nullptr,
-                         kFixed | ImGuiWindowFlags_NoScrollbar | (s.show_caption ? 0 : ImGuiWindowFlags_NoTitleBar));
+                         kFixed | ImGuiWindowFlags_NoScrollbar |
+                             (s.show_caption ? 0 : ImGuiWindowFlags_NoTitleBar));
             const ImVec2 origin = ImGui::GetCursorScreenPos();
             if (background.Ok()) {
                 ImGui::GetWindowDrawList()->AddImage(
-                    background.Id(), origin, ImVec2(origin.x + float(l.window.w), origin.y + float(l.window.h)));
+                    background.Id(), origin,
+                    ImVec2(origin.x + float(l.window.w), origin.y + float(l.window.h)));
             }
-            const float base = ImGui::GetIO().Fonts->Fonts.empty() ? kBaseFontPixels : ImGui::GetIO().Fonts->Fonts[0]->FontSize;
+            const float base = ImGui::GetIO().Fonts->Fonts.empty() ? kBaseFontPixels
+                                                                   : ImGui::GetIO().Fonts->Fonts[0]->FontSize;
             ImGui::SetWindowFontScale(textPx / base);
             ImGui::SetCursorScreenPos(ImVec2(origin.x + float(l.text.x), origin.y + float(l.text.y)));
             ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + float(l.text.w));
@@ -415,8 +426,9 @@ private:
                     const ImVec2 t = Measure(buttonPx, label);
                     draw->AddText(ImGui::GetFont(), buttonPx,
                                   ImVec2(at.x + (size.x - t.x) / 2, at.y + (size.y - t.y) / 2),
-                                  ImGui::ColorConvertFloat4ToU32(Colour(
-                                      ImGui::IsItemHovered() ? s.mouse_colour : s.button_font.colour, float(s.alpha) / 255.0f)),
+                                  ImGui::ColorConvertFloat4ToU32(
+                                      Colour(ImGui::IsItemHovered() ? s.mouse_colour : s.button_font.colour,
+                                             float(s.alpha) / 255.0f)),
                                   label.c_str());
                 } else {
                     ImGui::PushStyleColor(ImGuiCol_Text, Colour(s.button_font.colour));
@@ -484,8 +496,14 @@ private:
             }
             if (result != -2) return true;
             CentreNext(ImVec2(360, 380));
-            ImGui::Begin("Colour##kestrin_colour", nullptr, kFixed);
-            ImGui::ColorPicker3("##picker", rgb, ImGuiColorEditFlags_DisplayRGB);
+            ImGui::Begin("Colour##kestrin_colour", nullptr, kFixed | ImGuiWindowFlags_NoScrollbar);
+            // The picker is as wide as it is tall; it shrinks to leave room for the buttons.
+            const ImVec2 room = ImGui::GetContentRegionAvail();
+            const float side =
+                std::max(80.0f, std::min(room.x, room.y - 3 * ImGui::GetFrameHeightWithSpacing()));
+            ImGui::SetNextItemWidth(side);
+            ImGui::ColorPicker3("##picker", rgb,
+                                ImGuiColorEditFlags_DisplayRGB | ImGuiColorEditFlags_NoSidePreview);
             if (ImGui::Button("OK", ImVec2(80, 0))) result = ColourOf(rgb);
             ImGui::SameLine();
             if (ImGui::Button("Cancel", ImVec2(80, 0))) result = -1;
@@ -511,7 +529,8 @@ private:
         fs::path root;
         if (folders && !r.root.empty() && fs::is_directory(r.root, ec)) root = fs::absolute(r.root, ec);
         fs::path dir = !root.empty() ? root : fs::current_path(ec);
-        if (folders && root.empty() && !r.value.empty() && fs::is_directory(r.value, ec)) dir = fs::absolute(r.value, ec);
+        if (folders && root.empty() && !r.value.empty() && fs::is_directory(r.value, ec))
+            dir = fs::absolute(r.value, ec);
         std::string name = folders ? "" : fs::path(r.value).filename().string();
         std::vector<FileFilter> filters = ParseFileFilter(r.filter);
         if (filters.empty()) filters.push_back({"All files", {"*.*"}});
@@ -520,8 +539,9 @@ private:
         listing.Read(dir);
         std::string result;
         bool done = false;
-        const char* title = folders ? (r.text.empty() ? "Folder" : r.text.c_str())
-                                    : r.kind == DialogKind::OpenFile ? "Open" : "Save";
+        const char* title = folders                          ? (r.text.empty() ? "Folder" : r.text.c_str())
+                            : r.kind == DialogKind::OpenFile ? "Open"
+                                                             : "Save";
         auto accept = [&] {
             if (folders) {
                 result = dir.string();
@@ -580,7 +600,8 @@ private:
                 ImGui::SetNextItemWidth(-1);
                 if (ImGui::BeginCombo("##filter", filters[static_cast<size_t>(filter)].description.c_str())) {
                     for (size_t i = 0; i < filters.size(); ++i)
-                        if (ImGui::Selectable(filters[i].description.c_str(), int(i) == filter)) filter = int(i);
+                        if (ImGui::Selectable(filters[i].description.c_str(), int(i) == filter))
+                            filter = int(i);
                     ImGui::EndCombo();
                 }
             }
@@ -598,27 +619,36 @@ private:
     std::string AskHighscore(const DialogRequest& r) {
         const HighscoreSettings& s = CurrentHighscoreSettings();
         const DialogResourceHooks& hooks = CurrentDialogResourceHooks();
-        Picture background(s.background >= 0 && hooks.background_image ? hooks.background_image(s.background) : nullptr);
+        Picture background(s.background >= 0 && hooks.background_image ? hooks.background_image(s.background)
+                                                                       : nullptr);
         std::string name;
         int32_t frames = 0;
-        const float px = FontPixels(s.font_size);
         Loop([&](const std::vector<KeyPress>& keys) {
             for (const KeyPress& k : keys)
                 if (k.key == 27 || k.key == 13) return true;
-            const float row = px + 8;
-            const float width = background.Ok() ? float(background.W()) : 360.0f;
-            const float height = background.Ok() ? float(background.H()) : row * float(r.table.size() + 2) + 48;
-            CentreNext(ImVec2(width, height + (s.border ? ImGui::GetFrameHeight() : 0)));
+            // The ten ranks and the hint fit the window: rows and font shrink on small ones.
+            const ImVec2 display = ImGui::GetIO().DisplaySize;
+            const float title = s.border ? ImGui::GetFrameHeight() : 0.0f;
+            const float lines = float(r.table.size() + 2);
+            float px = FontPixels(s.font_size);
+            float row = std::min(px + 8, std::max(8.0f, (display.y - title - 24) / lines));
+            px = std::min(px, row - 2);
+            const float width = background.Ok() ? float(background.W()) : std::min(360.0f, display.x);
+            const float height = background.Ok() ? float(background.H()) : row * lines + 16;
+            CentreNext(ImVec2(width, height + title));
             ImGui::PushStyleColor(ImGuiCol_WindowBg, Colour(s.back_colour));
             const std::string caption = r.text + "##kestrin_scores";
             ImGui::Begin(caption.c_str(), nullptr,
-                         kFixed | ImGuiWindowFlags_NoScrollbar | (s.border ? 0 : ImGuiWindowFlags_NoTitleBar));
+                         kFixed | ImGuiWindowFlags_NoScrollbar |
+                             (s.border ? 0 : ImGuiWindowFlags_NoTitleBar));
             const ImVec2 origin = ImGui::GetCursorScreenPos();
             if (background.Ok())
-                ImGui::GetWindowDrawList()->AddImage(background.Id(), ImGui::GetWindowPos(),
-                                                     ImVec2(ImGui::GetWindowPos().x + ImGui::GetWindowSize().x,
-                                                            ImGui::GetWindowPos().y + ImGui::GetWindowSize().y));
-            const float base = ImGui::GetIO().Fonts->Fonts.empty() ? kBaseFontPixels : ImGui::GetIO().Fonts->Fonts[0]->FontSize;
+                ImGui::GetWindowDrawList()->AddImage(
+                    background.Id(), ImGui::GetWindowPos(),
+                    ImVec2(ImGui::GetWindowPos().x + ImGui::GetWindowSize().x,
+                           ImGui::GetWindowPos().y + ImGui::GetWindowSize().y));
+            const float base = ImGui::GetIO().Fonts->Fonts.empty() ? kBaseFontPixels
+                                                                   : ImGui::GetIO().Fonts->Fonts[0]->FontSize;
             ImGui::SetWindowFontScale(px / base);
             const float inner = ImGui::GetContentRegionAvail().x;
             for (size_t i = 0; i < r.table.size(); ++i) {

@@ -31,4 +31,16 @@ cmp -s "$work/out" "$work/expected" || { diff "$work/expected" "$work/out"; cat 
 "$kestrin" run --headless --fast --input "$work/rec" "$work/game" >"$work/out" 2>"$work/err" ||
     { cat "$work/err"; fail "replay"; }
 cmp -s "$work/out" "$work/expected" || { diff "$work/expected" "$work/out"; cat "$work/err"; fail "replayed answers"; }
+
+# Closing the window cancels the open dialog and every later one, and the game still ends.
+ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" timeout 120 xvfb-run -a -s "-screen 0 800x600x24" \
+    env -u WAYLAND_DISPLAY KESTRIN_TEST_DIALOG_KEYS="quit" KESTRIN_FRAMES=30 KESTRIN_FAST=1 \
+    "$work/game" >"$work/out" 2>"$work/err"
+status=$?
+[ "$status" = 0 ] || { cat "$work/err"; fail "exit status $status after closing"; }
+cat >"$work/expected" <<'OUT'
+q 0 n 3 s Ann m -1 c -1 e 0
+top player 50 |  | Zed | <nobody>
+OUT
+cmp -s "$work/out" "$work/expected" || { diff "$work/expected" "$work/out"; cat "$work/err"; fail "closed window"; }
 echo ok

@@ -119,7 +119,8 @@ TEST_F(DialogFunctions, HighscoresInTheRegistry) {
     (void)Text("highscore_add(\"Cy\", 150)");
     EXPECT_EQ(Text("highscore_name(1) + highscore_name(2) + highscore_name(3)"), "\"CyAnnBo\"");
     EXPECT_EQ(Text("highscore_value(3)"), "100");
-    EXPECT_TRUE(CurrentRegistryStore().Exists(RegistryRoot::CurrentUser, "\\Software\\Kestrin\\Scores\\77", "Rank1"));
+    EXPECT_TRUE(
+        CurrentRegistryStore().Exists(RegistryRoot::CurrentUser, "\\Software\\Kestrin\\Scores\\77", "Rank1"));
     (void)Text("highscore_set_strings(\"Best\", \"-\", \"bye\")");
     EXPECT_EQ(Text("highscore_name(9)"), "\"-\"");
 
@@ -136,8 +137,9 @@ TEST_F(DialogFunctions, HighscoresInTheRegistry) {
     GameValues().score = 0;
     out_.str("");
     (void)With({"Fay"}, "highscore_add_current()");
-    EXPECT_NE(out_.str().find("You reached a place in the highscore table.\nPlease provide your name. [player]"),
-              std::string::npos)
+    EXPECT_NE(
+        out_.str().find("You reached a place in the highscore table.\nPlease provide your name. [player]"),
+        std::string::npos)
         << out_.str();
     EXPECT_EQ(Text("highscore_name(6)"), "\"-\"");
     GameValues().score = 1;

@@ -40,8 +40,8 @@ TEST(HighscoreCoding, KnownTextAndRoundTrips) {
     const std::string longName(2000, 'n');
     for (int32_t id : {0, 1, 255, 256, 1012, -1, -12345, INT32_MIN, INT32_MAX}) {
         for (int32_t score : {0, 1, -1, 123456789, INT32_MIN, INT32_MAX}) {
-            for (std::string name : {std::string(), std::string("Ann"), std::string("\xC3\xA9t\xC3\xA9 \xE6\xBC\xA2"),
-                                     std::string("a\0b", 3)}) {
+            for (std::string name : {std::string(), std::string("Ann"),
+                                     std::string("\xC3\xA9t\xC3\xA9 \xE6\xBC\xA2"), std::string("a\0b", 3)}) {
                 const std::string text = EncodeHighscoreRank(name, score, id);
                 EXPECT_EQ(text.size(), 2 * (16 + name.size()));
                 const auto back = DecodeHighscoreRank(text, id);
@@ -57,7 +57,8 @@ TEST(HighscoreCoding, KnownTextAndRoundTrips) {
     }
     // A cut never splits a character.
     const std::string wide = std::string(kHighscoreNameBytes - 1, 'w') + "\xC3\xA9";
-    EXPECT_EQ(DecodeHighscoreRank(EncodeHighscoreRank(wide, 0, 3), 3)->name, std::string(kHighscoreNameBytes - 1, 'w'));
+    EXPECT_EQ(DecodeHighscoreRank(EncodeHighscoreRank(wide, 0, 3), 3)->name,
+              std::string(kHighscoreNameBytes - 1, 'w'));
 }
 
 TEST(HighscoreCoding, RefusesDamagedTexts) {

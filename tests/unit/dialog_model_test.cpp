@@ -64,7 +64,7 @@ TEST(MessageWindowLayout, PlacesTextInputAndButtons) {
     EXPECT_EQ(l.window.w, 500);
     EXPECT_EQ(l.window.h, 40 + 24 + 48 + 20 + 16);
     EXPECT_EQ(l.input, (Rect{24, 16 + 40 + 16, 500 - 48, 20}));
-    EXPECT_EQ(input.TextWidth(s, 500), 452);
+    EXPECT_EQ(input.TextWidth(s, m), 452);
     EXPECT_EQ(l.visible, (std::array<bool, 3>{false, true, false}));
 
     // A fixed size and position win; -1 centres only that axis.
@@ -75,11 +75,18 @@ TEST(MessageWindowLayout, PlacesTextInputAndButtons) {
     l = input.Layout(s, m);
     EXPECT_EQ(l.window, (Rect{10, (600 - 150) / 2, 300, 150}));
     EXPECT_EQ(l.buttons[1].y, 150 - 16 - 24);
-    EXPECT_EQ(input.TextWidth(s, 500), 252);
+    EXPECT_EQ(input.TextWidth(s, m), 252);
     // A size below 1 is automatic again.
     s.width = 0;
     s.height = -3;
     EXPECT_EQ(input.Layout(s, m).window.h, 40 + 24 + 48 + 20 + 16);
+    // A small screen narrows the default width, down to 200.
+    m.background_w = 0;
+    m.screen_w = 320;
+    EXPECT_EQ(input.Layout(s, m).window.w, 288);
+    m.screen_w = 100;
+    s.x = -1;
+    EXPECT_EQ(input.Layout(s, m).window, (Rect{-50, (600 - 148) / 2, 200, 148}));
 }
 
 TEST(MessageWindowKeys, ChoosesButtons) {
@@ -102,7 +109,7 @@ TEST(MessageWindowKeys, ChoosesButtons) {
         {{"&Save", "&Quit", "Cancel"}, false, 'S', true, 1},
         {{"&Save", "&Quit", "Cancel"}, false, 'C', false, -1},
         {{"s&ave", "&Also", ""}, false, 'A', false, 1}, // upper case, buttons in order
-        {{"Go&", "&1st", ""}, false, '1', false, 2},     // "&" at the end is no shortcut
+        {{"Go&", "&1st", ""}, false, '1', false, 2},    // "&" at the end is no shortcut
         {{"&Save", "", ""}, true, 'S', false, -1},      // typing goes to the input box
         {{"&Save", "", ""}, true, 'S', true, 1},        // but Alt reaches the button
         {{"", "&Hidden", ""}, false, 'H', false, 2},
@@ -147,8 +154,14 @@ TEST(DialogMenu, ParsesItemsAndIndexes) {
     DialogRequest menu;
     menu.kind = DialogKind::Menu;
     menu.items = {"A", "-", "B", "7"};
-    for (auto [line, answer] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"B", "1"}, {"0", "0"}, {"7", "2"}, {"2", "2"}, {"3", "-1"}, {"", "-1"}, {"-", "-1"}, {"x", "-1"}})
+    for (auto [line, answer] : std::initializer_list<std::pair<const char*, const char*>>{{"B", "1"},
+                                                                                          {"0", "0"},
+                                                                                          {"7", "2"},
+                                                                                          {"2", "2"},
+                                                                                          {"3", "-1"},
+                                                                                          {"", "-1"},
+                                                                                          {"-", "-1"},
+                                                                                          {"x", "-1"}})
         EXPECT_EQ(NormalizeAnswer(menu, line), answer) << line;
 }
 
@@ -157,10 +170,19 @@ TEST(DialogIntegers, ReadsOnlyWholeIntegers) {
         const char* text;
         std::optional<int32_t> value;
     } cases[] = {
-        {"12", 12},   {"12x", std::nullopt}, {"-5", -5},          {" 5", 5},
-        {"5.0", std::nullopt}, {"5 ", std::nullopt}, {"", std::nullopt}, {"-", std::nullopt},
-        {"+7", 7},    {"2147483647", 2147483647}, {"2147483648", std::nullopt},
-        {"-2147483648", INT32_MIN}, {"99999999999999999999", std::nullopt},
+        {"12", 12},
+        {"12x", std::nullopt},
+        {"-5", -5},
+        {" 5", 5},
+        {"5.0", std::nullopt},
+        {"5 ", std::nullopt},
+        {"", std::nullopt},
+        {"-", std::nullopt},
+        {"+7", 7},
+        {"2147483647", 2147483647},
+        {"2147483648", std::nullopt},
+        {"-2147483648", INT32_MIN},
+        {"99999999999999999999", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseIntegerAnswer(c.text), c.value) << '"' << c.text << '"';
 }
