@@ -39,6 +39,20 @@ ImVec4 Colour(int32_t c, float alpha = 1.0f) {
     return ImVec4(float(c & 0xFF) / 255.0f, float(c >> 8 & 0xFF) / 255.0f, float(c >> 16 & 0xFF) / 255.0f,
                   alpha);
 }
+// Messages break lines with "\r" as well; the font would skip it.
+std::string LineBreaks(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            out.push_back('\n');
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
 int32_t ColourOf(const float rgb[3]) {
     auto byte = [](float v) { return static_cast<int32_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f)); };
     return byte(rgb[0]) | byte(rgb[1]) << 8 | byte(rgb[2]) << 16;
@@ -331,6 +345,7 @@ private:
         const MessageSettings& s = CurrentMessageSettings();
         const DialogResourceHooks& hooks = CurrentDialogResourceHooks();
         const MessageWindow model(r.buttons, r.input);
+        const std::string message = LineBreaks(r.text);
         Picture background(s.background >= 0 && hooks.background_image ? hooks.background_image(s.background)
                                                                        : nullptr);
         std::array<Picture, 3> faces;
@@ -361,7 +376,7 @@ private:
             m.screen_w = static_cast<int32_t>(display.x);
             m.screen_h = static_cast<int32_t>(display.y);
             const float wrap = float(model.TextWidth(s, m));
-            const ImVec2 text = Measure(textPx, r.text, wrap);
+            const ImVec2 text = Measure(textPx, message, wrap);
             m.text_w = static_cast<int32_t>(std::ceil(text.x));
             m.text_h = static_cast<int32_t>(std::ceil(text.y));
             m.button_h = faces[0].Ok() ? faces[0].H() : static_cast<int32_t>(buttonPx + 12);
@@ -395,7 +410,7 @@ private:
             ImGui::SetCursorScreenPos(ImVec2(origin.x + float(l.text.x), origin.y + float(l.text.y)));
             ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + float(l.text.w));
             ImGui::PushStyleColor(ImGuiCol_Text, Colour(s.text_font.colour));
-            ImGui::TextUnformatted(r.text.c_str());
+            ImGui::TextUnformatted(message.c_str());
             ImGui::PopStyleColor();
             ImGui::PopTextWrapPos();
             if (model.HasInput()) {
