@@ -7,6 +7,8 @@
 #include <sstream>
 
 #include "runner/dialogs.h"
+#include "runner/input_record.h"
+#include "runner/input_state.h"
 #include "runner/message_window.h"
 #include "script/value.h"
 
@@ -256,6 +258,21 @@ TEST(DialogAsk, ReplayFirstThenHostAndRecords) {
     EXPECT_EQ(AskDialog(r), "1");
     EXPECT_EQ(recorded, (std::vector<std::string>{"3", "2", "1"}));
     ResetDialogHosts();
+}
+
+TEST(DialogRecording, AnswersRoundTripWithoutReachingTheInput) {
+    InputRecording recording;
+    std::string error;
+    const std::string text = "kestrin-input 1\n1 answer \"2\"; answer \"a \\\"b\\\"\\n\"; key_down 65\n";
+    ASSERT_TRUE(ParseInputRecording(text, recording, error)) << error;
+    ASSERT_EQ(recording.steps.size(), 1u);
+    EXPECT_EQ(recording.steps[0].events[1], (InputEvent{InputEventKind::Answer, 0, 0, "a \"b\"\n"}));
+    EXPECT_EQ(FormatInputRecording(recording), text);
+    InputState input;
+    ApplyInputEvent(recording.steps[0].events[0], input, false);
+    EXPECT_FALSE(input.KeyHeld(65));
+    EXPECT_FALSE(ParseInputRecording("kestrin-input 1\n1 answer 2\n", recording, error));
+    EXPECT_EQ(error, "line 2: answer: expected a quoted string");
 }
 
 } // namespace
