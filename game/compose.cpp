@@ -6,6 +6,7 @@
 #include "graphics/function_3d.h"
 #include "graphics/function_draw.h"
 #include "graphics/function_font.h"
+#include "graphics/function_highscore.h"
 #include "graphics/function_particle.h"
 #include "graphics/function_sprite.h"
 #include "graphics/function_sprite_draw.h"
@@ -26,6 +27,7 @@
 #include "runner/event_dispatch.h"
 #include "runner/function_datafile.h"
 #include "runner/extension_main.h"
+#include "runner/function_dialog.h"
 #include "runner/function_event.h"
 #include "runner/function_external.h"
 #include "runner/function_file.h"
@@ -97,6 +99,8 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(RegistryFunctions());       // Function_File
     RegisterFunctions(IniFunctions());            // Function_File
     RegisterFunctions(InputFunctions());          // Function_Misc
+    RegisterFunctions(DialogFunctions());         // Function_Misc
+    RegisterFunctions(HighscoreDrawFunctions());  // Function_Misc
     RegisterFunctions(ScriptFunctions());         // Function_Game
     RegisterFunctions(VariableFunctions());       // Function_Game
     RegisterFunctions(DateFunctions());           // Function_Game
@@ -151,6 +155,7 @@ const ModuleState kModuleStates[] = {
     {"registry root", ResetRegistryState},
     {"ini file", ResetIniState},
     {"extensions", ResetExtensions},
+    {"dialogs", ResetDialogState},
     // graphics/
     {"fonts", Font_ClearAll},
     {"sprites", Sprite_ClearAll},
@@ -193,6 +198,20 @@ void ComposeGame() {
     // graphics/
     InstallRoomDrawing();
     SetRoomParticleSource({Particle_DepthBelow, Particle_DrawAt});
+    // Dialogs measure and show backgrounds and sprites.
+    SetDialogResourceHooks({
+        Background_Exists,
+        Sprite_Exists,
+        [](int32_t ind) -> const TBitmap32* {
+            const CBackground* back = Background_Get(ind);
+            return back && !back->Bitmap().Empty() ? &back->Bitmap() : nullptr;
+        },
+        [](int32_t ind, int32_t image) -> const TBitmap32* {
+            const CSprite* sprite = Sprite_Get(ind);
+            if (!sprite || image < 0 || static_cast<size_t>(image) >= sprite->i_bitmap.size()) return nullptr;
+            return &sprite->i_bitmap[static_cast<size_t>(image)];
+        },
+    });
     // world/
     InstallCollision();
     // The step's motion phase (and a solid collision's second move) advances paths.

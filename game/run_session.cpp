@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <deque>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -24,6 +25,7 @@
 #include "game/audio_output.h"
 #include "game/startup.h"
 #include "graphics/sprite.h"
+#include "runner/dialogs.h"
 #include "runner/event_dispatch.h"
 #include "runner/game_variables.h"
 #include "runner/game_world.h"
@@ -106,6 +108,20 @@ public:
                 return false;
             }
             replaying_ = true;
+            std::deque<std::string> answers;
+            for (const InputStep& step : replay_.steps)
+                for (const InputEvent& event : step.events)
+                    if (event.kind == InputEventKind::Answer) answers.push_back(event.text);
+            SetDialogReplay(std::move(answers));
+        }
+        if (!options_.answers_file.empty()) {
+            std::vector<uint8_t> bytes;
+            if (!ReadWholeFile(options_.answers_file, bytes)) {
+                messages_(msg::kAnswersUnreadable + options_.answers_file);
+                return false;
+            }
+            HeadlessDialogHost().SetAnswers(
+                SplitAnswerLines(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
         }
         if (options_.seed)
             seed_ = *options_.seed;
@@ -126,6 +142,8 @@ public:
         if (!replaying_) return;
         if (const InputStep* s = replay_.Find(step, cursor_)) {
             for (const InputEvent& event : s->events) {
+                // Answers are handed to the dialogs (and recorded) as they are asked.
+                if (event.kind == InputEventKind::Answer) continue;
                 ApplyInputEvent(event, CurrentInput(), settings_.close_as_escape);
                 if (!options_.record_file.empty()) record_.Add(step, event);
             }
@@ -151,6 +169,12 @@ public:
     }
 
     bool Diverged() const { return diverged_; }
+
+    // A dialog's answer, under the step it was given in (those before the first step under it).
+    void RecordAnswer(int64_t step, const std::string& answer) {
+        if (options_.record_file.empty()) return;
+        record_.Add(step < 1 ? 1 : step, {InputEventKind::Answer, 0, 0, answer});
+    }
 
     // The frame of a step as PNG files; needs a drawing device (a headless run asking for
     // screenshots gets one on the offscreen GPU context).
@@ -241,11 +265,15 @@ uint32_t GameStateHash() {
 int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMode, InputPlatform& platform,
              void (*messages)(const std::string& text)) {
     Session session(options, settings, messages);
-    if (!session.Prepare()) return kExitLoadFailed;
+    if (!session.Prepare()) {
+        ResetDialogHosts();
+        return kExitLoadFailed;
+    }
     // The mix follows the steps; a sound started before the first step begins at frame 0.
     StepAudio audio;
     if (!audio.Open(options.audio_out)) {
         messages(msg::kAudioOutUnwritable + options.audio_out);
+        ResetDialogHosts();
         return kExitLoadFailed;
     }
     CurrentSession() = &session;
@@ -297,6 +325,7 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
             }
         });
     }
+    SetDialogRecorder([&session, &loop](const std::string& answer) { session.RecordAnswer(loop.StepCount(), answer); });
 
     CGameWorld& world = World();
     // The seed of this run's first start belongs to the session.
@@ -332,6 +361,7 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
     }
     SetTransitionFrameSink(nullptr);
     CurrentSession() = nullptr;
+    ResetDialogHosts();
     CurrentInputSink().Reset(nullptr);
     SetInputPlatform(nullptr);
     return status;

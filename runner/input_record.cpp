@@ -22,7 +22,8 @@ constexpr EventName kEventNames[] = {
     {InputEventKind::MouseDown, "mouse_down", 1, false}, {InputEventKind::MouseUp, "mouse_up", 1, false},
     {InputEventKind::MouseMove, "mouse_move", 2, false}, {InputEventKind::WheelUp, "wheel_up", 0, false},
     {InputEventKind::WheelDown, "wheel_down", 0, false}, {InputEventKind::Text, "text", 0, true},
-    {InputEventKind::Close, "close", 0, false},    {InputEventKind::Joystick, "joystick", 1, false},
+    {InputEventKind::Close, "close", 0, false},     {InputEventKind::Joystick, "joystick", 1, false},
+    {InputEventKind::Answer, "answer", 0, true},
 };
 
 // After "joystick ID": "off", or the name and the state. Every number is range-checked, so a
@@ -226,7 +227,6 @@ bool ParseInputRecording(std::string_view text, InputRecording& out, std::string
                     return fail(std::string(name->name) + ": expected a number");
                 if (name->numbers >= 2 && !c.Number(event.b))
                     return fail(std::string(name->name) + ": expected two numbers");
-                if (name->text && !c.Quoted(event.text)) return fail("text: expected a quoted string");
                 if (event.kind == InputEventKind::Joystick) {
                     if (event.a != 1 && event.a != 2) return fail("joystick: expected joystick 1 or 2");
                     event.a -= 1;
@@ -234,6 +234,7 @@ bool ParseInputRecording(std::string_view text, InputRecording& out, std::string
                         return fail("joystick: expected \"off\" or a quoted name, axes, buttons, pov 0 or 1, "
                                     "six axis positions 0 to 65535, the button bits and the pov angle");
                 }
+                if (name->text && !c.Quoted(event.text)) return fail(std::string(name->name) + ": expected a quoted string");
                 entry.events.push_back(std::move(event));
             }
             if (c.AtEnd()) break;
@@ -313,6 +314,8 @@ void ApplyInputEvent(const InputEvent& e, InputState& input, bool closeAsEscape)
         break;
     case InputEventKind::Joystick:
         input.SetJoystick(e.a, e.joystick);
+        break;
+    case InputEventKind::Answer:
         break;
     }
 }

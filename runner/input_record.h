@@ -11,7 +11,10 @@
 //   60 hash 9f3a1c02
 //   61 close
 //   62 joystick 1 "Pad" 6 10 1 32767 0 32767 32767 32767 32767 5 9000; joystick 2 off
+//   75 answer "Bo"
 //
+// An answer is what a dialog opened in that step was answered with (before step 1: step 1);
+// it does not reach the input state, and a replay hands the answers to its dialogs in order.
 // Steps count from 1 (the first step of the game). Lines starting with # are comments.
 
 #include <cstdint>
@@ -38,6 +41,7 @@ enum class InputEventKind {
     Text,
     Close,
     Joystick, // a joystick's whole state (a = 0 or 1), sent when it changes
+    Answer,
 };
 
 struct InputEvent {

@@ -76,6 +76,8 @@ Options (environment variable for standalone games in brackets):
   --input FILE        replay recorded input                          [KESTRIN_INPUT=FILE]
   --record FILE       record input                                   [KESTRIN_RECORD=FILE]
   --answers FILE      answers for dialogs when headless, one a line  [KESTRIN_ANSWERS=FILE]
+                      (a button number, a text, a number, a colour, a file or folder
+                      name, a menu item's text or index; see docs/cli.md)
   --speed F           play at F times the room speed                 [KESTRIN_SPEED=F]
   --gamepad-map MAP   SDL game controller mappings: a file of them, or mapping lines
                                                          [KESTRIN_GAMEPAD_MAP=MAP]
@@ -96,6 +98,7 @@ Options (environment variable for standalone games in brackets):
 
 Without a display (neither DISPLAY nor WAYLAND_DISPLAY set) a windowed run says so in one
 line and plays headless. A screenshot for a step the run never reaches is a warning.
+A recording (--record) keeps the answers given to dialogs; its replay gives them again.
 )";
 
 const char* const kBuildHelp = R"(Usage: kestrin build PROJECT_DIR -o OUT [--data-only] [--debug]

@@ -14,6 +14,8 @@
 #include "platform/sdl/sdl_gamepads.h"
 #include "platform/sdl/sdl_loading.h"
 #include "platform/sdl/sdl_window.h"
+#include "platform/ui/ui_dialogs.h"
+#include "runner/dialogs.h"
 #include "runner/input_record.h"
 #include "runner/input_state.h"
 #include "script/function_script.h"
@@ -62,12 +64,18 @@ public:
         SetDeviceFactory([raw](int32_t width, int32_t height) { return raw->MakeDevice(width, height); });
         loading_.on_hidden = [raw] { raw->Reactivate(); };
         SetClipboard(&clipboard_);
+        // Without Dear ImGui on this context, dialogs fall back to the terminal.
+        dialogs_ = MakeUiDialogHost({raw->Handle(), raw->GlContext(),
+                                     [raw](std::function<void()> overlay) { raw->SetOverlay(std::move(overlay)); }});
+        SetWindowDialogHost(dialogs_.get());
         // A machine without sound plays the game silently.
         std::string error;
         audio_ = SdlAudio::Open(error);
     }
     ~SdlGamePlatform() override {
         audio_.reset();
+        SetWindowDialogHost(nullptr);
+        dialogs_.reset();
         SetClipboard(nullptr);
         SetDeviceFactory(nullptr);
         SetPlatformWindow(nullptr);
@@ -98,6 +106,7 @@ private:
     SdlClipboard clipboard_;
     std::unique_ptr<SdlAudio> audio_;
     SdlGamepads pads_;
+    std::unique_ptr<DialogHost> dialogs_;
 };
 
 } // namespace

@@ -179,7 +179,10 @@ std::unique_ptr<Device> SdlWindow::MakeDevice(int32_t backWidth, int32_t backHei
     if (SDL_GL_MakeCurrent(window_, context_) != 0) return nullptr;
     GLDevice::Window w;
     SDL_Window* window = window_;
-    w.swap = [window] { SDL_GL_SwapWindow(window); };
+    w.swap = [window, overlay = overlay_] {
+        if (*overlay) (*overlay)();
+        SDL_GL_SwapWindow(window);
+    };
     w.size = [window](int32_t& width, int32_t& height) { SDL_GL_GetDrawableSize(window, &width, &height); };
     w.swap_interval = [](int32_t interval) { SDL_GL_SetSwapInterval(interval); };
     auto device = std::make_unique<GLDevice>(backWidth, backHeight, std::move(w));

@@ -51,11 +51,17 @@ public:
     // Desktop size, depth and refresh rate.
     void DisplayMode(int32_t& w, int32_t& h, int32_t& depth, int32_t& frequency) const;
 
+    SDL_Window* Handle() const { return window_; }
+    void* GlContext() const { return context_; }
+    // Drawn into the window after the game's frame and before it is shown (dialogs).
+    void SetOverlay(std::function<void()> overlay) { *overlay_ = std::move(overlay); }
+
 private:
     SdlWindow() = default;
     SDL_Window* window_ = nullptr;
     void* context_ = nullptr;
     bool applying_ = false;
+    std::shared_ptr<std::function<void()>> overlay_ = std::make_shared<std::function<void()>>();
 };
 
 // Virtual-key code of an SDL key (0 when the key has none).
