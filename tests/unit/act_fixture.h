@@ -45,15 +45,14 @@ protected:
         auto object = std::make_unique<CObject>();
         object->Assign(record);
         const int32_t index = Objects().Add(name, std::move(object));
-        Objects().Get(index)->ResolveFunctions([](const std::string& missing) {
-            ADD_FAILURE() << "no function " << missing;
-        });
+        Objects().Get(index)->ResolveFunctions(
+            [](const std::string& missing) { ADD_FAILURE() << "no function " << missing; });
         EXPECT_TRUE(Objects().Get(index)->Compile(index)) << LastCodeError();
         return index;
     }
     // An object whose user event 0 holds the actions (and more code events).
-    int32_t AddActs(std::string_view name, const std::vector<ActionRecord>& actions, std::vector<EventCode> more = {},
-                    int32_t parent = -1) {
+    int32_t AddActs(std::string_view name, const std::vector<ActionRecord>& actions,
+                    std::vector<EventCode> more = {}, int32_t parent = -1) {
         ObjectRecord o = ObjectWith(more, parent);
         EventRecord& e = o.events[ev_other].emplace_back();
         e.number = ev_user0;
@@ -61,13 +60,9 @@ protected:
         return AddResolved(name, o);
     }
     // Performs user event 0 of the room's first instance.
-    void Perform() {
-        PerformEvent(Nth(0), Nth(0), ev_other, ev_user0);
-    }
+    void Perform() { PerformEvent(Nth(0), Nth(0), ev_other, ev_user0); }
     // Code run on the first instance, its result as text (reals without trailing zeros).
-    std::string On(const std::string& code) {
-        return Eval("return string(" + code + ")", Nth(0));
-    }
+    std::string On(const std::string& code) { return Eval("return string(" + code + ")", Nth(0)); }
     // The log with each error cut to its message (the lines naming the action go).
     std::string TakeShort() {
         std::string out;

@@ -65,7 +65,8 @@ TEST_F(ActObjectTest, QuestionsWithNotAndAppliesTo) {
         {{"action_if_variable", {"\"B\"", "\"a\"", "1"}}, {}, "yes"},
         {{"action_if_variable", {"\"abc\"", "\"abc\"", "7"}}, {}, "yes"},
         {{"action_if_variable", {"1", "\"1\"", "0"}}, {}, "error: Cannot compare arguments. no"},
-        {{"action_if_variable", {"1", "\"1\"", "0"}, false, -1, false, true}, {},
+        {{"action_if_variable", {"1", "\"1\"", "0"}, false, -1, false, true},
+         {},
          "error: Cannot compare arguments. yes"},
         {{"action_if_number", {"1", "2", "0"}}, {5, 6}, "yes"},
         {{"action_if_number", {"1", "2", "0"}}, {5}, "no"},
@@ -135,8 +136,10 @@ TEST_F(ActObjectTest, LivesAndHealthEventsFireOnCrossingToZero) {
     for (const Case& c : cases) {
         Fresh();
         std::vector<ActionRecord> actions;
-        if (!c.act.function.empty()) actions.push_back(ActionOf(c.act));
-        else actions.push_back(CodeAction(c.code));
+        if (!c.act.function.empty())
+            actions.push_back(ActionOf(c.act));
+        else
+            actions.push_back(CodeAction(c.code));
         AddActs("o", actions, events);
         StartRoom({{0}, {0}});
         Eval(c.before, Nth(0));
@@ -160,12 +163,15 @@ TEST_F(ActObjectTest, ScoreLivesHealthAndCaptions) {
         {{"action_set_score", {"5"}, true}, "score = 3", "score", "8"},
         {{"action_set_life", {"2"}, true}, "lives = 3", "lives", "5"},
         {{"action_set_health", {"-20.5"}, true}, "health = 50", "health", "29.50"},
-        {{"action_set_caption", {"1", "\"S \"", "0.6", "\"L \"", "0", "\"H \""}}, "show_score = 0",
+        {{"action_set_caption", {"1", "\"S \"", "0.6", "\"L \"", "0", "\"H \""}},
+         "show_score = 0",
          "string(show_score) + caption_score + string(show_lives) + caption_lives + string(show_health) + "
          "caption_health",
          "1S 1L 0H "},
-        {{"action_set_caption", {"2", "\"\"", "1", "\"\"", "1", "\"\""}}, "",
-         "string(show_score) + string(show_lives) + string(show_health)", "011"},
+        {{"action_set_caption", {"2", "\"\"", "1", "\"\"", "1", "\"\""}},
+         "",
+         "string(show_score) + string(show_lives) + string(show_health)",
+         "011"},
     };
     for (const Case& c : cases) {
         Fresh();
@@ -186,11 +192,14 @@ TEST_F(ActObjectTest, CreatingChangingAndDestroying) {
     } cases[] = {
         {{{"action_create_object", {"1", "5", "6"}, true}}, "created 15,26", "1 1"},
         {{{"action_create_object", {"1", "5", "6"}}}, "created 5,6", "1 1"},
-        {{{"action_create_object", {"7", "5", "6"}}}, "error: Creating instance for non-existing object: 7", "1 0"},
+        {{{"action_create_object", {"7", "5", "6"}}},
+         "error: Creating instance for non-existing object: 7",
+         "1 0"},
         // Speed and direction are set before the create event runs.
         {{{"action_create_object_motion", {"1", "0", "0", "3", "90"}}}, "created 0,0 3/90", "1 1"},
         {{{"action_create_object_motion", {"9", "0", "0", "3", "90"}}},
-         "error: Creating instance for non-existing object: 9", "1 0"},
+         "error: Creating instance for non-existing object: 9",
+         "1 0"},
         {{{"action_create_object_random", {"-1", "1", "40", "-1", "1", "2"}, true}}, "created 11,22", "1 1"},
         {{{"action_create_object_random", {"-1", "8", "40", "-1", "1", "2"}}}, "", "1 0"},
         // Destroyed once, however often asked.
@@ -205,7 +214,8 @@ TEST_F(ActObjectTest, CreatingChangingAndDestroying) {
         AddActs("maker", actions, {{ev_destroy, 0, Say("destroyed")}});
         AddActs("made", {},
                 {{ev_create, 0,
-                  "var t; t = 'created ' + string(x) + ',' + string(y); if (speed != 0) t += ' ' + string(speed) + "
+                  "var t; t = 'created ' + string(x) + ',' + string(y); if (speed != 0) t += ' ' + "
+                  "string(speed) + "
                   "'/' + string(direction); show_debug_message(t)"}});
         StartRoom({{0, 10, 20}});
         Log().clear();
@@ -255,8 +265,11 @@ TEST_F(ActObjectTest, ParticleSlots) {
         const char* log;
         const char* particles;
     } cases[] = {
-        {{{"action_partemit_burst", {"0", "0", "10"}}}, "error: The particle emitter must first be created.", "0"},
-        {{{"action_partemit_create", {"3", "0", "0", "10", "0", "10"}}, {"action_partemit_burst", {"4", "0", "10"}}},
+        {{{"action_partemit_burst", {"0", "0", "10"}}},
+         "error: The particle emitter must first be created.",
+         "0"},
+        {{{"action_partemit_create", {"3", "0", "0", "10", "0", "10"}},
+          {"action_partemit_burst", {"4", "0", "10"}}},
          "error: The particle emitter must first be created.",
          "0"},
         {{{"action_parttype_create_old", {"0", "0", "1", "1", "255", "255"}},
