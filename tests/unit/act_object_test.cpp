@@ -326,3 +326,33 @@ TEST_F(ActObjectTest, ParticleSlots) {
 
 } // namespace
 } // namespace kestrin
+
+namespace kestrin {
+namespace {
+
+class ActContractTest : public testing::ActTest {};
+
+// A function action names a script as well as a built-in; the script sees the relative flag
+// the action sets, and its answer decides a question. The flag is the action's own setting
+// only when the action offers it.
+TEST_F(ActContractTest, FunctionActionsCallScriptsWithTheRelativeFlag) {
+    AddScript("scr_rel", "show_debug_message('rel ' + string(argument_relative) + ' ' + string(argument0)); return "
+                         "argument0 > 1");
+    ASSERT_TRUE(CompileScripts());
+    testing::Act offered{"scr_rel", {"2"}, true, -1, true};
+    testing::Act notOffered{"scr_rel", {"1"}, true, -1, true, false, false};
+    std::vector<ActionRecord> actions = {testing::ActionOf(offered)};
+    for (ActionRecord& a : testing::Actions("Pyes E Pno")) actions.push_back(a);
+    actions.push_back(testing::ActionOf(notOffered));
+    for (ActionRecord& a : testing::Actions("Pyes E Pno")) actions.push_back(a);
+    AddActs("o", actions);
+    ASSERT_GE(Objects().Get(0)->GetEventDirect(ev_other, ev_user0)->e_actions[0].act_functionid,
+              kFirstScriptFunction);
+    StartRoom({{0}});
+    Log().clear();
+    Perform();
+    EXPECT_EQ(TakeShort(), "rel 1 2 yes rel 0 1 no");
+}
+
+} // namespace
+} // namespace kestrin
