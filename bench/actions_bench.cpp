@@ -46,9 +46,9 @@ void MakeObjects() {
     ActionRecord elseAction;
     elseAction.kind = kActionElse;
     const std::vector<std::vector<ActionRecord>> steps = {
-        {Function("action_if_variable", {"x", "320", "2"}, false, true), Function("action_set_hspeed", {"-1"}),
-         elseAction, Function("action_set_hspeed", {"1"}), Function("action_set_alarm", {"1", "0"}, true),
-         Function("action_set_vspeed", {"0.5"}, true)},
+        {Function("action_if_variable", {"x", "320", "2"}, false, true),
+         Function("action_set_hspeed", {"-1"}), elseAction, Function("action_set_hspeed", {"1"}),
+         Function("action_set_alarm", {"1", "0"}, true), Function("action_set_vspeed", {"0.5"}, true)},
         {Code("if (x > 320) hspeed = -1 else hspeed = 1; if (alarm[0] >= 0) alarm[0] += 1 else alarm[0] = 1; "
               "vspeed += 0.5")},
     };
@@ -104,8 +104,8 @@ int main() {
     kestrin::ComposeGame();
     (void)FunctionCount(); // registers the built-ins
     MakeObjects();
-    std::printf("%d instances, %d steps, best of %d (ratio = library actions / one code action)\n", kInstances,
-                kSteps, kRepeats);
+    std::printf("%d instances, %d steps, best of %d (ratio = library actions / one code action)\n",
+                kInstances, kSteps, kRepeats);
     double actionSum = 0, codeSum = 0;
     const double code = Run(1, codeSum);
     const double actions = Run(0, actionSum);

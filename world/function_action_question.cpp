@@ -47,8 +47,9 @@ ROUTINE(action_if_empty) {
 ROUTINE(action_if_collision) {
     Answer(r, !Empty(self, other, a));
 }
-// The object is passed on as it is: -1 and -2 mean what place_meeting makes of them.
+// Self and other (-1, -2) are no objects here: nothing meets them.
 ROUTINE(action_if_object) {
+    if (const int32_t object = I(a, 0); object == -1 || object == -2) return Answer(r, false);
     Answer(r, CallReal("place_meeting", self, other, {R(X(self, a, 1)), R(Y(self, a, 2)), a[0]}) >= 0.5);
 }
 ROUTINE(action_if_number) {

@@ -336,8 +336,9 @@ class ActContractTest : public testing::ActTest {};
 // the action sets, and its answer decides a question. The flag is the action's own setting
 // only when the action offers it.
 TEST_F(ActContractTest, FunctionActionsCallScriptsWithTheRelativeFlag) {
-    AddScript("scr_rel", "show_debug_message('rel ' + string(argument_relative) + ' ' + string(argument0)); return "
-                         "argument0 > 1");
+    AddScript("scr_rel",
+              "show_debug_message('rel ' + string(argument_relative) + ' ' + string(argument0)); return "
+              "argument0 > 1");
     ASSERT_TRUE(CompileScripts());
     testing::Act offered{"scr_rel", {"2"}, true, -1, true};
     testing::Act notOffered{"scr_rel", {"1"}, true, -1, true, false, false};
