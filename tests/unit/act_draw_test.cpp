@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 
 #include "graphics/graphics_draw.h"
@@ -166,6 +167,30 @@ TEST_F(ActDrawTest, HandOversToOtherFamilies) {
     if (FindFunction("show_message") >= 0) GTEST_SKIP() << "dialogs are registered";
     RunActs({{"action_message", {"\"hello\""}}, {"action_highscore_show", {"0", "0", "0", "0", "0"}}});
     EXPECT_EQ(TakeShort(), "");
+}
+
+TEST_F(ActDrawTest, SettingsCursorFullScreenAndSnapshot) {
+    const std::string file = ::testing::TempDir() + "act_snapshot.png";
+    std::remove(file.c_str());
+    RunActs({{"action_set_cursor", {"3", "0"}},
+             {"action_fullscreen", {"2"}},
+             {"action_snapshot", {"\"" + file + "\""}}});
+    EXPECT_EQ(On("string(cursor_sprite) + ' ' + string(window_get_cursor()) + ' ' + "
+                 "string(window_get_fullscreen())"),
+              "3 -1 1");
+    Fresh();
+    RunActs({{"action_fullscreen", {"0"}}, {"action_set_cursor", {"-1", "1"}}});
+    EXPECT_EQ(On("string(cursor_sprite) + ' ' + string(window_get_cursor()) + ' ' + "
+                 "string(window_get_fullscreen())"),
+              "-1 0 0");
+    std::FILE* saved = std::fopen(file.c_str(), "rb");
+    ASSERT_NE(saved, nullptr);
+    unsigned char magic[4] = {};
+    EXPECT_EQ(std::fread(magic, 1, 4, saved), 4u);
+    std::fclose(saved);
+    EXPECT_EQ(magic[1], 'P');
+    EXPECT_EQ(magic[2], 'N');
+    std::remove(file.c_str());
 }
 
 TEST_F(ActDrawTest, NumbersDrawnAsText) {
