@@ -578,8 +578,7 @@ int64_t SkipFreeSteps(const CRoom& room, CInstance& me, double dx, double dy, bo
         // what the last one answered (free), so the move is over where it stands.
         if (x == x0 && y == y0) return left;
         me.SetPosition(x, y);
-        if (!BeyondReach(me.i_bbox, others, dx, dy) &&
-            !CandidateMeets(room, me, Hull(from, me.i_bbox), solidOnly))
+        if (!BeyondReach(me.i_bbox, others, dx, dy) && !CandidateMeets(room, me, Hull(from, me.i_bbox), solidOnly))
             return k;
         me.SetPosition(x0, y0);
     }
