@@ -59,7 +59,9 @@
 #include "sound/function_sound.h"
 #include "sound/sound.h"
 #include "sound/sound_system.h"
+#include "world/action_support.h"
 #include "world/collision.h"
+#include "world/function_action.h"
 #include "world/function_ds.h"
 #include "world/function_interaction.h"
 #include "world/function_mp.h"
@@ -85,6 +87,12 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(TileFunctions());           // Function_Graphics
     RegisterFunctions(SpriteDrawFunctions());     // Function_Graphics
     RegisterFunctions(PathDrawFunctions());       // Function_Graphics
+    RegisterFunctions(ActionMoveFunctions());     // Function_Action
+    RegisterFunctions(ActionInstanceFunctions()); // Function_Action
+    RegisterFunctions(ActionQuestionFunctions()); // Function_Action
+    RegisterFunctions(ActionGameFunctions());     // Function_Action
+    RegisterFunctions(ActionDrawFunctions());     // Function_Action
+    RegisterFunctions(ActionParticleFunctions()); // Function_Action
     RegisterFunctions(MathFunctions());           // Function_Math
     RegisterFunctions(StringFunctions());         // Function_Math
     RegisterFunctions(LoopFunctions());           // Function_Interaction
@@ -177,6 +185,7 @@ const ModuleState kModuleStates[] = {
     {"triggers", Trigger_ClearAll},
     {"data structures", ResetDataStructures},
     {"motion planning", ResetMotionPlanning},
+    {"action library", ResetActionState},
 };
 
 } // namespace

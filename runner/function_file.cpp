@@ -746,6 +746,18 @@ ROUTINE(execute_shell) {
     WaitOrKeep(pid, false);
 }
 
+} // namespace
+
+bool OpenWithDesktop(const std::string& address) {
+    ReapChildren();
+    const pid_t pid = address.empty() ? -1 : Spawn({g_opener, address}, g_opener.find('/') == std::string::npos);
+    if (pid < 0) return false;
+    WaitOrKeep(pid, false);
+    return true;
+}
+
+namespace {
+
 // ---- Command line and environment ----
 
 ROUTINE(parameter_count) {

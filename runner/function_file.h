@@ -22,6 +22,9 @@ void SetGameParameters(std::string executable, std::vector<std::string> paramete
 
 // The program execute_shell opens documents with ("xdg-open"); tests put a stand-in here.
 void SetShellOpener(std::string program);
+// Hands the address to that opener as its one argument (never through a shell); false when it
+// could not be started.
+bool OpenWithDesktop(const std::string& address);
 
 // The number a text slot's file_text_read_real and the single file's file_read_real read, and
 // the text the real writers write; exposed for the tests of their exact rules.

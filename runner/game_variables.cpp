@@ -205,9 +205,7 @@ bool WriteShowScore(CScriptInstance*, int32_t, const RValue& v) {
 }
 
 bool WriteLives(CScriptInstance*, int32_t, const RValue& v) {
-    const int32_t old = GameValues().lives;
-    GameValues().lives = ToInteger(v);
-    if (old > 0 && GameValues().lives <= 0) PerformAll(ev_other, ev_no_more_lives);
+    SetLives(ToInteger(v));
     return true;
 }
 
@@ -215,9 +213,7 @@ bool ReadHealth(CScriptInstance*, int32_t, RValue& out) {
     return Real(GameValues().health, out);
 }
 bool WriteHealth(CScriptInstance*, int32_t, const RValue& v) {
-    const double old = GameValues().health;
-    GameValues().health = v.val();
-    if (old > 0 && !(GameValues().health > 0)) PerformAll(ev_other, ev_no_more_health);
+    SetHealth(v.val());
     return true;
 }
 
@@ -557,6 +553,18 @@ const Binding kBindings[] = {
 GameVariables& GameValues() {
     static GameVariables values;
     return values;
+}
+
+void SetLives(int32_t lives) {
+    const int32_t old = GameValues().lives;
+    GameValues().lives = lives;
+    if (old > 0 && lives <= 0) PerformAll(ev_other, ev_no_more_lives);
+}
+
+void SetHealth(double health) {
+    const double old = GameValues().health;
+    GameValues().health = health;
+    if (old > 0 && !(health > 0)) PerformAll(ev_other, ev_no_more_health);
 }
 
 void ResetGameVariables() {

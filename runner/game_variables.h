@@ -35,6 +35,10 @@ struct GameVariables {
 GameVariables& GameValues();
 // What a game start resets: score, lives, the cursor sprite (health stays).
 void ResetGameVariables();
+// Lives and health as the variables and the actions set them: crossing from above 0 to 0 or
+// less performs the no-more-lives (no-more-health) event for every instance.
+void SetLives(int32_t lives);
+void SetHealth(double health);
 
 // The runner's instance behind a script instance, or nullptr for the bare instances of the
 // script tool.
