@@ -18,6 +18,8 @@
 #include "graphics/render_state.h"
 #include "graphics/room_draw.h"
 #include "graphics/sprite.h"
+#include "net/function_net.h"
+#include "net/net_state.h"
 #include "runner/event_dispatch.h"
 #include "runner/function_datafile.h"
 #include "runner/function_event.h"
@@ -89,6 +91,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(RegistryFunctions());       // Function_File
     RegisterFunctions(IniFunctions());            // Function_File
     RegisterFunctions(InputFunctions());          // Function_Misc
+    RegisterFunctions(NetFunctions());            // Function_DPlay
     RegisterFunctions(ScriptFunctions());         // Function_Game
     RegisterFunctions(VariableFunctions());       // Function_Game
     RegisterFunctions(DateFunctions());           // Function_Game
@@ -145,6 +148,8 @@ const ModuleState kModuleStates[] = {
          Sound_ClearAll();
          SND_Reset();
      }},
+    // net/
+    {"multiplayer", Net_Reset},
     // world/
     {"paths", Path_ClearAll},
     {"time lines", TimeLine_ClearAll},
@@ -217,6 +222,7 @@ void NameResourcesInErrors(ErrorHooks& hooks) {
 }
 
 void ComposeMainLoop(MainLoop& loop) {
+    loop.hooks.network = Net_Service;
     loop.hooks.timelines = TimeLine_AdvanceAll;
     loop.hooks.load_game = [](const std::string& file) { (void)Game_Load(file); };
     loop.hooks.particles = Particle_UpdateAutomatic;

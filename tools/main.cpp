@@ -2,6 +2,7 @@
 
 #include "platform/font/freetype_glyphs.h"
 #include "platform/gl/offscreen_graphics.h"
+#include "platform/netio/netio.h"
 #include "platform/sdl/sdl_game_platform.h"
 #include "tools/cli.h"
 
@@ -11,5 +12,6 @@ int main(int argc, char** argv) {
     kestrin::SetGamePlatformFactory(kestrin::MakeSdlGamePlatform);
     kestrin::SetOffscreenGraphicsFactory(kestrin::MakeOffscreenGraphics);
     kestrin::SetGlyphSource(kestrin::MakeFreeTypeGlyphSource());
+    kestrin::InstallNetTransports();
     return kestrin::KestrinMain(argc, argv);
 }
