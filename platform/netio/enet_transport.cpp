@@ -239,17 +239,25 @@ public:
 
     void CloseSession() override {
         if (!host_) return;
+        size_t leaving = 0;
         if (hosting_) {
-            for (Player& p : players_) enet_peer_disconnect(p.peer, 0);
+            for (Player& p : players_) {
+                enet_peer_disconnect(p.peer, 0);
+                ++leaving;
+            }
         } else if (server_ && connected_) {
             enet_peer_disconnect(server_, 0);
+            ++leaving;
         }
-        // Give the goodbyes a moment to go out and be acknowledged, then drop whatever is left.
+        // Give the goodbyes a moment to go out and be acknowledged, then drop whatever is
+        // left. (A peer counts as unconnected as soon as it starts disconnecting, so the
+        // acknowledgements are counted here.)
         const auto start = std::chrono::steady_clock::now();
-        while (host_->connectedPeers > 0 && ElapsedMs(start) < 300) {
+        while (leaving > 0 && ElapsedMs(start) < 500) {
             ENetEvent event;
-            if (enet_host_service(host_, &event, 10) > 0 && event.type == ENET_EVENT_TYPE_RECEIVE)
-                enet_packet_destroy(event.packet);
+            if (enet_host_service(host_, &event, 10) <= 0) continue;
+            if (event.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(event.packet);
+            if (event.type == ENET_EVENT_TYPE_DISCONNECT) --leaving;
         }
         DropHost();
     }
