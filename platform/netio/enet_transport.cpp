@@ -242,14 +242,14 @@ public:
         size_t leaving = 0;
         if (hosting_) {
             for (Player& p : players_) {
-                enet_peer_disconnect(p.peer, 0);
+                enet_peer_disconnect_later(p.peer, 0);
                 ++leaving;
             }
         } else if (server_ && connected_) {
-            enet_peer_disconnect(server_, 0);
+            enet_peer_disconnect_later(server_, 0);
             ++leaving;
         }
-        // Give the goodbyes a moment to go out and be acknowledged, then drop whatever is
+        // What is still queued goes out first (disconnect_later); give the goodbyes a moment to be acknowledged, then drop whatever is
         // left. (A peer counts as unconnected as soon as it starts disconnecting, so the
         // acknowledgements are counted here.)
         const auto start = std::chrono::steady_clock::now();
