@@ -223,7 +223,7 @@ void NetState::StoreShared(int64_t index, const RValue& value) {
 
 void NetState::ReceiveAll() {
     if (!Connected()) return;
-    provider_->Service();
+    // The transport looks for new arrivals itself once what it holds is taken.
     NetPacket packet;
     while (provider_->Receive(packet)) {
         if (packet.from == 0) continue; // the transport's own messages

@@ -38,6 +38,7 @@ constexpr uint8_t kReplyMagic[4] = {'K', 'S', 'N', 'R'};
 constexpr uint8_t kChannelReliable = 0;
 constexpr uint8_t kChannelLoose = 1;
 constexpr size_t kInboxLimit = 1 << 16;
+constexpr auto kPollInterval = std::chrono::microseconds(50);
 
 bool EnetReady() {
     static const bool ready = enet_initialize() == 0;
@@ -210,27 +211,22 @@ public:
             return true;
         }
         if (hosting_) {
-            NetWriter deliver;
-            deliver.U8(kDeliver);
-            deliver.U32(own_id_);
-            deliver.Raw(bytes);
             if (to == 0) {
-                for (const Player& p : players_) (void)SendTo(p.peer, deliver.bytes, guaranteed);
+                for (const Player& p : players_)
+                    (void)SendTagged(p.peer, kDeliver, own_id_, bytes, guaranteed);
                 return true;
             }
             const Player* p = Find(to);
-            return p && SendTo(p->peer, deliver.bytes, guaranteed);
+            return p && SendTagged(p->peer, kDeliver, own_id_, bytes, guaranteed);
         }
         if (to != 0 && !Find(to)) return false;
-        NetWriter data;
-        data.U8(kData);
-        data.U32(to);
-        data.Raw(bytes);
-        return SendTo(server_, data.bytes, guaranteed);
+        return SendTagged(server_, kData, to, bytes, guaranteed);
     }
 
     bool Receive(NetPacket& packet) override {
-        if (inbox_.empty()) Service();
+        // A game that calls a receiving built-in many times in a row would otherwise ask the
+        // socket each time; arrivals of the last few microseconds wait for the next look.
+        if (inbox_.empty() && std::chrono::steady_clock::now() - last_poll_ >= kPollInterval) Service();
         if (inbox_.empty()) return false;
         packet = std::move(inbox_.front());
         inbox_.pop_front();
@@ -249,9 +245,9 @@ public:
             enet_peer_disconnect_later(server_, 0);
             ++leaving;
         }
-        // What is still queued goes out first (disconnect_later); give the goodbyes a moment to be acknowledged, then drop whatever is
-        // left. (A peer counts as unconnected as soon as it starts disconnecting, so the
-        // acknowledgements are counted here.)
+        // What is still queued goes out first (disconnect_later); give the goodbyes a moment to be
+        // acknowledged, then drop whatever is left. (A peer counts as unconnected as soon as it starts
+        // disconnecting, so the acknowledgements are counted here.)
         const auto start = std::chrono::steady_clock::now();
         while (leaving > 0 && ElapsedMs(start) < 500) {
             ENetEvent event;
@@ -265,6 +261,7 @@ public:
     bool SessionActive() override { return host_ && active_; }
 
     void Service() override {
+        last_poll_ = std::chrono::steady_clock::now();
         if (!host_) return;
         ENetEvent event;
         while (host_ && enet_host_service(host_, &event, 0) > 0) Handle(event);
@@ -304,6 +301,23 @@ private:
             enet_packet_create(bytes.data(), bytes.size(),
                                guaranteed ? ENET_PACKET_FLAG_RELIABLE : ENET_PACKET_FLAG_UNSEQUENCED);
         if (!packet) return false;
+        if (enet_peer_send(peer, guaranteed ? kChannelReliable : kChannelLoose, packet) != 0) {
+            enet_packet_destroy(packet);
+            return false;
+        }
+        return true;
+    }
+
+    // A packet of a kind byte, a player id and the payload, formed in ENet's own buffer.
+    bool SendTagged(ENetPeer* peer, uint8_t kind, uint32_t id, std::span<const uint8_t> bytes,
+                    bool guaranteed) {
+        if (!peer) return false;
+        ENetPacket* packet = enet_packet_create(
+            nullptr, 5 + bytes.size(), guaranteed ? ENET_PACKET_FLAG_RELIABLE : ENET_PACKET_FLAG_UNSEQUENCED);
+        if (!packet) return false;
+        packet->data[0] = kind;
+        for (int i = 0; i < 4; ++i) packet->data[1 + i] = static_cast<uint8_t>(id >> (8 * i));
+        if (!bytes.empty()) std::memcpy(packet->data + 5, bytes.data(), bytes.size());
         if (enet_peer_send(peer, guaranteed ? kChannelReliable : kChannelLoose, packet) != 0) {
             enet_packet_destroy(packet);
             return false;
@@ -503,6 +517,7 @@ private:
     std::vector<Player> players_;
     std::vector<std::pair<NetGuid, ENetAddress>> found_;
     std::deque<NetPacket> inbox_;
+    std::chrono::steady_clock::time_point last_poll_{};
 };
 
 } // namespace
