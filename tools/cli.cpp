@@ -83,6 +83,14 @@ Options (environment variable for standalone games in brackets):
                       (the game parameter --VTTrace and VTLOG_TRACE=1 do the same)
   --verbose           print a summary of what was loaded             [KESTRIN_VERBOSE=1]
 
+Multiplayer (the mplay_* functions) reads these environment variables:
+  KESTRIN_NET_PORT=N          the session port (default 6510)
+  KESTRIN_NET_BROADCAST=ADDR  where searches without a host are broadcast (default: the
+                              broadcast address of the first network interface)
+  KESTRIN_NET_FIND_TIMEOUT=MS how long a session search waits for answers (default 1000)
+  KESTRIN_NET_JOIN_TIMEOUT=MS how long joining waits for the host (default 5000)
+  KESTRIN_NET_SERIAL_DEVICE=PATH  the serial cable's device (default /dev/ttyS<port-1>)
+
 Dialogs (and with them --answers) and triggers are still being built.
 )";
 
