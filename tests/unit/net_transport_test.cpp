@@ -3,7 +3,10 @@
 // wait is bounded.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <pty.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -35,6 +38,20 @@ bool Until(const std::function<bool()>& done) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+}
+
+// A port that no socket holds now, asked of the system so that tests running in parallel
+// do not clash.
+int32_t FreeUdpPort() {
+    const int s = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof a;
+    const bool ok = s >= 0 && bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+                    getsockname(s, reinterpret_cast<sockaddr*>(&a), &n) == 0;
+    if (s >= 0) close(s);
+    return ok ? ntohs(a.sin_port) : 20000 + int32_t(getpid() % 20000);
 }
 
 std::vector<uint8_t> Payload(int32_t id, const char* text) {
@@ -129,7 +146,7 @@ TEST(NetTransport, EnetSessionOnLoopback) {
     setenv("KESTRIN_NET_FIND_TIMEOUT", "300", 1);
     NetAddress hostAddress;
     hostAddress.kind = NetKind::TcpIp;
-    hostAddress.port = 20000 + int32_t(getpid() % 20000);
+    hostAddress.port = FreeUdpPort();
     NetAddress guestAddress = hostAddress;
     guestAddress.host = "127.0.0.1";
     auto host = MakeEnetProvider();
