@@ -24,6 +24,8 @@
 #include "graphics/room_draw.h"
 #include "graphics/sprite.h"
 #include "graphics/transition.h"
+#include "net/function_net.h"
+#include "net/net_state.h"
 #include "runner/event_dispatch.h"
 #include "runner/function_datafile.h"
 #include "runner/extension_main.h"
@@ -109,6 +111,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(InputFunctions());          // Function_Misc
     RegisterFunctions(DialogFunctions());         // Function_Misc
     RegisterFunctions(HighscoreDrawFunctions());  // Function_Misc
+    RegisterFunctions(NetFunctions());            // Function_DPlay
     RegisterFunctions(ScriptFunctions());         // Function_Game
     RegisterFunctions(VariableFunctions());       // Function_Game
     RegisterFunctions(DateFunctions());           // Function_Game
@@ -179,6 +182,8 @@ const ModuleState kModuleStates[] = {
          Sound_ClearAll();
          SND_Reset();
      }},
+    // net/
+    {"multiplayer", Net_Reset},
     // world/
     {"paths", Path_ClearAll},
     {"time lines", TimeLine_ClearAll},
@@ -272,6 +277,7 @@ void NameResourcesInErrors(ErrorHooks& hooks) {
 }
 
 void ComposeMainLoop(MainLoop& loop) {
+    loop.hooks.network = Net_Service;
     loop.hooks.timelines = TimeLine_AdvanceAll;
     loop.hooks.load_game = [](const std::string& file) { (void)Game_Load(file); };
     loop.hooks.particles = Particle_UpdateAutomatic;

@@ -15,6 +15,7 @@
 #include "graphics/graphics_init.h"
 #include "graphics/room_draw.h"
 #include "graphics/sprite.h"
+#include "net/net_state.h"
 #include "runner/container.h"
 #include "runner/extension_main.h"
 #include "runner/file_access.h"
@@ -124,6 +125,7 @@ int Runner::Play(std::vector<uint8_t> image, size_t start) {
     if (options_.debug || !options_.debug_commands.empty()) game_.debug_mode = true;
     GameVariables& values = GameValues();
     values.game_id = game_.game_id;
+    Net_SetApplication(game_.game_guid);
     values.debug_mode = game_.debug_mode;
     values.temp_directory = temp_.Path();
     values.program_directory = executableDir;
@@ -292,6 +294,8 @@ bool Runner::Prepare() {
 }
 
 void Runner::Shutdown() {
+    // The other players hear at once that this copy left (a host's session ends for them).
+    Net().End();
     // Textures go while the device is still there, not when the process exits.
     Background_ClearAll();
     Sprite_ClearAll();

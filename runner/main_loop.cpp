@@ -83,6 +83,9 @@ void MainLoop::Animate() {
 }
 
 void MainLoop::Step() {
+    // Peers time out when nothing answers them, so the network is looked after on every
+    // step, even one that does nothing else.
+    if (hooks.network) hooks.network();
     if (hooks.gate && hooks.gate()) return;
     if (hooks.function_keys) hooks.function_keys();
     if (state.escape_ends_game && input_.KeyPressed(kVkEscape)) World().room_request = kRequestEndGame;

@@ -23,6 +23,7 @@ class InputPlatform;
 // age_depth_buffers (3D) and load_game (saved games).
 struct LoopHooks {
     std::function<bool()> gate;          // true: the step does nothing (information, splash, frozen)
+    std::function<void()> network;       // the multiplayer transport, serviced even when gated
     std::function<void()> function_keys; // F1, F4, F5, F6, F9 (Escape is the loop's own)
     std::function<bool()> window_active; // unset: active
     std::function<void()> timelines;     // advance every instance's time line

@@ -99,6 +99,14 @@ Options (environment variable for standalone games in brackets):
 Without a display (neither DISPLAY nor WAYLAND_DISPLAY set) a windowed run says so in one
 line and plays headless. A screenshot for a step the run never reaches is a warning.
 A recording (--record) keeps the answers given to dialogs; its replay gives them again.
+
+Multiplayer (the mplay_* functions) reads these environment variables:
+  KESTRIN_NET_PORT=N          the session port (default 6510)
+  KESTRIN_NET_BROADCAST=ADDR  where searches without a host are broadcast (default: the
+                              broadcast address of the first network interface)
+  KESTRIN_NET_FIND_TIMEOUT=MS how long a session search waits for answers (default 1000)
+  KESTRIN_NET_JOIN_TIMEOUT=MS how long joining waits for the host (default 5000)
+  KESTRIN_NET_SERIAL_DEVICE=PATH  the serial cable's device (default /dev/ttyS<port-1>)
 )";
 
 const char* const kBuildHelp = R"(Usage: kestrin build PROJECT_DIR -o OUT [--data-only] [--debug]

@@ -3,6 +3,7 @@
 #include "platform/font/freetype_glyphs.h"
 #include "platform/gl/offscreen_graphics.h"
 #include "platform/native/ffi_caller.h"
+#include "platform/netio/netio.h"
 #include "platform/sdl/sdl_game_platform.h"
 #include "platform/ui/debug_window.h"
 #include "tools/cli.h"
@@ -15,5 +16,6 @@ int main(int argc, char** argv) {
     kestrin::SetGlyphSource(kestrin::MakeFreeTypeGlyphSource());
     kestrin::SetNativeCaller(kestrin::MakeFfiNativeCaller());
     kestrin::SetDebugViewFactory(kestrin::MakeImGuiDebugView);
+    kestrin::InstallNetTransports();
     return kestrin::KestrinMain(argc, argv);
 }
