@@ -55,6 +55,7 @@
 #include "world/function_interaction.h"
 #include "world/function_mp.h"
 #include "world/function_path.h"
+#include "world/function_splash.h"
 #include "world/function_timeline.h"
 #include "world/path.h"
 #include "world/path_follow.h"
@@ -89,6 +90,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(RegistryFunctions());       // Function_File
     RegisterFunctions(IniFunctions());            // Function_File
     RegisterFunctions(InputFunctions());          // Function_Misc
+    RegisterFunctions(SplashFunctions());         // Function_Misc
     RegisterFunctions(ScriptFunctions());         // Function_Game
     RegisterFunctions(VariableFunctions());       // Function_Game
     RegisterFunctions(DateFunctions());           // Function_Game
@@ -151,6 +153,7 @@ const ModuleState kModuleStates[] = {
     {"triggers", Trigger_ClearAll},
     {"data structures", ResetDataStructures},
     {"motion planning", ResetMotionPlanning},
+    {"splash screens", ResetSplashModule},
 };
 
 } // namespace
@@ -220,7 +223,10 @@ void ComposeMainLoop(MainLoop& loop) {
     loop.hooks.timelines = TimeLine_AdvanceAll;
     loop.hooks.load_game = [](const std::string& file) { (void)Game_Load(file); };
     loop.hooks.particles = Particle_UpdateAutomatic;
+    // A splash that holds the game stops the step; one beside the game hears its clicks here.
+    loop.hooks.gate = Splash_Gate;
     loop.hooks.show_frame = [] {
+        Splash_DrawFrame();
         (void)RenderState_End_Frame();
         (void)RenderState_Start_Frame();
     };

@@ -3,6 +3,7 @@
 #include "platform/font/freetype_glyphs.h"
 #include "platform/gl/offscreen_graphics.h"
 #include "platform/sdl/sdl_game_platform.h"
+#include "platform/video/ffmpeg_video.h"
 #include "tools/cli.h"
 
 int main(int argc, char** argv) {
@@ -11,5 +12,6 @@ int main(int argc, char** argv) {
     kestrin::SetGamePlatformFactory(kestrin::MakeSdlGamePlatform);
     kestrin::SetOffscreenGraphicsFactory(kestrin::MakeOffscreenGraphics);
     kestrin::SetGlyphSource(kestrin::MakeFreeTypeGlyphSource());
+    kestrin::InstallFfmpegVideo();
     return kestrin::KestrinMain(argc, argv);
 }
