@@ -322,7 +322,8 @@ void InputSink::Reset(InputRecording* recording) {
 void InputSink::Apply(InputEvent event, int64_t step) {
     InputState& input = CurrentInput();
     ApplyInputEvent(event, input, input.close_as_escape);
-    if (recording_ && (!private_ || event.kind == InputEventKind::MouseMove)) recording_->Add(step, std::move(event));
+    if (recording_ && (!private_ || event.kind == InputEventKind::MouseMove))
+        recording_->Add(step, std::move(event));
 }
 
 InputSink& CurrentInputSink() {
