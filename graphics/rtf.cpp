@@ -16,7 +16,7 @@ enum class Destination : uint8_t { Text, FontTable, ColourTable, Skip };
 
 struct FontEntry {
     int32_t number = 0;
-    std::string name;
+    int32_t name = 0; // in the document's font names
     int32_t code_page = 1252;
 };
 
@@ -81,6 +81,7 @@ private:
 
     void CloseGroup() {
         skip_fallback_ = 0;
+        style_known_ = false;
         if (overflow_ > 0) {
             --overflow_;
             return;
@@ -170,6 +171,7 @@ private:
     }
 
     void Word(const std::string& w, bool hasParam, int32_t p) {
+        style_known_ = false;
         Group& g = Top();
         const bool on = !hasParam || p != 0;
         if (g.destination == Destination::ColourTable) {
@@ -269,7 +271,7 @@ private:
     void SelectFont(Group& g, int32_t number) {
         for (const FontEntry& f : fonts_) {
             if (f.number != number) continue;
-            if (!f.name.empty()) g.style.font = f.name;
+            g.style.font = f.name;
             g.font_code_page = f.code_page;
             return;
         }
@@ -283,7 +285,8 @@ private:
         if (font_number_ < 0) return;
         if (fonts_.size() < kRtfMaxTableEntries && !name.empty()) {
             const int32_t cp = font_charset_ > 0 ? CharsetCodePage(font_charset_) : 0;
-            fonts_.push_back({font_number_, name, cp});
+            document_.fonts.push_back(std::move(name));
+            fonts_.push_back({font_number_, static_cast<int32_t>(document_.fonts.size() - 1), cp});
         }
         font_number_ = -1;
         font_charset_ = 0;
@@ -347,11 +350,17 @@ private:
     void Text(char32_t c) {
         const Group& g = Top();
         if (g.destination != Destination::Text) return;
-        std::string utf8;
-        AppendUtf8(utf8, c);
         std::vector<RtfRun>& runs = paragraph_.runs;
-        if (runs.empty() || !(runs.back().style == g.style)) runs.push_back({std::string(), g.style});
-        runs.back().text += utf8;
+        // Styles change only through control words and groups, so text between them joins
+        // the last run without comparing styles again.
+        if (!style_known_ || runs.empty()) {
+            if (runs.empty() || !(runs.back().style == g.style)) runs.push_back({std::string(), g.style});
+            style_known_ = true;
+        }
+        if (c < 0x80)
+            runs.back().text.push_back(static_cast<char>(c));
+        else
+            AppendUtf8(runs.back().text, c);
     }
 
     void EndParagraph(bool explicitMark) {
@@ -361,9 +370,11 @@ private:
         paragraph_.mark = Top().style;
         document_.paragraphs.push_back(std::move(paragraph_));
         paragraph_ = RtfParagraph{};
+        style_known_ = false;
     }
 
     std::string_view data_;
+    bool style_known_ = false; // the last run has the current group's style
     size_t pos_ = 0;
     std::vector<Group> groups_;
     size_t overflow_ = 0;

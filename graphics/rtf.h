@@ -21,7 +21,7 @@ struct RtfStyle {
     bool underline = false;
     int32_t half_points = 24; // the font size in half points (12 pt)
     int32_t colour = 0;       // the runner's colour (red in the low byte)
-    std::string font = "Arial";
+    int32_t font = 0;         // index into the document's font names
 
     bool operator==(const RtfStyle&) const = default;
 };
@@ -39,6 +39,10 @@ struct RtfParagraph {
 
 struct RtfDocument {
     std::vector<RtfParagraph> paragraphs;
+    std::vector<std::string> fonts{"Arial"}; // the names runs refer to; 0 is the default
+    const std::string& FontName(const RtfStyle& style) const {
+        return style.font >= 0 && size_t(style.font) < fonts.size() ? fonts[size_t(style.font)] : fonts[0];
+    }
     // Everything's text, paragraphs separated by "\n" (what headless runs print).
     std::string PlainText() const;
 };

@@ -55,7 +55,7 @@ const CFont& SplashRichText::Font(const RtfStyle& style) {
     // Hostile documents name many styles; past a bound they share the last font made.
     if (fonts_.size() >= 64) return *fonts_.rbegin()->second;
     auto font = std::make_unique<CFont>();
-    font->CreateFont(style.font, points, style.bold, style.italic, 32, 255);
+    font->CreateFont(document_.FontName(style), points, style.bold, style.italic, 32, 255);
     return *fonts_.emplace(std::move(key), std::move(font)).first->second;
 }
 

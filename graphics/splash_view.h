@@ -57,7 +57,7 @@ private:
     RtfDocument document_;
     RtfLayout layout_;
     double laid_out_width_ = -1;
-    std::map<std::tuple<std::string, int32_t, bool, bool>, std::unique_ptr<CFont>> fonts_;
+    std::map<std::tuple<int32_t, int32_t, bool, bool>, std::unique_ptr<CFont>> fonts_;
 };
 
 class SplashVideo final : public SplashContent {

@@ -88,8 +88,8 @@ TEST(SplashRtf, FontTableNamesTheRunsFont) {
         R"({\rtf1\deff0{\fonttbl{\f0\fnil\fcharset0 Arial;}{\f1\froman Times New Roman;}}a\f1 b\f7 c\par})");
     ASSERT_EQ(doc.paragraphs.size(), 1u);
     ASSERT_EQ(doc.paragraphs[0].runs.size(), 2u);
-    EXPECT_EQ(doc.paragraphs[0].runs[0].style.font, "Arial");
-    EXPECT_EQ(doc.paragraphs[0].runs[1].style.font, "Times New Roman");
+    EXPECT_EQ(doc.FontName(doc.paragraphs[0].runs[0].style), "Arial");
+    EXPECT_EQ(doc.FontName(doc.paragraphs[0].runs[1].style), "Times New Roman");
     EXPECT_EQ(doc.paragraphs[0].runs[1].text, "bc"); // an unknown font keeps the current one
     EXPECT_EQ(doc.PlainText(), "abc");
 }
