@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "graphics/font.h"
 #include "graphics/graphics_draw.h"
@@ -102,13 +103,14 @@ bool SplashVideo::Advance(double seconds) {
     bool shown = false;
     while (!ended_) {
         if (!pending_) {
-            if (!video_->NextFrame(frame_, frame_time_)) {
+            if (!video_->NextFrame(next_, frame_time_)) {
                 ended_ = true;
                 break;
             }
             pending_ = true;
         }
         if (frame_time_ > seconds) break;
+        std::swap(frame_, next_);
         pending_ = false;
         shown = true;
     }

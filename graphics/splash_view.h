@@ -70,12 +70,15 @@ public:
     bool Restart() override;
     void Draw(const SplashRect& panel, const SplashRect& item) override;
     VideoSource& Source() { return *video_; }
+    // The picture due at the last Advance (what is drawn).
+    const TBitmap32& Picture() const { return frame_; }
 
 private:
     std::unique_ptr<VideoSource> video_;
-    TBitmap32 frame_;
+    TBitmap32 frame_; // the picture due last
+    TBitmap32 next_;  // decoded ahead, shown at frame_time_
     double frame_time_ = -1;
-    bool pending_ = false; // frame_ holds a picture not shown yet
+    bool pending_ = false; // next_ holds a picture not shown yet
     bool ended_ = false;
     int32_t texture_ = -1;
 };

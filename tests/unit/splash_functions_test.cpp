@@ -11,6 +11,7 @@
 
 #include "base/bitmap32.h"
 #include "files_fixture.h"
+#include "graphics/splash_view.h"
 #include "runner/game_data.h"
 #include "runner/input_state.h"
 #include "runner/splash.h"
@@ -98,6 +99,51 @@ TEST(SplashModel, PlacementAndModes) {
     EXPECT_EQ(PlaceSplashItem(panel, 0, 30, 60), (SplashRect{125, 0, 150, 300}));
     EXPECT_EQ(PlaceSplashItem(panel, 0.5, 100, 50), (SplashRect{175, 137.5, 50, 25}));
     EXPECT_EQ(PlaceSplashItem(panel, -1, 0, 0).w, 0); // text has no size of its own
+}
+
+// Pictures of one colour each, every half second.
+class ColourVideo final : public VideoSource {
+public:
+    explicit ColourVideo(std::vector<TColor32> colours) : colours_(std::move(colours)) {}
+    int32_t Width() const override { return 2; }
+    int32_t Height() const override { return 2; }
+    bool NextFrame(TBitmap32& frame, double& seconds) override {
+        if (next_ >= colours_.size()) return false;
+        (void)frame.Resize(2, 2, colours_[next_]);
+        seconds = 0.5 * double(next_++);
+        return true;
+    }
+    bool Rewind() override {
+        next_ = 0;
+        return true;
+    }
+    std::vector<float> DecodeAudio(int32_t) override { return {}; }
+
+private:
+    std::vector<TColor32> colours_;
+    size_t next_ = 0;
+};
+
+TEST(SplashModel, VideoShowsThePictureDueAndEnds) {
+    SplashVideo video(std::make_unique<ColourVideo>(std::vector<TColor32>{1, 2, 3}));
+    struct Step {
+        double seconds;
+        bool goes_on;
+        TColor32 shown;
+    };
+    // The picture decoded ahead of its time is not the one shown.
+    const Step steps[] = {{0.1, true, 1}, {0.49, true, 1}, {0.5, true, 2}, {0.9, true, 2}, {1.2, false, 3}};
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.seconds);
+        EXPECT_EQ(video.Advance(s.seconds), s.goes_on);
+        EXPECT_EQ(video.Picture().GetPixel(1, 1), s.shown);
+    }
+    ASSERT_TRUE(video.Restart());
+    EXPECT_TRUE(video.Advance(0));
+    EXPECT_EQ(video.Picture().GetPixel(0, 0), 1u);
+    // A slow frame skips the pictures it passed over.
+    EXPECT_FALSE(video.Advance(5));
+    EXPECT_EQ(video.Picture().GetPixel(0, 0), 3u);
 }
 
 class SplashFunctions : public testing::FilesTest {
