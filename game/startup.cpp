@@ -283,6 +283,7 @@ bool Runner::Prepare() {
 
 void Runner::Shutdown() {
     // Textures go while the device is still there, not when the process exits.
+    ResetSplashModule();
     Background_ClearAll();
     Sprite_ClearAll();
     Finish_Graphics();

@@ -176,8 +176,12 @@ void RunHeld(ActiveSplash& splash) {
     InputState& input = CurrentInput();
     InputPlatform& platform = CurrentInputPlatform();
     WindowState& window = GameWindow();
-    const int32_t windowColour = window.colour;
+    const int32_t windowColour = window.colour, windowCursor = window.cursor;
     if (splash.settings.main) window.colour = splash.settings.colour;
+    if (!splash.settings.cursor) {
+        window.cursor = -1; // none
+        ApplyWindowState();
+    }
     ++module.depth;
     SetSplashHolding(true);
     CurrentInputSink().Private(true);
@@ -206,6 +210,10 @@ void RunHeld(ActiveSplash& splash) {
         platform.Sleep(10);
     }
     window.colour = windowColour;
+    if (window.cursor != windowCursor) {
+        window.cursor = windowCursor;
+        ApplyWindowState();
+    }
     if (--module.depth == 0) {
         SetSplashHolding(false);
         CurrentInputSink().Private(false);
@@ -500,6 +508,8 @@ bool SplashShownBesideGame() {
 
 void ResetSplashModule() {
     SplashModule& module = Module();
+    // The sound slots go with the mixer's own reset; touching them here could start it again.
+    if (module.free) module.free->sound = -1;
     module.free.reset();
     module.information = GameInformation();
     ResetSplashState();
