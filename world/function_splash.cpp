@@ -148,6 +148,13 @@ std::string OneLine(const RtfDocument& doc) {
     return text;
 }
 
+// Headless, a splash is its line; one that would hold the game still leaves the input
+// cleared, as it does in a window, so both runs go on from the same state.
+void ShownHeadless(const SplashSettings& settings, const std::string& line) {
+    PrintLine(line);
+    if (SplashHoldsGame(SplashModeOf(settings))) CurrentInput().Clear();
+}
+
 std::string Closes(int64_t delayMs) {
     return delayMs > 0 ? " (closes after " + std::to_string(delayMs) + " ms)" : " (until closed)";
 }
@@ -250,8 +257,9 @@ void ShowImage(const std::string& name, int64_t delay) {
     TBitmap32 image;
     if (path.empty() || !image.LoadFromImageFile(path)) return ReportRunError(kImageNotFound, false);
     if (SplashHeadless()) {
-        return PrintLine("splash image: " + name + " (" + std::to_string(image.Width()) + "x" +
-                         std::to_string(image.Height()) + ")" + Closes(delay));
+        return ShownHeadless(CurrentSplashSettings(),
+                             "splash image: " + name + " (" + std::to_string(image.Width()) + "x" +
+                                 std::to_string(image.Height()) + ")" + Closes(delay));
     }
     image.ApplyAlphaTest();
     Show(std::make_unique<SplashImage>(image), CurrentSplashSettings(), delay, false);
@@ -264,8 +272,9 @@ void ShowVideo(const std::string& name, bool loop) {
     std::unique_ptr<VideoSource> video = OpenVideo(path, error);
     if (!video) return ReportRunError(kVideoNotFound, false);
     if (SplashHeadless()) {
-        return PrintLine("splash video: " + name + " (" + std::to_string(video->Width()) + "x" +
-                         std::to_string(video->Height()) + (loop ? ", loops)" : ")"));
+        return ShownHeadless(CurrentSplashSettings(),
+                             "splash video: " + name + " (" + std::to_string(video->Width()) + "x" +
+                                 std::to_string(video->Height()) + (loop ? ", loops)" : ")"));
     }
     std::vector<float> sound = video->DecodeAudio(kMixRate);
     Show(std::make_unique<SplashVideo>(std::move(video)), CurrentSplashSettings(), 0, loop, std::move(sound));
@@ -275,7 +284,9 @@ void ShowText(const std::string& name, int64_t delay) {
     const std::string path = ReadableFile(name);
     RtfDocument doc;
     if (path.empty() || !ReadText(path, doc)) return ReportRunError(kTextNotFound, false);
-    if (SplashHeadless()) return PrintLine("splash text: " + name + Closes(delay) + ": " + OneLine(doc));
+    if (SplashHeadless())
+        return ShownHeadless(CurrentSplashSettings(),
+                             "splash text: " + name + Closes(delay) + ": " + OneLine(doc));
     Show(std::make_unique<SplashRichText>(std::move(doc)), CurrentSplashSettings(), delay, false);
 }
 
@@ -474,7 +485,9 @@ void ShowGameInformation() {
     const GameInformation& info = module.information;
     const std::string_view bytes(reinterpret_cast<const char*>(info.rtf.data()), info.rtf.size());
     RtfDocument doc = ParseRtf(bytes);
-    if (SplashHeadless()) return PrintLine("game information: " + info.caption + ": " + OneLine(doc));
+    if (SplashHeadless())
+        return ShownHeadless(InformationSettings(info),
+                             "game information: " + info.caption + ": " + OneLine(doc));
     Show(std::make_unique<SplashRichText>(std::move(doc)), InformationSettings(info), 0, false, {}, true);
 }
 

@@ -243,6 +243,17 @@ TEST_F(SplashFunctions, HeadlessLinesAndMessages) {
     Write(game_ / std::string(127, 'v'), "x");
     EXPECT_EQ(Printed("splash_show_video(" + longName + ", 0)"),
               " ! Video file not found (or name too long).");
+
+    // A splash that would hold the game clears the input headless too; a free one does not.
+    InputState& input = CurrentInput();
+    input.KeyDown(65);
+    Printed("splash_show_text(\"story.rtf\", 0)");
+    EXPECT_FALSE(input.KeyHeld(65));
+    Text("splash_set_main(0)");
+    Text("splash_set_interrupt(0)");
+    input.KeyDown(65);
+    Printed("splash_show_text(\"story.rtf\", 0)");
+    EXPECT_TRUE(input.KeyHeld(65));
 }
 
 TEST_F(SplashFunctions, SecureModeRefusesPagesAndOutsideFiles) {
