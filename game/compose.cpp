@@ -68,6 +68,7 @@
 #include "world/function_interaction.h"
 #include "world/function_mp.h"
 #include "world/function_path.h"
+#include "world/function_splash.h"
 #include "world/function_timeline.h"
 #include "world/path.h"
 #include "world/path_follow.h"
@@ -111,6 +112,7 @@ void RegisterBuiltinFamilies() {
     RegisterFunctions(InputFunctions());          // Function_Misc
     RegisterFunctions(DialogFunctions());         // Function_Misc
     RegisterFunctions(HighscoreDrawFunctions());  // Function_Misc
+    RegisterFunctions(SplashFunctions());         // Function_Misc
     RegisterFunctions(NetFunctions());            // Function_DPlay
     RegisterFunctions(ScriptFunctions());         // Function_Game
     RegisterFunctions(VariableFunctions());       // Function_Game
@@ -191,6 +193,7 @@ const ModuleState kModuleStates[] = {
     {"data structures", ResetDataStructures},
     {"motion planning", ResetMotionPlanning},
     {"action library", ResetActionState},
+    {"splash screens", ResetSplashModule},
 };
 
 } // namespace
@@ -281,7 +284,10 @@ void ComposeMainLoop(MainLoop& loop) {
     loop.hooks.timelines = TimeLine_AdvanceAll;
     loop.hooks.load_game = [](const std::string& file) { (void)Game_Load(file); };
     loop.hooks.particles = Particle_UpdateAutomatic;
+    // A splash that holds the game stops the step; one beside the game hears its clicks here.
+    loop.hooks.gate = Splash_Gate;
     loop.hooks.show_frame = [] {
+        Splash_DrawFrame();
         (void)RenderState_End_Frame();
         (void)RenderState_Start_Frame();
     };

@@ -36,10 +36,12 @@
 #include "runner/room.h"
 #include "runner/saved_game.h"
 #include "runner/settings.h"
+#include "runner/splash.h"
 #include "script/errors.h"
 #include "script/random.h"
 #include "script/variables.h"
 #include "world/collision.h"
+#include "world/function_splash.h"
 
 namespace kestrin {
 
@@ -289,6 +291,14 @@ int PlayGame(const RunOptions& options, const CSettings& settings, bool debugMod
     loop.state.debug_mode = debugMode;
     ComposeMainLoop(loop);
     if (settings.key_f5_f6_save_load) loop.hooks.function_keys = [] { SavedGameKeys(CurrentInput()); };
+    // F1 shows the game information before the other function keys are looked at.
+    SetSplashHeadless(options.headless);
+    if (settings.key_f1_info) {
+        loop.hooks.function_keys = [others = std::move(loop.hooks.function_keys)] {
+            SplashFunctionKeys(CurrentInput());
+            if (others) others();
+        };
+    }
     loop.before_step = [&session, &loop, &audio](int64_t step) {
         loop.state.automatic_draw = AutomaticDraw();
         const CRoom* room = World().Current();

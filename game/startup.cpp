@@ -32,6 +32,7 @@
 #include "script/scripts.h"
 #include "sound/sound.h"
 #include "sound/sound_system.h"
+#include "world/function_splash.h"
 #include "world/path.h"
 #include "world/timeline.h"
 #include "world/trigger.h"
@@ -141,6 +142,7 @@ int Runner::Play(std::vector<uint8_t> image, size_t start) {
         std::fflush(stdout);
     }
     CurrentInput().close_as_escape = game_.settings.close_as_escape;
+    SetSplashGameInformation(game_.information);
     // A signal during the load ends the run before the game starts.
     const int status = TerminationRequested() ? kExitEnded
                                               : PlayGame(options_, game_.settings, game_.debug_mode,
@@ -297,6 +299,7 @@ void Runner::Shutdown() {
     // The other players hear at once that this copy left (a host's session ends for them).
     Net().End();
     // Textures go while the device is still there, not when the process exits.
+    ResetSplashModule();
     Background_ClearAll();
     Sprite_ClearAll();
     Finish_Graphics();

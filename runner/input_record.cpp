@@ -368,12 +368,14 @@ void InputSink::Reset(InputRecording* recording) {
     held_.clear();
     step_ = 0;
     holding_ = false;
+    private_ = false;
 }
 
 void InputSink::Apply(InputEvent event, int64_t step) {
     InputState& input = CurrentInput();
     ApplyInputEvent(event, input, input.close_as_escape);
-    if (recording_) recording_->Add(step, std::move(event));
+    if (recording_ && (!private_ || event.kind == InputEventKind::MouseMove))
+        recording_->Add(step, std::move(event));
 }
 
 InputSink& CurrentInputSink() {

@@ -99,6 +99,10 @@ public:
     void BeginStep(int64_t step);
     // Set by the main loop while it pumps messages.
     void Hold(bool hold) { holding_ = hold; }
+    // Set while a splash or dialog holds the game: its keys and clicks act at once but are not
+    // recorded (the game never sees them: the input is cleared when it closes, and a replay
+    // does not show it); pointer moves are, so the pointer replays to where it was left.
+    void Private(bool on) { private_ = on; }
     // Where applied events are recorded (null: nowhere); also forgets held events and steps.
     void Reset(InputRecording* recording);
 
@@ -109,6 +113,7 @@ private:
     std::vector<InputEvent> held_;
     int64_t step_ = 0; // the last step begun
     bool holding_ = false;
+    bool private_ = false;
 };
 
 InputSink& CurrentInputSink();

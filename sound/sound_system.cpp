@@ -123,6 +123,14 @@ int32_t SND_LoadMemory(const std::vector<uint8_t>& bytes, int32_t kind) {
     return Starting([&](CMixer& m) { return m.Allocate(kind, std::move(pcm)); });
 }
 
+int32_t SND_LoadPcm(std::vector<float> samples) {
+    auto pcm = std::make_shared<PcmBuffer>();
+    pcm->samples = std::move(samples);
+    pcm->samples.resize(pcm->Frames() * kMixChannels);
+    std::shared_ptr<const PcmBuffer> audio = std::move(pcm);
+    return Starting([&](CMixer& m) { return m.Allocate(0, std::move(audio)); });
+}
+
 void SND_Free(int32_t id) {
     Starting([id](CMixer& m) { m.Free(id); });
 }

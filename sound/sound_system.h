@@ -27,6 +27,8 @@ void SND_End();
 int32_t SND_LoadFile(const std::string& fname, int32_t kind);
 // A slot for the bytes, or -1 when they do not decode.
 int32_t SND_LoadMemory(const std::vector<uint8_t>& bytes, int32_t kind);
+// A kind-0 slot for audio already decoded at the mixer's rate (a video's sound track).
+int32_t SND_LoadPcm(std::vector<float> samples);
 void SND_Free(int32_t id);
 void SND_FreeAll();
 void SND_Play(int32_t id, bool loop);

@@ -70,6 +70,8 @@ passed to the game as its own parameters.
 Options (environment variable for standalone games in brackets):
   --headless          no window and no audio device; messages and dialogs go to the
                       terminal and take their default answer        [KESTRIN_HEADLESS=1]
+                      (splash screens and the game information print one line and
+                      return at once)
   --frames N          stop after N steps, as if the game had ended   [KESTRIN_FRAMES=N]
   --fast              no frame waits; the step clock is simulated    [KESTRIN_FAST=1]
   --seed N            start seed of the random generator             [KESTRIN_SEED=N]

@@ -6,6 +6,7 @@
 #include "platform/netio/netio.h"
 #include "platform/sdl/sdl_game_platform.h"
 #include "platform/ui/debug_window.h"
+#include "platform/video/ffmpeg_video.h"
 #include "tools/cli.h"
 
 int main(int argc, char** argv) {
@@ -17,5 +18,6 @@ int main(int argc, char** argv) {
     kestrin::SetNativeCaller(kestrin::MakeFfiNativeCaller());
     kestrin::SetDebugViewFactory(kestrin::MakeImGuiDebugView);
     kestrin::InstallNetTransports();
+    kestrin::InstallFfmpegVideo();
     return kestrin::KestrinMain(argc, argv);
 }
