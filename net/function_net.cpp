@@ -5,17 +5,14 @@
 
 #include "base/numeric.h"
 #include "net/net_state.h"
+#include "script/builtin_args.h"
 #include "script/value.h"
 
 namespace kestrin {
 
 namespace {
 
-using Args = const RValue*;
-
-#define ROUTINE(name)                                                                                        \
-    void name([[maybe_unused]] CScriptInstance* self, [[maybe_unused]] CScriptInstance* other,               \
-              [[maybe_unused]] int32_t argc, [[maybe_unused]] Args a, [[maybe_unused]] RValue& r)
+using namespace builtin_args;
 
 // An index or count argument, checked before the conversion: NaN and reals beyond the
 // 64-bit range give -1, which every caller treats as out of range.

@@ -10,6 +10,7 @@
 #include "runner/game_variables.h"
 #include "runner/input_state.h"
 #include "runner/message_window.h"
+#include "script/builtin_args.h"
 #include "script/errors.h"
 #include "script/run_error.h"
 #include "script/value.h"
@@ -18,17 +19,10 @@ namespace kestrin {
 
 namespace {
 
-using Args = const RValue*;
-
-#define ROUTINE(name)                                                                                        \
-    void name(CScriptInstance*, CScriptInstance*, [[maybe_unused]] int32_t argc, [[maybe_unused]] Args a,    \
-              [[maybe_unused]] RValue& r)
+using namespace builtin_args;
 
 DialogResourceHooks g_hooks;
 
-int32_t I(Args a, int i) {
-    return RoundToInt32Saturated(a[i].val());
-}
 bool B(Args a, int i) {
     return a[i].val() >= 0.5;
 }

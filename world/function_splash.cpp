@@ -26,6 +26,7 @@
 #include "runner/input_state.h"
 #include "runner/signals.h"
 #include "runner/splash.h"
+#include "script/builtin_args.h"
 #include "script/run_error.h"
 #include "script/value.h"
 #include "sound/mixer.h"
@@ -37,11 +38,7 @@ namespace kestrin {
 
 namespace {
 
-using Args = const RValue*;
-
-#define ROUTINE(name)                                                                                        \
-    void name(CScriptInstance*, CScriptInstance*, [[maybe_unused]] int32_t argc, [[maybe_unused]] Args a,    \
-              [[maybe_unused]] RValue& r)
+using namespace builtin_args;
 
 constexpr const char* kImageNotFound = "Image file not found.";
 constexpr const char* kVideoNotFound = "Video file not found (or name too long).";
