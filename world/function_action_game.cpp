@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 #include "base/numeric.h"
@@ -11,6 +12,7 @@
 #include "runner/function_file.h"
 #include "runner/game_variables.h"
 #include "runner/game_world.h"
+#include "runner/highscore.h"
 #include "runner/instance.h"
 #include "runner/room.h"
 #include "script/run_error.h"
@@ -214,6 +216,22 @@ ROUTINE(action_set_caption) {
 ROUTINE(action_highscore_show) {
     Call("highscore_set_background", self, other, {a[0]});
     Call("highscore_set_border", self, other, {a[1]});
+    // The colours of the new and the other entries; the window's own colour stays.
+    Call("highscore_set_colors", self, other,
+         {R(CurrentHighscoreSettings().back_colour), a[2], a[3]});
+    // The font as a name, optionally followed by ",size" and ",style".
+    if (a[4].IsString() && !a[4].str().empty()) {
+        const std::string text(a[4].str());
+        const size_t comma = text.find(',');
+        const std::string name = text.substr(0, comma);
+        double size = CurrentHighscoreSettings().font_size, style = CurrentHighscoreSettings().font_style;
+        if (comma != std::string::npos) {
+            size = std::atof(text.c_str() + comma + 1);
+            const size_t second = text.find(',', comma + 1);
+            if (second != std::string::npos) style = std::atof(text.c_str() + second + 1);
+        }
+        Call("highscore_set_font", self, other, {RValue(name), R(size > 0 ? size : 12), R(style)});
+    }
     Call("highscore_show", self, other, {R(GameValues().score)});
 }
 ROUTINE(action_highscore_clear) {

@@ -14,6 +14,7 @@
 #include "graphics/render_state.h"
 #include "graphics/sprite.h"
 #include "runner/function_file.h"
+#include "runner/highscore.h"
 #include "script/registry.h"
 #include "tests/unit/act_fixture.h"
 
@@ -162,11 +163,17 @@ TEST_F(ActDrawTest, HandOversToOtherFamilies) {
     EXPECT_EQ(TakeShort(), "");
     SetShellOpener("");
 
-    // A message when the dialog family is there; nothing otherwise.
+    // The high-score action hands its colours and font to the table's window.
     Fresh();
-    if (FindFunction("show_message") >= 0) GTEST_SKIP() << "dialogs are registered";
-    RunActs({{"action_message", {"\"hello\""}}, {"action_highscore_show", {"0", "0", "0", "0", "0"}}});
-    EXPECT_EQ(TakeShort(), "");
+    RunActs({{"action_highscore_show", {"-1", "0", "255", "65280", "\"Arial,14,1\""}}});
+    EXPECT_EQ(CurrentHighscoreSettings().new_colour, 255);
+    EXPECT_EQ(CurrentHighscoreSettings().other_colour, 65280);
+    EXPECT_EQ(CurrentHighscoreSettings().back_colour, HighscoreSettings().back_colour);
+    EXPECT_FALSE(CurrentHighscoreSettings().border);
+    EXPECT_EQ(CurrentHighscoreSettings().font, "Arial");
+    EXPECT_EQ(CurrentHighscoreSettings().font_size, 14);
+    EXPECT_EQ(CurrentHighscoreSettings().font_style, 1);
+    ResetHighscoreSettings();
 }
 
 TEST_F(ActDrawTest, SettingsCursorFullScreenAndSnapshot) {
