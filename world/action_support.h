@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "script/builtin_args.h"
 #include "script/builtin_routine.h"
 #include "script/value.h"
 
@@ -59,3 +60,9 @@ ActionParticles& Particles();
 void ResetActionState();
 
 } // namespace kestrin
+
+// In a routine (ROUTINE, from script/builtin_args.h): `me`, the self instance, or return at
+// once when the code runs for no instance.
+#define ME                                                                                                   \
+    CInstance* me = AsInstance(self);                                                                        \
+    if (!me) return

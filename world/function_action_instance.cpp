@@ -26,13 +26,6 @@ namespace {
 
 using namespace action;
 
-#define ROUTINE(name)                                                                                        \
-    void name([[maybe_unused]] CScriptInstance* self, [[maybe_unused]] CScriptInstance* other,               \
-              [[maybe_unused]] int32_t argc, [[maybe_unused]] Args a, [[maybe_unused]] RValue& r)
-#define ME                                                                                                   \
-    CInstance* me = AsInstance(self);                                                                        \
-    if (!me) return
-
 double X(CInstance* me, Args a, int i) {
     return Rel(D(a, i), me ? me->i_x : 0);
 }

@@ -20,13 +20,6 @@ namespace {
 
 using namespace action;
 
-#define ROUTINE(name)                                                                                        \
-    void name([[maybe_unused]] CScriptInstance* self, [[maybe_unused]] CScriptInstance* other,               \
-              [[maybe_unused]] int32_t argc, [[maybe_unused]] Args a, [[maybe_unused]] RValue& r)
-#define ME                                                                                                   \
-    CInstance* me = AsInstance(self);                                                                        \
-    if (!me) return
-
 // The direction of each cell of the 3 x 3 choice, row by row from the bottom left; the
 // centre cell stops instead.
 constexpr double kMoveDirections[9] = {225, 270, 315, 180, 0, 0, 135, 90, 45};

@@ -14,10 +14,6 @@ namespace {
 
 using namespace action;
 
-#define ROUTINE(name)                                                                                        \
-    void name([[maybe_unused]] CScriptInstance* self, [[maybe_unused]] CScriptInstance* other,               \
-              [[maybe_unused]] int32_t argc, [[maybe_unused]] Args a, [[maybe_unused]] RValue& r)
-
 bool Exists(std::string_view routine, std::initializer_list<RValue> args) {
     return CallReal(routine, nullptr, nullptr, args) >= 0.5;
 }

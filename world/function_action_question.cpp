@@ -21,10 +21,6 @@ namespace {
 
 using namespace action;
 
-#define ROUTINE(name)                                                                                        \
-    void name([[maybe_unused]] CScriptInstance* self, [[maybe_unused]] CScriptInstance* other,               \
-              [[maybe_unused]] int32_t argc, [[maybe_unused]] Args a, [[maybe_unused]] RValue& r)
-
 double X(CScriptInstance* self, Args a, int i) {
     const CInstance* me = AsInstance(self);
     return Rel(D(a, i), me ? me->i_x : 0);
