@@ -94,7 +94,8 @@ std::shared_ptr<const PcmBuffer> RenderMidi(std::span<const uint8_t> bytes, std:
     pcm->tempo = tempo;
     std::vector<float> left(kBlock), right(kBlock);
     size_t frames = 0, after = 0;
-    while (frames < kMaxDecodedFrames && after < kReleaseFrames) {
+    const size_t cap = MaxDecodedFrames();
+    while (frames < cap && after < kReleaseFrames) {
         // The player reports its end late; the last event's tick is the end of the piece.
         const int total = fluid_player_get_total_ticks(s.player);
         if (fluid_player_get_status(s.player) != FLUID_PLAYER_PLAYING ||
@@ -103,7 +104,7 @@ std::shared_ptr<const PcmBuffer> RenderMidi(std::span<const uint8_t> bytes, std:
         if (fluid_synth_write_float(s.synth, int(kBlock), left.data(), 0, 1, right.data(), 0, 1) != FLUID_OK)
             break;
         // The last block stops at the cap, which need not be a whole number of blocks.
-        const size_t keep = std::min(kBlock, kMaxDecodedFrames - frames);
+        const size_t keep = std::min(kBlock, cap - frames);
         for (size_t i = 0; i < keep; ++i) {
             pcm->samples.push_back(left[i]);
             pcm->samples.push_back(right[i]);

@@ -12,6 +12,19 @@
 namespace kestrin {
 
 namespace {
+size_t g_max_decoded_frames = kMaxDecodedFrames;
+} // namespace
+
+size_t MaxDecodedFrames() {
+    return g_max_decoded_frames;
+}
+
+void SetMaxDecodedFrames(size_t frames) {
+    g_max_decoded_frames = frames == 0 || frames > kMaxDecodedFrames ? kMaxDecodedFrames : frames;
+}
+
+
+namespace {
 
 // libsndfile reads the bytes through these callbacks, never from a file.
 struct MemoryFile {
@@ -80,7 +93,7 @@ bool Decode(std::span<const uint8_t> bytes, std::vector<float>& stereo, int& rat
     rate = info.samplerate;
     // The length the header gives is only a hint: the frames are read until the data ends.
     const size_t channels = static_cast<size_t>(info.channels);
-    const size_t limit = static_cast<size_t>(double(kMaxDecodedFrames) * rate / kMixRate) + 1;
+    const size_t limit = static_cast<size_t>(double(MaxDecodedFrames()) * rate / kMixRate) + 1;
     constexpr size_t kChunk = 4096;
     std::vector<float> chunk(kChunk * channels);
     stereo.clear();
@@ -111,7 +124,7 @@ std::vector<float> ResampleStereo(const std::vector<float>& stereo, int32_t rate
     if (rate == kMixRate || stereo.empty()) return stereo;
     const double ratio = double(kMixRate) / rate;
     const size_t in = stereo.size() / 2;
-    const size_t out = std::min(static_cast<size_t>(double(in) * ratio) + 16, kMaxDecodedFrames);
+    const size_t out = std::min(static_cast<size_t>(double(in) * ratio) + 16, MaxDecodedFrames());
     std::vector<float> result(out * 2);
     SRC_DATA data{};
     data.data_in = stereo.data();
@@ -132,7 +145,7 @@ std::shared_ptr<const PcmBuffer> DecodeSound(std::span<const uint8_t> bytes, std
     if (!Decode(bytes, stereo, rate, error)) return nullptr;
     auto pcm = std::make_shared<PcmBuffer>();
     pcm->samples = ResampleStereo(stereo, rate);
-    if (pcm->Frames() > kMaxDecodedFrames) pcm->samples.resize(kMaxDecodedFrames * kMixChannels);
+    if (pcm->Frames() > MaxDecodedFrames()) pcm->samples.resize(MaxDecodedFrames() * kMixChannels);
     if (pcm->samples.empty()) {
         Refuse(error, "resampling failed");
         return nullptr;

@@ -16,6 +16,12 @@ namespace kestrin {
 // longer (or hostile, highly compressed) file is cut there.
 inline constexpr size_t kMaxDecodedFrames = size_t{kMixRate} * 600;
 
+// The cap in force: kMaxDecodedFrames unless lowered. Fuzzing lowers it, since rendering ten
+// minutes of a mutated MIDI file under the sanitizers outlasts any per-input time limit;
+// 0 restores the default.
+size_t MaxDecodedFrames();
+void SetMaxDecodedFrames(size_t frames);
+
 // The audio of a sound file, or none when the decoder refuses the bytes (`error` says why).
 // A MIDI file is rendered at the background tempo `tempo`.
 std::shared_ptr<const PcmBuffer> DecodeSound(std::span<const uint8_t> bytes, std::string* error = nullptr,

@@ -213,6 +213,12 @@ TEST(SoundMidi, NotesSoundAtTheirTimes) {
     // Damaged MIDI data is refused.
     std::vector<uint8_t> cut(file.begin(), file.begin() + 20);
     EXPECT_FALSE(DecodeSound(cut));
+    // A lowered length cap cuts the piece exactly there; 0 restores the ten minutes.
+    SetMaxDecodedFrames(kMixRate / 2);
+    EXPECT_EQ(DecodeSound(file)->Frames(), size_t(kMixRate / 2));
+    SetMaxDecodedFrames(0);
+    EXPECT_EQ(MaxDecodedFrames(), kMaxDecodedFrames);
+    EXPECT_EQ(DecodeSound(file)->samples, pcm->samples);
 }
 
 // The first frame of the mix louder than a whisper.
