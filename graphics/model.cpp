@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/file_io.h"
 #include "base/numeric.h"
 #include "graphics/graphics_3d.h"
 #include "graphics/graphics_draw.h"
@@ -231,16 +232,10 @@ bool C3D_Model::SaveToFile(const std::string& path) const {
 
 bool C3D_Model::LoadFromFile(const std::string& path) {
     Clear();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    // A model file of more than 256 MiB is no model file.
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0 || size > (std::streamoff(256) << 20)) return false;
-    in.seekg(0);
-    std::string text(static_cast<size_t>(size), '\0');
-    if (!in.read(text.data(), size)) return false;
-    return Parse(text);
+    // A model file of more than 256 MiB is no model file; folders and devices are none either.
+    std::vector<uint8_t> bytes;
+    if (ReadRegularFile(path, bytes, uint64_t{256} << 20) != FileReadStatus::Ok) return false;
+    return Parse(std::string(bytes.begin(), bytes.end()));
 }
 
 namespace {
