@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/bench_gl.h"
 #include "game/compose.h"
 #include "graphics/graphics_3d.h"
 #include "graphics/graphics_recorder.h"
@@ -120,28 +121,9 @@ void main() { o = vec4(mix(fog_col, v_c.rgb, v_fog), v_c.a); }
 )";
 
 double DirectRun(const std::vector<Vertex3D>& model) {
-    GLuint fbo, colour, depth;
-    glGenTextures(1, &colour);
-    glBindTexture(GL_TEXTURE_2D, colour);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kWidth, kHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glGenRenderbuffers(1, &depth);
-    glBindRenderbuffer(GL_RENDERBUFFER, depth);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, kWidth, kHeight);
-    glGenFramebuffers(1, &fbo);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour, 0);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
-    glViewport(0, 0, kWidth, kHeight);
-    GLuint vs = glCreateShader(GL_VERTEX_SHADER), fs = glCreateShader(GL_FRAGMENT_SHADER);
-    glShaderSource(vs, 1, &kVs, nullptr);
-    glShaderSource(fs, 1, &kFs, nullptr);
-    glCompileShader(vs);
-    glCompileShader(fs);
-    GLuint prog = glCreateProgram();
-    glAttachShader(prog, vs);
-    glAttachShader(prog, fs);
-    glLinkProgram(prog);
-    glUseProgram(prog);
+    const bench::GlTarget target(kWidth, kHeight, kWidth, kHeight, true);
+    const bench::GlProgram program(kVs, kFs);
+    const GLuint prog = program.id();
     // The same orthographic view of the sheet: x to [-1, 1], y downwards, z into [0, 1].
     const float wvp[16] = {2.0f / kWidth, 0, 0, 0, 0, -2.0f / kHeight, 0, 0, 0, 0, 2.0f / 32000, 0,
                            -1, 1, 2.0f * 15999 / 32000 - 1, 1};
@@ -180,12 +162,6 @@ double DirectRun(const std::vector<Vertex3D>& model) {
     const double t = Seconds(start);
     glDeleteBuffers(1, &vbo);
     glDeleteVertexArrays(1, &vao);
-    glDeleteProgram(prog);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
-    glDeleteFramebuffers(1, &fbo);
-    glDeleteRenderbuffers(1, &depth);
-    glDeleteTextures(1, &colour);
     return kFrames / t;
 }
 

@@ -10,6 +10,7 @@
 #include <numbers>
 #include <vector>
 
+#include "bench/bench_gl.h"
 #include "game/compose.h"
 #include "graphics/particle.h"
 #include "graphics/render_state.h"
@@ -91,24 +92,8 @@ double DirectRun() {
     // The particles and the shape, made without a device (no texture is created).
     const RParticleSystem& ps = MakeSystem();
     const TBitmap32& shape = Particle_ShapeSprite(8)->i_bitmap[0];
-    GLuint fbo, colour;
-    glGenTextures(1, &colour);
-    glBindTexture(GL_TEXTURE_2D, colour);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1024, 768, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glGenFramebuffers(1, &fbo);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour, 0);
-    glViewport(0, 0, 640, 480);
-    GLuint vs = glCreateShader(GL_VERTEX_SHADER), fs = glCreateShader(GL_FRAGMENT_SHADER);
-    glShaderSource(vs, 1, &kVs, nullptr);
-    glShaderSource(fs, 1, &kFs, nullptr);
-    glCompileShader(vs);
-    glCompileShader(fs);
-    GLuint prog = glCreateProgram();
-    glAttachShader(prog, vs);
-    glAttachShader(prog, fs);
-    glLinkProgram(prog);
-    glUseProgram(prog);
+    const bench::GlTarget target(1024, 768, 640, 480);
+    const bench::GlProgram program(kVs, kFs);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     GLuint tex;
@@ -157,11 +142,6 @@ double DirectRun() {
     glDeleteBuffers(1, &vbo);
     glDeleteVertexArrays(1, &vao);
     glDeleteTextures(1, &tex);
-    glDeleteProgram(prog);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
-    glDeleteFramebuffers(1, &fbo);
-    glDeleteTextures(1, &colour);
     Particle_ClearAll();
     return double(kParticles) * kFrames / t;
 }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/bench_gl.h"
 #include "game/compose.h"
 #include "graphics/graphics_texture.h"
 #include "graphics/render_state.h"
@@ -91,24 +92,8 @@ void main() { o = texture(s, v_uv); }
 
 // The same quads with the least a program can do: one shader, one buffer, one call per texture run.
 double DirectRun(const std::vector<Spot>& spots, int textures) {
-    GLuint fbo, colour;
-    glGenTextures(1, &colour);
-    glBindTexture(GL_TEXTURE_2D, colour);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1024, 768, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glGenFramebuffers(1, &fbo);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour, 0);
-    glViewport(0, 0, 640, 480);
-    GLuint vs = glCreateShader(GL_VERTEX_SHADER), fs = glCreateShader(GL_FRAGMENT_SHADER);
-    glShaderSource(vs, 1, &kVs, nullptr);
-    glShaderSource(fs, 1, &kFs, nullptr);
-    glCompileShader(vs);
-    glCompileShader(fs);
-    GLuint prog = glCreateProgram();
-    glAttachShader(prog, vs);
-    glAttachShader(prog, fs);
-    glLinkProgram(prog);
-    glUseProgram(prog);
+    const bench::GlTarget target(1024, 768, 640, 480);
+    const bench::GlProgram program(kVs, kFs);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     std::vector<GLuint> tex(static_cast<size_t>(textures));
@@ -159,11 +144,6 @@ double DirectRun(const std::vector<Spot>& spots, int textures) {
     glDeleteBuffers(1, &vbo);
     glDeleteVertexArrays(1, &vao);
     glDeleteTextures(textures, tex.data());
-    glDeleteProgram(prog);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
-    glDeleteFramebuffers(1, &fbo);
-    glDeleteTextures(1, &colour);
     return double(kQuads) * kFrames / t;
 }
 
